@@ -1,0 +1,44 @@
+#include "score/int_conversion.h"
+
+#include <gtest/gtest.h>
+
+#include "score/errors.h"
+
+namespace kestu {
+namespace {
+
+struct Case {
+  const char* text;
+  std::optional<int32_t> value;
+};
+
+TEST(StrToInt, AcceptsTheRuntimeNumberSyntax) {
+  const Case cases[] = {
+      {"250", 250},        {"  250", 250},     {"+7", 7},
+      {"-5", -5},          {"0", 0},           {"$FA", 250},
+      {"$fa", 250},        {"xFA", 250},       {"X10", 16},
+      {"0x10", 16},        {"0XfF", 255},      {"-$10", -16},
+      {"2147483647", INT32_MAX},               {"-2147483648", INT32_MIN},
+      {"$7FFFFFFF", INT32_MAX},                {"00012", 12},
+      {"", std::nullopt},  {"   ", std::nullopt}, {"250 ", std::nullopt},
+      {"2 50", std::nullopt}, {"\t250", std::nullopt}, {"+", std::nullopt},
+      {"$", std::nullopt}, {"0x", std::nullopt}, {"12a", std::nullopt},
+      {"2147483648", std::nullopt}, {"-2147483649", std::nullopt},
+      {"$80000000", std::nullopt}, {"99999999999999999999", std::nullopt},
+      {"--1", std::nullopt}, {"0b1", std::nullopt}, {"1.5", std::nullopt},
+  };
+  for (const Case& c : cases) EXPECT_EQ(TryStrToInt(c.text), c.value) << '"' << c.text << '"';
+}
+
+TEST(StrToInt, FailureCarriesTheValueInItsMessage) {
+  try {
+    StrToInt("250 ");
+    FAIL();
+  } catch (const EConvertError& e) {
+    EXPECT_STREQ(e.what(), "'250 ' は整数ではありません");
+  }
+  EXPECT_THROW(StrToInt(""), EConvertError);
+}
+
+}  // namespace
+}  // namespace kestu

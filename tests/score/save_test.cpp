@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+
+#include "score/errors.h"
+#include "score/sequence_text.h"
+#include "score/text_file.h"
+
+namespace kestu {
+namespace {
+
+namespace fs = std::filesystem;
+
+class SaveTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("kestu-save-" + std::to_string(::getpid()) + "-" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override {
+    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add);
+    fs::remove_all(dir_);
+  }
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  fs::path dir_;
+};
+
+TEST_F(SaveTest, AppendsTheExtensionUnlessTheNameHoldsItAnywhere) {
+  struct Case {
+    const char* given;
+    const char* written;
+  };
+  const Case cases[] = {
+      {"tune", "tune.ksq"},
+      {"tune.KSQ", "tune.KSQ.ksq"},
+      {"tune.ksq", "tune.ksq"},
+      {"my.ksq.old", "my.ksq.old"},
+  };
+  for (const Case& c : cases) {
+    ScoreDocument doc;
+    doc.CurrentFileName = Path(c.given);
+    doc.Modified = true;
+    SaveToCurrentFile(doc);
+    EXPECT_EQ(doc.CurrentFileName, Path(c.written));
+    EXPECT_FALSE(doc.Modified);
+    EXPECT_EQ(ReadTextFile(Path(c.written)), WriteSequenceText(doc));
+  }
+}
+
+TEST_F(SaveTest, FailedWriteKeepsTheOldFileAndModified) {
+  ScoreDocument old;
+  old.CurrentFileName = Path("keep.ksq");
+  SaveToCurrentFile(old);
+  const std::string before = ReadTextFile(Path("keep.ksq"));
+
+  if (::geteuid() == 0) GTEST_SKIP() << "root ignores folder permissions";
+  fs::permissions(dir_, fs::perms::owner_write, fs::perm_options::remove);
+  ScoreDocument doc;
+  doc.PlaceNote(1, 1, 1);
+  doc.CurrentFileName = Path("keep");
+  try {
+    SaveToCurrentFile(doc);
+    FAIL();
+  } catch (const EFCreateError& e) {
+    EXPECT_EQ(std::string(e.what()), "ファイル " + Path("keep.ksq") + " を作成できません");
+  }
+  EXPECT_TRUE(doc.Modified);
+  EXPECT_EQ(doc.CurrentFileName, Path("keep.ksq"));
+  fs::permissions(dir_, fs::perms::owner_write, fs::perm_options::add);
+  EXPECT_EQ(ReadTextFile(Path("keep.ksq")), before);
+}
+
+TEST_F(SaveTest, WriteCutOffHalfWayLeavesTheOldFileWhole) {
+  // A file size limit makes the write fail part of the way through, as a full disk would.
+  const std::string path = Path("tune.ksq");
+  const std::string old(100, 'o');
+  { std::ofstream(path) << old; }
+  ScoreDocument doc;
+  doc.PlaceNote(1, 1, 1);
+  doc.CurrentFileName = path;
+
+  struct rlimit saved {};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = saved;
+  small.rlim_cur = 1000;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  bool threw = false;
+  try {
+    SaveToCurrentFile(doc);
+  } catch (const EFCreateError&) {
+    threw = true;
+  }
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+
+  EXPECT_TRUE(threw);
+  EXPECT_TRUE(doc.Modified);
+  EXPECT_EQ(ReadTextFile(path), old);
+  int entries = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir_)) ++entries;
+  EXPECT_EQ(entries, 1);  // no temporary file left behind
+}
+
+TEST_F(SaveTest, NameThatIsAFolderCannotBeCreated) {
+  fs::create_directories(dir_ / "sub.ksq");
+  ScoreDocument doc;
+  doc.CurrentFileName = Path("sub.ksq");
+  doc.Modified = true;
+  EXPECT_THROW(SaveToCurrentFile(doc), EFCreateError);
+  EXPECT_TRUE(doc.Modified);
+}
+
+TEST_F(SaveTest, ReplacingKeepsPermissionsAndLeavesNoTemporaryFile) {
+  const std::string path = Path("perm.ksq");
+  { std::ofstream(path) << "old"; }
+  ::chmod(path.c_str(), 0640);
+  WriteTextFileReplacing(path, "new");
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  EXPECT_EQ(ReadTextFile(path), "new");
+  int entries = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir_)) ++entries;
+  EXPECT_EQ(entries, 1);
+}
+
+TEST_F(SaveTest, MissingFileCannotBeOpened) {
+  try {
+    ReadTextFile(Path("none.ksq"));
+    FAIL();
+  } catch (const EFOpenError& e) {
+    EXPECT_EQ(std::string(e.what()), "ファイル " + Path("none.ksq") + " は開けません");
+  }
+}
+
+}  // namespace
+}  // namespace kestu

@@ -1,0 +1,13 @@
+#pragma once
+// The commands of kestu-cli. Each takes the arguments after its name and returns the exit status.
+#include <string>
+#include <vector>
+
+namespace kestu::cli {
+
+using Args = std::vector<std::string>;
+
+int Check(const Args& args);     // check FILE
+// Later commands (render, snapshot, midi) are declared here and listed in main.cpp.
+
+}  // namespace kestu::cli

@@ -1,0 +1,34 @@
+// kestu-cli: the command-line side of KestuSequencer.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "commands.h"
+
+namespace {
+
+struct Command {
+  const char* name;
+  const char* usage;
+  int (*run)(const kestu::cli::Args&);
+};
+
+const Command kCommands[] = {
+    {"check", "check FILE", kestu::cli::Check},
+};
+
+int Usage() {
+  std::fputs("usage: kestu-cli COMMAND ...\n", stderr);
+  for (const Command& c : kCommands) std::fprintf(stderr, "  kestu-cli %s\n", c.usage);
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Usage();
+  for (const Command& c : kCommands) {
+    if (std::strcmp(argv[1], c.name) == 0) return c.run(kestu::cli::Args(argv + 2, argv + argc));
+  }
+  return Usage();
+}

@@ -1,0 +1,24 @@
+# Sourced by tools/run and tools/test: installs the Debian packages a command needs when missing.
+ensure_packages() {
+  local missing=()
+  local p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# What building needs.
+BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev librtaudio-dev libgtest-dev
+                libbenchmark-dev fonts-ipafont-gothic)
+# What running the program needs beyond building it: a display is the user's own.
+RUN_PACKAGES=(pulseaudio-utils)
+# What the tests need beyond building: servers for real sound and a real window, tools that
+# measure them, and clang for the fuzzers.
+TEST_PACKAGES=(clang libclang-rt-14-dev pulseaudio pulseaudio-utils xvfb xauth sox imagemagick
+               xdotool)
