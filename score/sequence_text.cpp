@@ -98,10 +98,13 @@ ReadResult ReadSequenceText(ScoreDocument& doc, std::string_view text,
   return ReadResult::Loaded;
 }
 
+std::string WithSequenceExtension(const std::string& fileName) {
+  if (fileName.find(kSequenceExtension) != std::string::npos) return fileName;
+  return fileName + kSequenceExtension;
+}
+
 void SaveToCurrentFile(ScoreDocument& doc) {
-  if (doc.CurrentFileName.find(kSequenceExtension) == std::string::npos) {
-    doc.CurrentFileName += kSequenceExtension;
-  }
+  doc.CurrentFileName = WithSequenceExtension(doc.CurrentFileName);
   WriteTextFileReplacing(doc.CurrentFileName, WriteSequenceText(doc));
   doc.Modified = false;
 }

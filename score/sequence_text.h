@@ -27,6 +27,9 @@ enum class ReadResult {
 ReadResult ReadSequenceText(ScoreDocument& doc, std::string_view text,
                             const std::function<void(const std::string&)>& showMessage);
 
+// The name a save writes to: fileName with ".ksq" appended when it holds no ".ksq" anywhere.
+std::string WithSequenceExtension(const std::string& fileName);
+
 // Writes the document's text to CurrentFileName, which first gets ".ksq" appended when it holds no
 // ".ksq" anywhere (case-sensitive). The old file survives a failed write: EFCreateError names the
 // file, Modified stays as it was and the appended name stays. Success clears Modified.
