@@ -8,6 +8,7 @@ namespace kestu::cli {
 using Args = std::vector<std::string>;
 
 int Check(const Args& args);     // check FILE
+int Midi(const Args& args);      // midi FILE OUT.mid
 // Later commands (render, snapshot, midi) are declared here and listed in main.cpp.
 
 }  // namespace kestu::cli

@@ -15,6 +15,7 @@ struct Command {
 
 const Command kCommands[] = {
     {"check", "check FILE", kestu::cli::Check},
+    {"midi", "midi FILE OUT.mid", kestu::cli::Midi},
 };
 
 int Usage() {
