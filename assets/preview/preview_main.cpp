@@ -60,7 +60,7 @@ QImage ListSheet(const std::vector<QImage>& list) {
 // Every instrument on the staff at a different row, with the clef and both repeat signs, drawn
 // the way the score view composes them.
 QImage StaffDemo() {
-  QImage demo(385 + 200, 144, QImage::Format_RGB32);
+  QImage demo(32 * 17 + 50 + 16, 144, QImage::Format_RGB32);
   QPainter painter(&demo);
   painter.drawImage(demo.rect(), assets::BGImage());
   painter.drawImage(1, 40, assets::ToonImageKeyed());
