@@ -1,0 +1,64 @@
+// The sound device component: opens the sound system once its owner has
+// loaded, sets the primary format and owns a fixed array of channels. When no
+// device can be opened it runs silent: every sound call does nothing.
+// GUI thread only.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "sound/channel.h"
+#include "sound/component.h"
+#include "sound/diagnostics.h"
+#include "sound/dsound/dsound.h"
+#include "sound/params3d.h"
+
+namespace kestu {
+
+class TDDSDGenWave;
+
+class TDDSD : public TComponent {
+ public:
+  // `config` chooses the output (RtAudio by default) and planned failures.
+  explicit TDDSD(TComponent* owner, ds::SoundSystemConfig config = {});
+  ~TDDSD() override;
+
+  // Published properties.
+  TDDSDDebugOption DebugOption() const { return debugOption_; }
+  void SetDebugOption(TDDSDDebugOption options);
+  bool Use3D = false;
+  std::uint32_t ChannelCount = 8;
+  bool StickyFocus = true;
+
+  void Loaded() override;
+  bool OpenDevice();
+  void SetPrimaryFormat(std::uint32_t samplesPerSec, std::uint16_t bitsPerSample, bool stereo);
+  // The channel at `index`, or none (after a message, and a halt with HaltSwitch).
+  TDDSDChannel* GetChannel(std::uint32_t index);
+
+  bool DeviceOpen() const { return deviceOpen_; }
+  ds::IDirectSound* DirectSound() const { return directSound_; }
+  ds::IDirectSoundBuffer* PrimaryBuffer() const { return primaryBuffer_; }
+  ds::IDirectSound3DListener* Listener3D() const { return listener3D_; }
+  TDDSDListener* Listener() const { return listener_.get(); }
+
+ private:
+  friend class TDDSDGenWave;
+  void FreeChannels();
+  void ReleaseAll();
+
+  TDDSDDebugOption debugOption_ = 0;
+  ds::SoundSystemConfig config_;
+  bool deviceOpen_ = false;
+  ds::IDirectSound* directSound_ = nullptr;
+  ds::IDirectSoundBuffer* primaryBuffer_ = nullptr;
+  ds::IDirectSound3DListener* listener3D_ = nullptr;
+  std::unique_ptr<TDDSDListener> listener_;
+  std::vector<std::unique_ptr<TDDSDChannel>> channels_;
+  bool hasChannelArray_ = false;
+  // Samples loaded through this device; told when the device goes first.
+  std::vector<TDDSDGenWave*> samples_;
+};
+
+}  // namespace kestu

@@ -1,0 +1,160 @@
+#include <algorithm>
+
+#include "sound/dsound/device_core.h"
+#include "sound/dsound/dsound.h"
+#include "sound/dsound/format_rules.h"
+
+namespace kestu::ds {
+
+IDirectSoundBuffer::IDirectSoundBuffer(std::shared_ptr<DeviceCore> core, bool primary,
+                                       std::uint32_t flags)
+    : core_(std::move(core)), primary_(primary), flags_(flags) {}
+
+IDirectSoundBuffer::~IDirectSoundBuffer() {
+  if (voice_ != nullptr) core_->ReleaseVoice(voice_, ++serial_);
+}
+
+HRESULT IDirectSoundBuffer::SetFormat(const WAVEFORMATEX* format) {
+  if (!primary_) return DSERR_INVALIDCALL;
+  if (format == nullptr) return DSERR_INVALIDPARAM;
+  if (const HRESULT fault = core_->Fault(SoundCall::SetFormat); fault != DS_OK) return fault;
+  if (!IsMixablePcm(*format) || !HasConsistentRates(*format)) return DSERR_BADFORMAT;
+  format_ = *format;
+  format_.cbSize = 0;
+  core_->SetFormat(format->nSamplesPerSec, format->nChannels, format->wBitsPerSample);
+  return DS_OK;
+}
+
+HRESULT IDirectSoundBuffer::GetFormat(WAVEFORMATEX* format) const {
+  if (format == nullptr) return DSERR_INVALIDPARAM;
+  *format = format_;
+  return DS_OK;
+}
+
+HRESULT IDirectSoundBuffer::Lock(std::uint32_t offset, std::uint32_t bytes, void** region1,
+                                 std::uint32_t* bytes1, void** region2, std::uint32_t* bytes2,
+                                 std::uint32_t /*flags*/) {
+  if (primary_ || locked_) return DSERR_INVALIDCALL;
+  if (region1 == nullptr || bytes1 == nullptr) return DSERR_INVALIDPARAM;
+  if (offset > bytes_ || bytes > bytes_ - offset) return DSERR_INVALIDPARAM;
+  if (const HRESULT fault = core_->Fault(SoundCall::Lock); fault != DS_OK) return fault;
+  // The buffer and its voice hold the memory; any other holder is a duplicate
+  // or a voice the mixer may still read.
+  if (data_.use_count() > 2 || IsPlaying() ||
+      voice_->appliedSerial.load(std::memory_order_acquire) != serial_ ||
+      voice_->publishedReading.load(std::memory_order_relaxed)) {
+    return DSERR_INVALIDCALL;
+  }
+  *region1 = data_->data() + offset;
+  *bytes1 = bytes;
+  if (region2 != nullptr) *region2 = nullptr;
+  if (bytes2 != nullptr) *bytes2 = 0;
+  locked_ = true;
+  return DS_OK;
+}
+
+HRESULT IDirectSoundBuffer::Unlock(void* region1, std::uint32_t bytes1, void* region2,
+                                   std::uint32_t bytes2) {
+  if (!locked_) return DSERR_INVALIDCALL;
+  const auto* first = static_cast<const std::uint8_t*>(region1);
+  if (first < data_->data() || first > data_->data() + bytes_ ||
+      bytes1 > static_cast<std::uint32_t>(data_->data() + bytes_ - first) ||
+      (region2 == nullptr) != (bytes2 == 0)) {
+    return DSERR_INVALIDPARAM;
+  }
+  if (const HRESULT fault = core_->Fault(SoundCall::Unlock); fault != DS_OK) return fault;
+  locked_ = false;
+  return DS_OK;
+}
+
+void IDirectSoundBuffer::SendToVoice(int kind, std::uint32_t value, std::uint32_t frame, bool playing) {
+  expectFrame_ = frame;
+  expectPlaying_ = playing;
+  core_->Send({static_cast<CommandKind>(kind), voice_, value, 0, ++serial_});
+}
+
+HRESULT IDirectSoundBuffer::SetFrequency(std::uint32_t frequency) {
+  if (primary_ || (flags_ & DSBCAPS_CTRLFREQUENCY) == 0) return DSERR_CONTROLUNAVAIL;
+  if (frequency < DSBFREQUENCY_MIN || frequency > DSBFREQUENCY_MAX) return DSERR_INVALIDPARAM;
+  frequency_ = frequency;
+  SendToVoice(static_cast<int>(CommandKind::SetFrequency), frequency, Position(), IsPlaying());
+  return DS_OK;
+}
+
+HRESULT IDirectSoundBuffer::GetFrequency(std::uint32_t* frequency) const {
+  if (frequency == nullptr) return DSERR_INVALIDPARAM;
+  if (primary_) return DSERR_CONTROLUNAVAIL;
+  *frequency = frequency_;
+  return DS_OK;
+}
+
+HRESULT IDirectSoundBuffer::SetCurrentPosition(std::uint32_t bytes) {
+  if (primary_) return DSERR_INVALIDCALL;
+  if (bytes > bytes_) return DSERR_INVALIDPARAM;
+  const std::uint32_t frame = bytes / blockAlign_;
+  SendToVoice(static_cast<int>(CommandKind::SetPosition), frame, frame, IsPlaying());
+  return DS_OK;
+}
+
+HRESULT IDirectSoundBuffer::GetCurrentPosition(std::uint32_t* play, std::uint32_t* write) const {
+  const std::uint32_t bytes = primary_ ? 0 : Position() * blockAlign_;
+  if (play != nullptr) *play = bytes;
+  if (write != nullptr) *write = bytes;
+  return DS_OK;
+}
+
+HRESULT IDirectSoundBuffer::Play(std::uint32_t reserved, std::uint32_t /*priority*/,
+                                 std::uint32_t flags) {
+  if (reserved != 0 || (flags & DSBPLAY_LOOPING) != 0) return DSERR_INVALIDPARAM;
+  if (!core_->IsOpen()) return DSERR_NODRIVER;
+  if (primary_) return DS_OK;
+  SendToVoice(static_cast<int>(CommandKind::Play), 0, Position(), true);
+  return DS_OK;
+}
+
+HRESULT IDirectSoundBuffer::Stop() {
+  if (primary_) return DS_OK;
+  SendToVoice(static_cast<int>(CommandKind::Stop), 0, Position(), false);
+  return DS_OK;
+}
+
+HRESULT IDirectSoundBuffer::GetStatus(std::uint32_t* status) const {
+  if (status == nullptr) return DSERR_INVALIDPARAM;
+  *status = IsPlaying() ? DSBSTATUS_PLAYING : 0;
+  return DS_OK;
+}
+
+std::uint32_t IDirectSoundBuffer::Position() const {
+  if (voice_ == nullptr) return 0;
+  if (voice_->appliedSerial.load(std::memory_order_acquire) != serial_) return expectFrame_;
+  return voice_->publishedFrame.load(std::memory_order_relaxed);
+}
+
+bool IDirectSoundBuffer::IsPlaying() const {
+  if (voice_ == nullptr) return false;
+  if (voice_->appliedSerial.load(std::memory_order_acquire) != serial_) return expectPlaying_;
+  return voice_->publishedPlaying.load(std::memory_order_relaxed);
+}
+
+bool IDirectSoundBuffer::SharesDataWith(const IDirectSoundBuffer& other) const {
+  return data_ != nullptr && data_ == other.data_;
+}
+
+HRESULT IDirectSoundBuffer::QueryInterface(InterfaceId id, void** object) {
+  if (object == nullptr) return DSERR_INVALIDPARAM;
+  *object = nullptr;
+  if ((flags_ & DSBCAPS_CTRL3D) == 0) return DSERR_NOINTERFACE;
+  if (id == InterfaceId::IDirectSound3DListener && primary_) {
+    if (const HRESULT fault = core_->Fault(SoundCall::QueryListener3D); fault != DS_OK) return fault;
+    *object = new IDirectSound3DListener(this, core_->Faults());
+    return DS_OK;
+  }
+  if (id == InterfaceId::IDirectSound3DBuffer && !primary_) {
+    if (const HRESULT fault = core_->Fault(SoundCall::QueryBuffer3D); fault != DS_OK) return fault;
+    *object = new IDirectSound3DBuffer(this, core_->Faults());
+    return DS_OK;
+  }
+  return DSERR_NOINTERFACE;
+}
+
+}  // namespace kestu::ds

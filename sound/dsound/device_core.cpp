@@ -1,0 +1,75 @@
+#include "sound/dsound/device_core.h"
+
+#include <algorithm>
+
+namespace kestu::ds {
+
+DeviceCore::DeviceCore(std::shared_ptr<AudioOutput> output, std::shared_ptr<FaultPlan> faults)
+    : output_(std::move(output)), faults_(std::move(faults)), mixer_(std::make_unique<Mixer>()) {}
+
+DeviceCore::~DeviceCore() {
+  CloseOutput();
+  for (Voice* voice : graveyard_) delete voice;
+}
+
+bool DeviceCore::OpenOutput() {
+  if (output_ == nullptr) return false;
+  open_ = output_->Open(*mixer_, Mixer::kDefaultRate);
+  return open_;
+}
+
+void DeviceCore::CloseOutput() {
+  if (!open_) return;
+  output_->Close();
+  open_ = false;
+  outbox_.clear();
+  // Nothing reads the voices now.
+  for (Voice* voice : graveyard_) delete voice;
+  graveyard_.clear();
+}
+
+Voice* DeviceCore::NewVoice(std::shared_ptr<const std::vector<std::uint8_t>> data,
+                            const SampleView& view) {
+  Collect();
+  auto* voice = new Voice;
+  voice->sample = view;
+  voice->keepAlive = std::move(data);
+  return voice;
+}
+
+void DeviceCore::ReleaseVoice(Voice* voice, std::uint32_t serial) {
+  if (!open_) {
+    delete voice;
+    return;
+  }
+  graveyard_.push_back(voice);
+  Send({CommandKind::Release, voice, 0, 0, serial});
+}
+
+void DeviceCore::Send(const Command& command) {
+  if (!open_) return;
+  Collect();
+  FlushOutbox();
+  if (!outbox_.empty() || !mixer_->Send(command)) outbox_.push_back(command);
+}
+
+void DeviceCore::FlushOutbox() {
+  while (!outbox_.empty() && mixer_->Send(outbox_.front())) outbox_.pop_front();
+}
+
+void DeviceCore::SetFormat(std::uint32_t rate, std::uint16_t channels, std::uint16_t bits) {
+  if (!open_) return;
+  Send({CommandKind::SetFormat, nullptr, rate,
+        static_cast<std::uint32_t>(channels) | static_cast<std::uint32_t>(bits) << 16, 0});
+  output_->ChangeRate(rate);
+}
+
+void DeviceCore::Collect() {
+  const auto retired = std::partition(graveyard_.begin(), graveyard_.end(), [](Voice* voice) {
+    return !voice->retired.load(std::memory_order_acquire);
+  });
+  for (auto it = retired; it != graveyard_.end(); ++it) delete *it;
+  graveyard_.erase(retired, graveyard_.end());
+}
+
+}  // namespace kestu::ds

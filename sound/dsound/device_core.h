@@ -1,0 +1,55 @@
+// The GUI thread's side of one open device: the output, the mixer it pulls
+// from, the commands on their way and the voices waiting for the mixer to let
+// go of them. Buffers share it, so it lives until the last buffer is gone.
+// GUI thread only.
+#pragma once
+
+#include <deque>
+#include <memory>
+#include <vector>
+
+#include "sound/dsound/fault_plan.h"
+#include "sound/dsound/mixer.h"
+#include "sound/dsound/voice.h"
+#include "sound/output/audio_output.h"
+
+namespace kestu::ds {
+
+class DeviceCore {
+ public:
+  DeviceCore(std::shared_ptr<AudioOutput> output, std::shared_ptr<FaultPlan> faults);
+  ~DeviceCore();
+  DeviceCore(const DeviceCore&) = delete;
+  DeviceCore& operator=(const DeviceCore&) = delete;
+
+  bool OpenOutput();
+  // The device was released: the output stops, so no voice is read any more.
+  void CloseOutput();
+  bool IsOpen() const { return open_; }
+
+  HRESULT Fault(SoundCall call) { return faults_ ? faults_->Take(call) : DS_OK; }
+  const std::shared_ptr<FaultPlan>& Faults() const { return faults_; }
+
+  Voice* NewVoice(std::shared_ptr<const std::vector<std::uint8_t>> data, const SampleView& view);
+  // Hands the voice back: it is freed once the mixer has retired it.
+  void ReleaseVoice(Voice* voice, std::uint32_t serial);
+  void Send(const Command& command);
+  void SetFormat(std::uint32_t rate, std::uint16_t channels, std::uint16_t bits);
+  // Frees the voices the mixer has retired.
+  void Collect();
+
+  std::size_t VoicesAwaitingRetirement() const { return graveyard_.size(); }
+
+ private:
+  void FlushOutbox();
+
+  std::shared_ptr<AudioOutput> output_;
+  std::shared_ptr<FaultPlan> faults_;
+  std::unique_ptr<Mixer> mixer_;
+  bool open_ = false;
+  // Commands the full ring could not take yet, in order.
+  std::deque<Command> outbox_;
+  std::vector<Voice*> graveyard_;
+};
+
+}  // namespace kestu::ds

@@ -1,0 +1,141 @@
+// Our own DirectSound-like sound system: a device, a primary buffer that
+// sets the mix format, static secondary buffers and their duplicates, and the
+// 3-D parameter interfaces. Zero is success. Every method here is GUI-thread
+// only; the mixing happens behind it on the output's thread.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "sound/dsound/fault_plan.h"
+#include "sound/dsound/ref_counted.h"
+#include "sound/dsound/types.h"
+#include "sound/output/audio_output.h"
+
+namespace kestu::ds {
+
+class DeviceCore;
+struct Voice;
+class IDirectSound3DListener;
+class IDirectSound3DBuffer;
+
+// How a device is made: where its sound goes and which calls must fail.
+struct SoundSystemConfig {
+  AudioOutputProvider output = DefaultOutputProvider();
+  std::shared_ptr<FaultPlan> faults;
+};
+
+class IDirectSoundBuffer : public RefCounted {
+ public:
+  // Primary buffer only: the format the mixer produces.
+  HRESULT SetFormat(const WAVEFORMATEX* format);
+  HRESULT GetFormat(WAVEFORMATEX* format) const;
+
+  // Secondary buffers only. The whole buffer comes back as the first region;
+  // the second is always empty. Refused while the data is shared with a
+  // duplicate or is being played, so the mixer never reads half-written data.
+  HRESULT Lock(std::uint32_t offset, std::uint32_t bytes, void** region1, std::uint32_t* bytes1,
+               void** region2, std::uint32_t* bytes2, std::uint32_t flags);
+  HRESULT Unlock(void* region1, std::uint32_t bytes1, void* region2, std::uint32_t bytes2);
+
+  // Hz, 100..200000; needs DSBCAPS_CTRLFREQUENCY.
+  HRESULT SetFrequency(std::uint32_t frequency);
+  HRESULT GetFrequency(std::uint32_t* frequency) const;
+  HRESULT SetCurrentPosition(std::uint32_t bytes);
+  HRESULT GetCurrentPosition(std::uint32_t* play, std::uint32_t* write) const;
+  // Plays once from the current position; looping is not offered.
+  HRESULT Play(std::uint32_t reserved, std::uint32_t priority, std::uint32_t flags);
+  HRESULT Stop();
+  HRESULT GetStatus(std::uint32_t* status) const;
+  HRESULT QueryInterface(InterfaceId id, void** object);
+
+  // Inspection for tests and tools.
+  bool IsPrimary() const { return primary_; }
+  std::uint32_t Flags() const { return flags_; }
+  std::uint32_t Bytes() const { return bytes_; }
+  std::uint32_t Frequency() const { return frequency_; }
+  std::uint32_t Position() const;
+  bool IsPlaying() const;
+  // True when both buffers read the very same sample memory.
+  bool SharesDataWith(const IDirectSoundBuffer& other) const;
+
+ private:
+  friend class IDirectSound;
+  IDirectSoundBuffer(std::shared_ptr<DeviceCore> core, bool primary, std::uint32_t flags);
+  ~IDirectSoundBuffer() override;
+  void SendToVoice(int kind, std::uint32_t value, std::uint32_t frame, bool playing);
+
+  std::shared_ptr<DeviceCore> core_;
+  bool primary_;
+  std::uint32_t flags_;
+  std::uint32_t bytes_ = 0;
+  std::uint32_t frequency_ = 0;
+  WAVEFORMATEX format_{};
+  std::shared_ptr<std::vector<std::uint8_t>> data_;  // secondary only
+  Voice* voice_ = nullptr;                            // secondary only; freed by the core
+  bool locked_ = false;
+  std::uint16_t blockAlign_ = 1;
+  // What the last command sent will have made of the voice, until the mixer
+  // has applied it and published the real state.
+  std::uint32_t serial_ = 0;
+  std::uint32_t expectFrame_ = 0;
+  bool expectPlaying_ = false;
+};
+
+class IDirectSound : public RefCounted {
+ public:
+  HRESULT SetCooperativeLevel(std::uintptr_t window, std::uint32_t level);
+  HRESULT CreateSoundBuffer(const DSBUFFERDESC* desc, IDirectSoundBuffer** buffer, void* outer);
+  // A new buffer over the same sample memory, stopped, at the original's
+  // frequency, with its own position, frequency and play state.
+  HRESULT DuplicateSoundBuffer(IDirectSoundBuffer* original, IDirectSoundBuffer** duplicate);
+
+  std::uint32_t CooperativeLevel() const { return level_; }
+
+ private:
+  friend HRESULT DirectSoundCreate(const void*, IDirectSound**, void*, const SoundSystemConfig&);
+  explicit IDirectSound(std::shared_ptr<DeviceCore> core) : core_(std::move(core)) {}
+  ~IDirectSound() override;
+
+  std::shared_ptr<DeviceCore> core_;
+  std::uint32_t level_ = 0;
+  bool hasPrimary_ = false;
+};
+
+class IDirectSound3DListener : public RefCounted {
+ public:
+  HRESULT GetAllParameters(DS3DLISTENER* parameters) const;
+  HRESULT SetAllParameters(const DS3DLISTENER* parameters, std::uint32_t apply);
+
+ private:
+  friend class IDirectSoundBuffer;
+  IDirectSound3DListener(IDirectSoundBuffer* primary, std::shared_ptr<FaultPlan> faults);
+  ~IDirectSound3DListener() override;
+
+  IDirectSoundBuffer* primary_;
+  std::shared_ptr<FaultPlan> faults_;
+  DS3DLISTENER parameters_{};
+};
+
+class IDirectSound3DBuffer : public RefCounted {
+ public:
+  HRESULT GetAllParameters(DS3DBUFFER* parameters) const;
+  HRESULT SetAllParameters(const DS3DBUFFER* parameters, std::uint32_t apply);
+
+ private:
+  friend class IDirectSoundBuffer;
+  IDirectSound3DBuffer(IDirectSoundBuffer* buffer, std::shared_ptr<FaultPlan> faults);
+  ~IDirectSound3DBuffer() override;
+
+  IDirectSoundBuffer* buffer_;
+  std::shared_ptr<FaultPlan> faults_;
+  DS3DBUFFER parameters_{};
+};
+
+// Opens the default device (deviceId must be null, outer must be null). Fails
+// with DSERR_NODRIVER when the configured output cannot be opened.
+HRESULT DirectSoundCreate(const void* deviceId, IDirectSound** device, void* outer,
+                          const SoundSystemConfig& config = {});
+
+}  // namespace kestu::ds

@@ -1,0 +1,250 @@
+#include "sound/dsound/mixer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace kestu::ds {
+
+namespace {
+
+// A cut-off voice fades over 1.5 ms instead of clicking.
+std::uint32_t FadeFramesFor(std::uint32_t rate) { return std::max<std::uint32_t>(1, rate * 3 / 2000); }
+
+template <int Bits, int Channels>
+inline float SampleAt(const std::uint8_t* bytes, std::uint32_t frame, int channel) {
+  const std::size_t index = static_cast<std::size_t>(frame) * Channels + channel;
+  if constexpr (Bits == 16) {
+    std::int16_t value;
+    std::memcpy(&value, bytes + index * 2, sizeof value);
+    return static_cast<float>(value);
+  } else {
+    return (static_cast<float>(bytes[index]) - 128.0f) * 256.0f;
+  }
+}
+
+// Adds frame `index` (interpolated towards `next` by `fraction`) to one output frame.
+template <int Bits, int Channels>
+inline void AddFrame(const std::uint8_t* bytes, std::uint32_t index, std::uint32_t next,
+                     float fraction, float gain, float* out) {
+  const float a0 = SampleAt<Bits, Channels>(bytes, index, 0);
+  const float left = a0 + (SampleAt<Bits, Channels>(bytes, next, 0) - a0) * fraction;
+  if constexpr (Channels == 2) {
+    const float a1 = SampleAt<Bits, Channels>(bytes, index, 1);
+    const float right = a1 + (SampleAt<Bits, Channels>(bytes, next, 1) - a1) * fraction;
+    out[0] += left * gain;
+    out[1] += right * gain;
+  } else {
+    out[0] += left * gain;
+    out[1] += left * gain;
+  }
+}
+
+// Mixes one play head into `mix` for up to `frames` frames; a head that runs
+// off the sample's end or finishes its fade becomes inactive.
+template <int Bits, int Channels>
+void MixHead(const SampleView& sample, PlayHead& head, float* mix, std::uint32_t frames) noexcept {
+  const std::uint64_t end = static_cast<std::uint64_t>(sample.frames) << 32;
+  const std::uint64_t lastFrameStart =
+      sample.frames > 0 ? static_cast<std::uint64_t>(sample.frames - 1) << 32 : 0;
+  const std::uint32_t limit = head.fadeFrames > 0 ? std::min(frames, head.fadeFrames) : frames;
+  const std::uint64_t step = head.step;
+  std::uint64_t position = head.position;
+  float gain = head.gain;
+  const float gainStep = head.gainStep;
+  std::uint32_t i = 0;
+
+  // Every frame before the last one has a real successor: no bounds checks.
+  if (position < lastFrameStart) {
+    const std::uint64_t untilLast = (lastFrameStart - position + step - 1) / step;
+    const auto fast = static_cast<std::uint32_t>(std::min<std::uint64_t>(limit, untilLast));
+    for (; i < fast; ++i) {
+      const auto index = static_cast<std::uint32_t>(position >> 32);
+      const float fraction = static_cast<float>(static_cast<std::uint32_t>(position)) * 0x1p-32f;
+      AddFrame<Bits, Channels>(sample.bytes, index, index + 1, fraction, gain, mix + 2 * i);
+      position += step;
+      gain += gainStep;
+    }
+  }
+  // The last frame holds its value instead of reading past the end.
+  for (; i < limit && position < end; ++i) {
+    const auto index = static_cast<std::uint32_t>(position >> 32);
+    const float fraction = static_cast<float>(static_cast<std::uint32_t>(position)) * 0x1p-32f;
+    const std::uint32_t next = std::min(index + 1, sample.frames - 1);
+    AddFrame<Bits, Channels>(sample.bytes, index, next, fraction, gain, mix + 2 * i);
+    position += step;
+    gain += gainStep;
+  }
+
+  head.position = position;
+  head.gain = gain;
+  if (head.fadeFrames > 0) {
+    head.fadeFrames -= i;
+    if (head.fadeFrames == 0) head.active = false;
+  }
+  if (position >= end) head.active = false;
+}
+
+void MixAnyHead(const SampleView& sample, PlayHead& head, float* mix, std::uint32_t frames) noexcept {
+  if (sample.frames == 0 || head.step == 0) {
+    head.active = false;
+    return;
+  }
+  const bool stereo = sample.channels == 2;
+  if (sample.bits == 16) {
+    stereo ? MixHead<16, 2>(sample, head, mix, frames) : MixHead<16, 1>(sample, head, mix, frames);
+  } else {
+    stereo ? MixHead<8, 2>(sample, head, mix, frames) : MixHead<8, 1>(sample, head, mix, frames);
+  }
+}
+
+std::int16_t Saturate(float value) {
+  const long rounded = std::lrintf(value);
+  return static_cast<std::int16_t>(std::clamp<long>(rounded, -32768, 32767));
+}
+
+}  // namespace
+
+std::uint64_t Mixer::StepFor(std::uint32_t frequency) const noexcept {
+  const double ratio = static_cast<double>(frequency) / static_cast<double>(rate_);
+  return static_cast<std::uint64_t>(std::llround(ratio * 4294967296.0));
+}
+
+void Mixer::RenderFrames(std::int16_t* stereo, std::uint32_t frames) noexcept {
+  ApplyCommands();
+  if (fadeFrames_ == 0) fadeFrames_ = FadeFramesFor(rate_);
+  while (frames > 0) {
+    const std::uint32_t block = std::min(frames, kBlockFrames);
+    std::fill(mix_.begin(), mix_.begin() + 2 * block, 0.0f);
+    MixBlock(mix_.data(), block);
+    FinishBlock(mix_.data(), stereo, block);
+    stereo += 2 * block;
+    frames -= block;
+  }
+}
+
+void Mixer::ApplyCommands() noexcept {
+  Command command;
+  while (commands_.Pop(command)) Apply(command);
+}
+
+bool Mixer::List(Voice& voice) noexcept {
+  if (voice.listed) return true;
+  if (listedCount_ == listed_.size()) return false;
+  listed_[listedCount_++] = &voice;
+  voice.listed = true;
+  return true;
+}
+
+void Mixer::BeginFade(Voice& voice) noexcept {
+  if (fadeFrames_ == 0) fadeFrames_ = FadeFramesFor(rate_);
+  voice.tail = voice.main;
+  voice.tail.active = true;
+  voice.tail.gain = 1.0f;
+  voice.tail.gainStep = -1.0f / static_cast<float>(fadeFrames_);
+  voice.tail.fadeFrames = fadeFrames_;
+}
+
+void Mixer::Publish(Voice& voice) noexcept {
+  voice.publishedFrame.store(static_cast<std::uint32_t>(voice.main.position >> 32),
+                             std::memory_order_relaxed);
+  voice.publishedPlaying.store(voice.main.active, std::memory_order_relaxed);
+  voice.publishedReading.store(voice.main.active || voice.tail.active, std::memory_order_relaxed);
+}
+
+void Mixer::Apply(const Command& command) noexcept {
+  if (command.kind == CommandKind::SetFormat) {
+    rate_ = command.value;
+    channels_ = static_cast<std::uint16_t>(command.value2 & 0xFFFF);
+    bits_ = static_cast<std::uint16_t>(command.value2 >> 16);
+    fadeFrames_ = FadeFramesFor(rate_);
+    for (std::size_t i = 0; i < listedCount_; ++i) {
+      listed_[i]->main.step = StepFor(listed_[i]->frequency);
+    }
+    return;
+  }
+  Voice& voice = *command.voice;
+  switch (command.kind) {
+    case CommandKind::Play:
+      if (!voice.main.active) {
+        voice.main.active = true;
+        voice.main.step = StepFor(voice.frequency);
+        voice.main.gain = 1.0f;
+        voice.main.gainStep = 0.0f;
+        voice.main.fadeFrames = 0;
+        // More voices than the mixer lists at once: this one stays silent.
+        if (!List(voice)) voice.main.active = false;
+      }
+      break;
+    case CommandKind::Stop:
+      if (voice.main.active) BeginFade(voice);
+      voice.main.active = false;
+      break;
+    case CommandKind::SetPosition:
+      if (voice.main.active) BeginFade(voice);
+      voice.main.position = static_cast<std::uint64_t>(command.value) << 32;
+      break;
+    case CommandKind::SetFrequency:
+      voice.frequency = command.value;
+      voice.main.step = StepFor(command.value);
+      break;
+    case CommandKind::Release:
+      if (voice.main.active) BeginFade(voice);
+      voice.main.active = false;
+      voice.releasing = true;
+      if (!voice.listed) {
+        Publish(voice);
+        voice.appliedSerial.store(command.serial, std::memory_order_release);
+        // From here on the voice belongs to the GUI thread again.
+        voice.retired.store(true, std::memory_order_release);
+        return;
+      }
+      break;
+    case CommandKind::SetFormat:
+      break;
+  }
+  Publish(voice);
+  voice.appliedSerial.store(command.serial, std::memory_order_release);
+}
+
+void Mixer::MixBlock(float* mix, std::uint32_t frames) noexcept {
+  std::size_t i = 0;
+  while (i < listedCount_) {
+    Voice& voice = *listed_[i];
+    if (voice.main.active) {
+      MixAnyHead(voice.sample, voice.main, mix, frames);
+      // A one-shot voice that played to its end is rewound, ready to play again.
+      if (!voice.main.active) voice.main.position = 0;
+    }
+    if (voice.tail.active) MixAnyHead(voice.sample, voice.tail, mix, frames);
+    Publish(voice);
+    if (voice.main.active || voice.tail.active) {
+      ++i;
+      continue;
+    }
+    voice.listed = false;
+    listed_[i] = listed_[--listedCount_];
+    if (voice.releasing) voice.retired.store(true, std::memory_order_release);
+  }
+}
+
+void Mixer::FinishBlock(const float* mix, std::int16_t* stereo, std::uint32_t frames) noexcept {
+  const bool mono = channels_ == 1;
+  const bool eightBit = bits_ == 8;
+  for (std::uint32_t i = 0; i < frames; ++i) {
+    float left = mix[2 * i];
+    float right = mix[2 * i + 1];
+    if (mono) left = right = 0.5f * (left + right);
+    std::int16_t outLeft = Saturate(left);
+    std::int16_t outRight = Saturate(right);
+    if (eightBit) {
+      // The primary buffer keeps only the top 8 bits.
+      outLeft = static_cast<std::int16_t>(std::clamp<long>(std::lrintf(left / 256.0f), -128, 127) * 256);
+      outRight = static_cast<std::int16_t>(std::clamp<long>(std::lrintf(right / 256.0f), -128, 127) * 256);
+    }
+    stereo[2 * i] = outLeft;
+    stereo[2 * i + 1] = outRight;
+  }
+}
+
+}  // namespace kestu::ds

@@ -1,0 +1,53 @@
+// The software mixer: sums every playing voice, resampled from its own
+// frequency by linear interpolation, into the primary format, with saturation.
+// Send is the GUI thread's side; RenderFrames is the audio thread's side.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "sound/dsound/spsc_queue.h"
+#include "sound/dsound/voice.h"
+#include "sound/output/audio_output.h"
+
+namespace kestu::ds {
+
+class Mixer : public FrameSource {
+ public:
+  static constexpr std::size_t kMaxListedVoices = 64;
+  static constexpr std::size_t kCommandCapacity = 4096;
+  static constexpr std::uint32_t kBlockFrames = 256;
+  static constexpr std::uint32_t kDefaultRate = 22050;
+
+  // GUI thread. False when the command ring is full.
+  bool Send(const Command& command) { return commands_.Push(command); }
+
+  // Audio thread. Applies waiting commands, then mixes `frames` frames of
+  // interleaved int16 stereo at the primary rate.
+  void RenderFrames(std::int16_t* stereo, std::uint32_t frames) noexcept override;
+
+  // Audio thread (tests: whoever renders). The primary rate in use.
+  std::uint32_t Rate() const { return rate_; }
+
+ private:
+  void ApplyCommands() noexcept;
+  void Apply(const Command& command) noexcept;
+  bool List(Voice& voice) noexcept;
+  void BeginFade(Voice& voice) noexcept;
+  void Publish(Voice& voice) noexcept;
+  void MixBlock(float* mix, std::uint32_t frames) noexcept;
+  void FinishBlock(const float* mix, std::int16_t* stereo, std::uint32_t frames) noexcept;
+  std::uint64_t StepFor(std::uint32_t frequency) const noexcept;
+
+  SpscQueue<Command, kCommandCapacity> commands_;
+  std::array<Voice*, kMaxListedVoices> listed_{};
+  std::size_t listedCount_ = 0;
+  std::uint32_t rate_ = kDefaultRate;
+  std::uint16_t channels_ = 2;
+  std::uint16_t bits_ = 8;  // the primary format before anyone sets it: 8 bits, stereo
+  std::uint32_t fadeFrames_ = 0;
+  std::array<float, 2 * kBlockFrames> mix_{};
+};
+
+}  // namespace kestu::ds

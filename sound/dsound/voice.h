@@ -1,0 +1,64 @@
+// A voice: one secondary buffer as the mixer sees it, and the commands that
+// drive it. The GUI thread creates a voice and frees it only after the mixer
+// has marked it retired; the mixer never touches it after that.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace kestu::ds {
+
+// The sample memory a voice reads: fixed before the voice reaches the mixer.
+struct SampleView {
+  const std::uint8_t* bytes = nullptr;
+  std::uint32_t frames = 0;
+  std::uint16_t channels = 1;  // 1 or 2
+  std::uint16_t bits = 16;     // 8 or 16
+};
+
+// A read position moving through the sample; 32.32 fixed-point frames.
+struct PlayHead {
+  std::uint64_t position = 0;
+  std::uint64_t step = 0;
+  bool active = false;
+  float gain = 1.0f;
+  float gainStep = 0.0f;         // per frame, negative while fading out
+  std::uint32_t fadeFrames = 0;  // frames left of the fade; 0: no fade
+};
+
+struct Voice {
+  // Set by the GUI thread before the voice is first sent; read-only after.
+  SampleView sample;
+  // GUI thread only: keeps the sample memory alive as long as the voice exists.
+  std::shared_ptr<const std::vector<std::uint8_t>> keepAlive;
+
+  // Mixer only.
+  PlayHead main;
+  PlayHead tail;  // what was sounding before a stop, jump or release, fading out
+  std::uint32_t frequency = 0;
+  bool releasing = false;
+  bool listed = false;
+
+  // Written by the mixer, read by the GUI thread.
+  std::atomic<std::uint32_t> appliedSerial{0};
+  std::atomic<std::uint32_t> publishedFrame{0};
+  std::atomic<bool> publishedPlaying{false};
+  std::atomic<bool> publishedReading{false};  // main or tail still reads the data
+  std::atomic<bool> retired{false};
+};
+
+enum class CommandKind : std::uint8_t { Play, Stop, SetPosition, SetFrequency, Release, SetFormat };
+
+// One instruction from the GUI thread to the mixer. SetFormat carries the
+// rate in `value` and channels | bits << 16 in `value2`, with no voice.
+struct Command {
+  CommandKind kind = CommandKind::Play;
+  Voice* voice = nullptr;
+  std::uint32_t value = 0;
+  std::uint32_t value2 = 0;
+  std::uint32_t serial = 0;
+};
+
+}  // namespace kestu::ds

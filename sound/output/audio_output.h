@@ -1,0 +1,42 @@
+// Where mixed sound goes: a device output (RtAudio) or an offline output that
+// is pulled by hand. The mixer is the FrameSource each output pulls from.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace kestu {
+
+class FrameSource {
+ public:
+  virtual ~FrameSource() = default;
+  // Audio thread (or the offline output's caller). Fills `frames` interleaved
+  // int16 stereo frames at the rate last given to the output. Never blocks,
+  // locks, allocates, frees or logs.
+  virtual void RenderFrames(std::int16_t* stereo, std::uint32_t frames) noexcept = 0;
+};
+
+class AudioOutput {
+ public:
+  virtual ~AudioOutput() = default;
+  // GUI thread. Start pulling frames from `source` at `rate` frames per second;
+  // false when no device can be opened. Must return in bounded time.
+  virtual bool Open(FrameSource& source, std::uint32_t rate) = 0;
+  // GUI thread. The mixer now produces `rate` frames per second.
+  virtual void ChangeRate(std::uint32_t rate) = 0;
+  // GUI thread. After it returns the source is never called again.
+  virtual void Close() = 0;
+};
+
+// Opens the output a sound device uses; a null result means "no device".
+using AudioOutputProvider = std::function<std::shared_ptr<AudioOutput>()>;
+
+// The program's output: the default RtAudio device (PulseAudio, then ALSA).
+AudioOutputProvider DefaultOutputProvider();
+// An output the caller owns and keeps alive longer than the sound device.
+AudioOutputProvider UseOutput(AudioOutput& output);
+// No device at all: device creation fails and the component runs silent.
+AudioOutputProvider NoOutput();
+
+}  // namespace kestu

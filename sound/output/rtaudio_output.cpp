@@ -1,0 +1,199 @@
+// The only file that includes RtAudio.
+#include "sound/output/rtaudio_output.h"
+
+#include <RtAudio.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <utility>
+
+#include "sound/output/rate_converter.h"
+
+namespace kestu {
+
+namespace {
+
+struct OpenedStream {
+  std::unique_ptr<RtAudio> audio;
+  std::string api;
+  std::uint32_t deviceRate = 0;
+  std::uint32_t bufferFrames = 0;
+};
+
+// Errors inside RtAudio's own threads must not throw there; the stream just
+// goes quiet and the program carries on.
+void IgnoreStreamError(RtAudioError::Type, const std::string&) {}
+
+void CloseQuietly(RtAudio& audio) {
+  try {
+    if (audio.isStreamRunning()) audio.abortStream();
+  } catch (const std::exception&) {
+  }
+  try {
+    if (audio.isStreamOpen()) audio.closeStream();
+  } catch (const std::exception&) {
+  }
+}
+
+std::optional<OpenedStream> TryOpen(RtAudio::Api api, const char* name, std::uint32_t rate,
+                                    RtAudioCallback callback, void* user) {
+  try {
+    auto audio = std::make_unique<RtAudio>(api);
+    if (audio->getCurrentApi() != api) return std::nullopt;
+    audio->showWarnings(false);
+    if (audio->getDeviceCount() == 0) return std::nullopt;
+    RtAudio::StreamParameters parameters;
+    parameters.deviceId = audio->getDefaultOutputDevice();
+    parameters.nChannels = 2;
+
+    std::uint32_t rates[2] = {rate, 0};
+    try {
+      rates[1] = audio->getDeviceInfo(parameters.deviceId).preferredSampleRate;
+    } catch (const std::exception&) {
+    }
+    for (const std::uint32_t tryRate : rates) {
+      if (tryRate == 0) continue;
+      RtAudio::StreamOptions options;
+      options.numberOfBuffers = 2;
+      options.streamName = "KestuSequencer";
+      if (api == RtAudio::LINUX_ALSA) options.flags |= RTAUDIO_ALSA_USE_DEFAULT;
+      unsigned int frames = RtAudioOutput::kBufferFrames;
+      try {
+        audio->openStream(&parameters, nullptr, RTAUDIO_SINT16, tryRate, &frames, callback, user,
+                          &options, &IgnoreStreamError);
+      } catch (const std::exception&) {
+      }
+      if (audio->isStreamOpen()) return OpenedStream{std::move(audio), name, tryRate, frames};
+    }
+  } catch (const std::exception&) {
+  }
+  return std::nullopt;
+}
+
+// Shared by the GUI thread and the helper thread that opens the stream.
+struct OpenAttempt {
+  std::mutex mutex;
+  std::condition_variable finishedChanged;
+  bool finished = false;
+  bool abandoned = false;
+  std::optional<OpenedStream> result;
+};
+
+}  // namespace
+
+struct RtAudioOutput::Impl {
+  std::chrono::milliseconds openTimeout;
+  FrameSource* source = nullptr;
+  std::unique_ptr<RtAudio> audio;
+  std::string api;
+  std::uint32_t primaryRate = 0;
+  std::uint32_t deviceRate = 0;
+  std::uint32_t bufferFrames = 0;
+  RateConverter converter;
+
+  // Audio thread.
+  static int Callback(void* output, void*, unsigned int frames, double, RtAudioStreamStatus,
+                      void* user) {
+    auto* self = static_cast<Impl*>(user);
+    self->converter.Pull(*self->source, static_cast<std::int16_t*>(output), frames);
+    return 0;
+  }
+
+  // Opens on a helper thread and waits at most openTimeout. A helper that
+  // answers late closes what it opened by itself; its stream never started.
+  std::optional<OpenedStream> OpenBounded(std::uint32_t rate) {
+    auto attempt = std::make_shared<OpenAttempt>();
+    try {
+      std::thread([attempt, rate, user = this] {
+        std::optional<OpenedStream> opened =
+            TryOpen(RtAudio::LINUX_PULSE, "pulse", rate, &Impl::Callback, user);
+        if (!opened) opened = TryOpen(RtAudio::LINUX_ALSA, "alsa", rate, &Impl::Callback, user);
+        std::unique_lock lock(attempt->mutex);
+        if (attempt->abandoned) {
+          lock.unlock();
+          if (opened) CloseQuietly(*opened->audio);
+          return;
+        }
+        attempt->result = std::move(opened);
+        attempt->finished = true;
+        attempt->finishedChanged.notify_one();
+      }).detach();
+    } catch (const std::system_error&) {
+      return std::nullopt;
+    }
+    std::unique_lock lock(attempt->mutex);
+    if (!attempt->finishedChanged.wait_for(lock, openTimeout, [&] { return attempt->finished; })) {
+      attempt->abandoned = true;
+      return std::nullopt;
+    }
+    return std::move(attempt->result);
+  }
+
+  bool Start(std::uint32_t rate) {
+    std::optional<OpenedStream> opened = OpenBounded(rate);
+    if (!opened) return false;
+    primaryRate = rate;
+    deviceRate = opened->deviceRate;
+    bufferFrames = opened->bufferFrames;
+    api = opened->api;
+    converter.Configure(primaryRate, deviceRate, bufferFrames);
+    audio = std::move(opened->audio);
+    try {
+      audio->startStream();
+    } catch (const std::exception&) {
+      Stop();
+      return false;
+    }
+    return true;
+  }
+
+  void Stop() {
+    if (audio == nullptr) return;
+    CloseQuietly(*audio);
+    audio.reset();
+  }
+};
+
+RtAudioOutput::RtAudioOutput(std::chrono::milliseconds openTimeout) : impl_(std::make_unique<Impl>()) {
+  impl_->openTimeout = openTimeout;
+}
+
+RtAudioOutput::~RtAudioOutput() { Close(); }
+
+bool RtAudioOutput::Open(FrameSource& source, std::uint32_t rate) {
+  Close();
+  impl_->source = &source;
+  if (impl_->Start(rate)) return true;
+  impl_->source = nullptr;
+  return false;
+}
+
+void RtAudioOutput::ChangeRate(std::uint32_t rate) {
+  if (impl_->source == nullptr || rate == impl_->primaryRate) return;
+  // Reopen at the new rate; if that fails the program goes on without sound.
+  impl_->Stop();
+  impl_->Start(rate);
+}
+
+void RtAudioOutput::Close() {
+  impl_->Stop();
+  impl_->source = nullptr;
+}
+
+bool RtAudioOutput::IsOpen() const { return impl_->audio != nullptr; }
+std::string RtAudioOutput::ApiName() const { return IsOpen() ? impl_->api : std::string(); }
+std::uint32_t RtAudioOutput::DeviceRate() const { return IsOpen() ? impl_->deviceRate : 0; }
+std::uint32_t RtAudioOutput::BufferFrames() const { return IsOpen() ? impl_->bufferFrames : 0; }
+
+long RtAudioOutput::StreamLatencyFrames() const {
+  if (!IsOpen()) return 0;
+  try {
+    return impl_->audio->getStreamLatency();
+  } catch (const std::exception&) {
+    return 0;
+  }
+}
+
+}  // namespace kestu

@@ -1,0 +1,60 @@
+// A RIFF chunk reader that searches the way the sample loader needs: the RIFF
+// form from the start of the file, then chunks forward from the current
+// position inside a parent chunk; leaving a chunk goes behind its pad byte.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <fstream>
+#include <string>
+
+namespace kestu {
+
+// Four characters packed into 32 bits, the first in the lowest byte.
+constexpr std::uint32_t MakeFourCC(char a, char b, char c, char d) {
+  return static_cast<std::uint32_t>(static_cast<unsigned char>(a)) |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(b)) << 8 |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(c)) << 16 |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(d)) << 24;
+}
+
+struct RiffChunk {
+  std::uint32_t id = 0;
+  std::uint32_t size = 0;      // payload bytes as the header states them
+  std::uint32_t formType = 0;  // RIFF and LIST chunks only
+  std::uint64_t payload = 0;   // file offset of the payload (behind the form type for RIFF)
+};
+
+class RiffReader {
+ public:
+  bool Open(const std::string& path);
+  void Close();
+  bool IsOpen() const { return file_.is_open(); }
+
+  // From the start of the file, the first top-level "RIFF" chunk of form
+  // `formType`; the position is then just behind the form type.
+  bool FindRiff(std::uint32_t formType, RiffChunk& riff);
+  // The next chunk `id` between the current position and the end of
+  // `parent`; the position is then at its payload. On failure the position
+  // is left at the end of the search.
+  bool FindChunk(std::uint32_t id, const RiffChunk& parent, RiffChunk& chunk);
+  // Moves behind `chunk` and its pad byte.
+  void Ascend(const RiffChunk& chunk);
+  // Reads up to `bytes` from the current position; returns the count read.
+  std::size_t Read(void* destination, std::size_t bytes);
+  // Skips up to `bytes`, not past the end of the file; returns the count skipped.
+  std::size_t Skip(std::size_t bytes);
+
+  std::uint64_t Position() const { return position_; }
+  std::uint64_t FileSize() const { return size_; }
+
+ private:
+  bool ReadHeader(std::uint32_t& id, std::uint32_t& size);
+  void Seek(std::uint64_t position);
+
+  std::ifstream file_;
+  std::uint64_t position_ = 0;
+  std::uint64_t size_ = 0;
+};
+
+}  // namespace kestu

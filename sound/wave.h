@@ -1,0 +1,57 @@
+// Samples: one RIFF WAVE file loaded whole into a static buffer of its own.
+// A sample whose loading failed exists without a buffer. GUI thread only.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "sound/dsound/dsound.h"
+#include "sound/params3d.h"
+
+namespace kestu {
+
+class TDDSD;
+
+class TDDSDGenWave {
+ public:
+  // Loads `fileName` when the device is open; is3D chooses the 3-D buffer flags.
+  TDDSDGenWave(TDDSD* device, bool is3D, const std::string& fileName);
+  virtual ~TDDSDGenWave();
+  TDDSDGenWave(const TDDSDGenWave&) = delete;
+  TDDSDGenWave& operator=(const TDDSDGenWave&) = delete;
+
+  ds::IDirectSoundBuffer* Buffer() const { return buffer_; }
+  const ds::WAVEFORMATEX& Format() const { return format_; }
+  std::uint32_t DataSize() const { return dataSize_; }
+  TDDSD* Device() const { return device_; }
+  virtual bool Is3D() const { return false; }
+
+ private:
+  friend class TDDSD;
+  void LoadWAV(bool is3D, const std::string& fileName);
+
+  TDDSD* device_;
+  ds::IDirectSoundBuffer* buffer_ = nullptr;
+  ds::WAVEFORMATEX format_{};
+  std::uint32_t dataSize_ = 0;
+};
+
+// The plain sample the program uses.
+class TDDSDWaveData : public TDDSDGenWave {
+ public:
+  TDDSDWaveData(TDDSD* device, const std::string& fileName);
+};
+
+// A sample with 3-D parameters, which a channel takes over on attach.
+class TDDSDWave3D : public TDDSDGenWave {
+ public:
+  TDDSDWave3D(TDDSD* device, const std::string& fileName);
+  bool Is3D() const override { return true; }
+  TDDSDParams3D& Params3D() { return params3D_; }
+
+ private:
+  TDDSDParams3D params3D_{nullptr};
+};
+
+}  // namespace kestu
