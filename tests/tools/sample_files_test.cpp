@@ -1,0 +1,208 @@
+// The 29 sample files the build writes into waves/: their format, length and level, clean ends,
+// the tuning of the pitched ones, and that each is a sound of its own.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "tests/tools/pcm_wave_reader.h"
+#include "tests/tools/sound_analysis.h"
+#include "tools/synth/sample_set.h"
+#include "tools/synth/signal.h"
+#include "tools/synth/wave_file.h"
+
+namespace kestu::test {
+namespace {
+
+constexpr int kCount = 29;
+constexpr double kRate = 22050.0;
+constexpr double kF4 = 349.2282314330039;
+constexpr double kE5 = 659.2551138257398;
+
+std::string PathOf(int number) { return std::string(KESTU_BUILD_DIR) + "/waves/Sound" + std::to_string(number) + ".wav"; }
+
+struct Loaded {
+  PcmWave wave;
+  Samples x;  // the frames at full scale +-1
+};
+
+// Read once for the whole suite; a file that cannot be read fails every test that needs it.
+const std::vector<Loaded>& AllSamples() {
+  static const std::vector<Loaded> all = [] {
+    std::vector<Loaded> loaded(kCount + 1);
+    for (int n = 1; n <= kCount; ++n) {
+      loaded[n].wave = ReadPcmWave(PathOf(n));
+      for (std::int16_t s : loaded[n].wave.frames) loaded[n].x.push_back(s / 32768.0);
+    }
+    return loaded;
+  }();
+  return all;
+}
+
+const Samples& SoundOf(int number) { return AllSamples().at(number).x; }
+
+double Seconds(const Samples& x) { return static_cast<double>(x.size()) / kRate; }
+
+double PeakOf(const Samples& x, std::size_t begin, std::size_t end) {
+  double peak = 0.0;
+  for (std::size_t n = begin; n < end && n < x.size(); ++n) peak = std::max(peak, std::fabs(x[n]));
+  return peak;
+}
+
+std::size_t Frames(double seconds) { return static_cast<std::size_t>(seconds * kRate); }
+
+TEST(SampleFiles, EveryFileIsMono16BitPcmAt22050Hz) {
+  for (int n = 1; n <= kCount; ++n) {
+    SCOPED_TRACE(PathOf(n));
+    const PcmWave wave = ReadPcmWave(PathOf(n));
+    EXPECT_EQ(wave.format_tag, 1);
+    EXPECT_EQ(wave.channels, 1);
+    EXPECT_EQ(wave.samples_per_sec, 22050u);
+    EXPECT_EQ(wave.avg_bytes_per_sec, 44100u);
+    EXPECT_EQ(wave.block_align, 2);
+    EXPECT_EQ(wave.bits_per_sample, 16);
+    // A plain 16-byte format chunk, which the loader's format record takes whole.
+    EXPECT_EQ(wave.format_chunk_size, 16u);
+  }
+}
+
+TEST(SampleFiles, LastFrom0Point2To2Seconds) {
+  for (int n = 1; n <= kCount; ++n) {
+    SCOPED_TRACE(PathOf(n));
+    EXPECT_GE(Seconds(SoundOf(n)), 0.2);
+    EXPECT_LE(Seconds(SoundOf(n)), 2.0);
+  }
+}
+
+TEST(SampleFiles, PeakNearMinus1DbfsAndNeverClipped) {
+  for (int n = 1; n <= kCount; ++n) {
+    SCOPED_TRACE(PathOf(n));
+    const auto& frames = AllSamples()[n].wave.frames;
+    const auto [low, high] = std::minmax_element(frames.begin(), frames.end());
+    const int peak = std::max(-static_cast<int>(*low), static_cast<int>(*high));
+    const double peak_dbfs = 20.0 * std::log10(peak / 32767.0);
+    EXPECT_GT(peak_dbfs, -1.5);
+    EXPECT_LT(peak_dbfs, -0.7);
+    EXPECT_GT(*low, -32767);
+    EXPECT_LT(*high, 32767);
+  }
+}
+
+// A click is a jump from silence: every file starts at rest and rises over at least a
+// millisecond or so, ends in silence, and has no DC offset that a cut-off note would jump from.
+TEST(SampleFiles, StartAndEndWithoutClicks) {
+  for (int n = 1; n <= kCount; ++n) {
+    SCOPED_TRACE(PathOf(n));
+    const Samples& x = SoundOf(n);
+    const double peak = PeakOf(x, 0, x.size());
+    EXPECT_LE(std::fabs(x.front()), 0.001);
+    EXPECT_LE(PeakOf(x, 0, Frames(0.0005)), 0.3 * peak) << "attack faster than half a millisecond";
+    EXPECT_LE(PeakOf(x, x.size() - Frames(0.002), x.size()), 0.01) << "still sounding at the end";
+    EXPECT_EQ(AllSamples()[n].wave.frames.back(), 0);
+    double sum = 0.0;
+    for (double v : x) sum += v;
+    EXPECT_LT(std::fabs(sum / static_cast<double>(x.size())), 0.002) << "DC offset";
+  }
+}
+
+struct PitchCase {
+  int sample;
+  double hz;
+  const char* what;
+};
+
+// Base samples sound F4 at their own rate (row 9), high-register samples E5 (row 3). The bass
+// sounds F2, two octaves down, as a bass part written on this staff is meant.
+const PitchCase kPitched[] = {
+    {1, kF4, "piano"},           {2, kF4, "music box"},       {4, kF4, "trumpet"},
+    {5, kF4, "flute"},           {6, kF4, "guitar"},          {9, kF4 / 4.0, "bass"},
+    {10, kF4, "marimba"},        {12, kF4, "organ"},          {13, kF4, "strings"},
+    {14, kF4, "choir"},          {15, kF4, "chip lead"},      {21, kE5, "piano high"},
+    {22, kE5, "trumpet high"},   {23, kE5, "flute high"},     {24, kE5, "guitar high"},
+    {25, kE5, "organ high"},     {26, kE5, "choir high"},     {27, kE5, "chip lead high"},
+    {28, kE5, "music box high"}, {29, kE5, "strings high"},
+};
+
+TEST(SampleFiles, PitchedSamplesInTuneWithin5Cents) {
+  for (const PitchCase& c : kPitched) {
+    SCOPED_TRACE(std::string(c.what) + " in " + PathOf(c.sample));
+    const Samples& x = SoundOf(c.sample);
+    // The held part: past the attack, before the release.
+    const std::size_t begin = Frames(0.1);
+    const std::size_t length = x.size() - begin - Frames(0.15);
+    const double hz = MeasureFundamentalHz(x, kRate, begin, length, 50.0, 1500.0);
+    ASSERT_GT(hz, 0.0) << "no pitch found";
+    EXPECT_NEAR(CentsBetween(hz, c.hz), 0.0, 5.0) << "measured " << hz << " Hz";
+  }
+}
+
+struct RegisterPair {
+  int instrument;
+  int high_sample;
+};
+
+const RegisterPair kRegisterPairs[] = {{1, 21}, {4, 22}, {5, 23}, {6, 24}, {12, 25},
+                                       {14, 26}, {15, 27}, {2, 28}, {13, 29}};
+
+// Whether the sound dies away, as struck and plucked sounds do, rather than being held, as blown,
+// bowed, sung and keyed ones are: its level at 60% of its length against that at 20%.
+bool DiesAway(const Samples& x) {
+  const auto level_at = [&x](double fraction) {
+    const auto frame = Frames(0.02);
+    const auto start = static_cast<std::size_t>(fraction * static_cast<double>(x.size()));
+    double sum = 1e-20;
+    for (std::size_t n = start; n < start + frame && n < x.size(); ++n) sum += x[n] * x[n];
+    return 10.0 * std::log10(sum);
+  };
+  return level_at(0.6) - level_at(0.2) < -5.0;
+}
+
+// The high sample is the same instrument played higher: it sounds the same way in time, and is
+// no longer than the base sample, as real instruments ring shorter up there.
+TEST(SampleFiles, HighRegisterSamplesBehaveLikeTheirInstrument) {
+  for (const RegisterPair& p : kRegisterPairs) {
+    SCOPED_TRACE("instrument " + std::to_string(p.instrument) + ", high sample " + std::to_string(p.high_sample));
+    const Samples& base = SoundOf(p.instrument);
+    const Samples& high = SoundOf(p.high_sample);
+    EXPECT_EQ(DiesAway(base), DiesAway(high));
+    EXPECT_LE(high.size(), base.size());
+  }
+}
+
+// No two files are the same sound: each pair differs clearly in its spectrum or in its loudness
+// over time. The smallest difference between two of our instruments is about 10 dB; a copy, or
+// a copy at another level, gives 0.
+TEST(SampleFiles, NoTwoAlike) {
+  std::vector<std::vector<double>> spectra(kCount + 1), contours(kCount + 1);
+  for (int n = 1; n <= kCount; ++n) {
+    spectra[n] = ThirdOctaveProfileDb(SoundOf(n), kRate);
+    contours[n] = LoudnessContourDb(SoundOf(n), kRate);
+  }
+  for (int a = 1; a <= kCount; ++a) {
+    for (int b = a + 1; b <= kCount; ++b) {
+      const double difference = RmsDifference(spectra[a], spectra[b]) + RmsDifference(contours[a], contours[b]);
+      EXPECT_GT(difference, 6.0) << "Sound" << a << " and Sound" << b << " are alike";
+    }
+  }
+}
+
+// The files are what the synthesizer makes now, and it makes them the same every time.
+TEST(SampleFiles, BuiltFilesAreTheSynthesizersReproducibleOutput) {
+  for (int n = 1; n <= kCount; ++n) {
+    SCOPED_TRACE(PathOf(n));
+    std::ifstream file(PathOf(n), std::ios::binary);
+    const std::vector<std::uint8_t> on_disk((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const auto first = synth::EncodeWave(synth::RenderSample(n), synth::kSampleRate);
+    const auto second = synth::EncodeWave(synth::RenderSample(n), synth::kSampleRate);
+    EXPECT_TRUE(first == second) << "two renderings differ";
+    EXPECT_TRUE(first == on_disk) << "the file is not the synthesizer's current output";
+  }
+}
+
+}  // namespace
+}  // namespace kestu::test

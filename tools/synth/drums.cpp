@@ -1,0 +1,72 @@
+// Bass drum, snare drum and hi-hat. They are re-pitched by the row like every instrument, so each
+// is built to sound like a drum anywhere from 0.7 to 2.2 times its own rate.
+#include <cmath>
+
+#include "tools/synth/biquad.h"
+#include "tools/synth/envelope.h"
+#include "tools/synth/instruments.h"
+#include "tools/synth/noise.h"
+
+namespace kestu::synth {
+
+Signal BassDrum() {
+  Signal out(FramesFor(0.5));
+  Noise noise(111);
+  Biquad beater = Biquad::Lowpass(3000.0, 0.7);
+  double phase = 0.0;
+  for (std::size_t n = 0; n < out.size(); ++n) {
+    const double t = TimeOf(n);
+    // The head's pitch drops as the beater's dent relaxes.
+    const double hz = 55.0 + 130.0 * ExpDecay(t, 0.03);
+    phase += kTwoPi * hz / kSampleRate;
+    const double body = ExpDecay(t, 0.16) * std::sin(phase);
+    const double click = 0.35 * ExpDecay(t, 0.0025) * beater.Process(noise.Next());
+    // Driven a little into saturation for punch.
+    out[n] = std::tanh(1.8 * (body + click));
+  }
+  return out;
+}
+
+Signal SnareDrum() {
+  Signal out(FramesFor(0.35));
+  Noise noise(121);
+  Biquad wires_low_cut = Biquad::Highpass(1200.0, 0.7);
+  Biquad wires_sizzle = Biquad::Peaking(5000.0, 0.8, 6.0);
+  double drum_phase = 0.0, overtone_phase = 0.0;
+  for (std::size_t n = 0; n < out.size(); ++n) {
+    const double t = TimeOf(n);
+    // Two modes of the batter head, then the snare wires buzzing on the lower head.
+    drum_phase += kTwoPi * (185.0 + 30.0 * ExpDecay(t, 0.01)) / kSampleRate;
+    overtone_phase += kTwoPi * (330.0 + 40.0 * ExpDecay(t, 0.01)) / kSampleRate;
+    const double head = 0.6 * ExpDecay(t, 0.05) * std::sin(drum_phase) + 0.35 * ExpDecay(t, 0.035) * std::sin(overtone_phase);
+    const double wires = ExpDecay(t, 0.075) * wires_sizzle.Process(wires_low_cut.Process(noise.Next()));
+    out[n] = head + 0.9 * wires;
+  }
+  return out;
+}
+
+Signal HiHat() {
+  Signal out(FramesFor(0.25));
+  // Two cymbals of thin bronze: a dense cluster of inharmonic modes, which square waves at these
+  // unrelated frequencies imitate well. Built harmonic by harmonic so nothing folds back.
+  const double roots[] = {205.3, 304.4, 369.6, 522.7, 540.0, 800.0};
+  constexpr double kHighestHz = 10500.0;
+  for (double root : roots) {
+    const double step = kTwoPi * root / kSampleRate;
+    for (int k = 1; k * root < kHighestHz; k += 2) {
+      for (std::size_t n = 0; n < out.size(); ++n) out[n] += std::sin(k * step * static_cast<double>(n)) / k;
+    }
+  }
+  Noise noise(131);
+  Biquad low_cut_a = Biquad::Highpass(6500.0, 0.7);
+  Biquad low_cut_b = Biquad::Highpass(6500.0, 0.7);
+  Biquad shimmer = Biquad::Peaking(9000.0, 1.0, 4.0);
+  for (std::size_t n = 0; n < out.size(); ++n) {
+    const double t = TimeOf(n);
+    const double metal = 0.12 * out[n] + 0.5 * noise.Next();
+    out[n] = ExpDecay(t, 0.035) * shimmer.Process(low_cut_b.Process(low_cut_a.Process(metal)));
+  }
+  return out;
+}
+
+}  // namespace kestu::synth
