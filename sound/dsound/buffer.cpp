@@ -77,7 +77,7 @@ HRESULT IDirectSoundBuffer::SetFrequency(std::uint32_t frequency) {
   if (primary_ || (flags_ & DSBCAPS_CTRLFREQUENCY) == 0) return DSERR_CONTROLUNAVAIL;
   if (frequency < DSBFREQUENCY_MIN || frequency > DSBFREQUENCY_MAX) return DSERR_INVALIDPARAM;
   frequency_ = frequency;
-  SendToVoice(static_cast<int>(CommandKind::SetFrequency), frequency, Position(), IsPlaying());
+  SendToVoice(static_cast<int>(CommandKind::SetFrequency), frequency, Frame(), IsPlaying());
   return DS_OK;
 }
 
@@ -97,7 +97,7 @@ HRESULT IDirectSoundBuffer::SetCurrentPosition(std::uint32_t bytes) {
 }
 
 HRESULT IDirectSoundBuffer::GetCurrentPosition(std::uint32_t* play, std::uint32_t* write) const {
-  const std::uint32_t bytes = primary_ ? 0 : Position() * blockAlign_;
+  const std::uint32_t bytes = Position();
   if (play != nullptr) *play = bytes;
   if (write != nullptr) *write = bytes;
   return DS_OK;
@@ -108,13 +108,13 @@ HRESULT IDirectSoundBuffer::Play(std::uint32_t reserved, std::uint32_t /*priorit
   if (reserved != 0 || (flags & DSBPLAY_LOOPING) != 0) return DSERR_INVALIDPARAM;
   if (!core_->IsOpen()) return DSERR_NODRIVER;
   if (primary_) return DS_OK;
-  SendToVoice(static_cast<int>(CommandKind::Play), 0, Position(), true);
+  SendToVoice(static_cast<int>(CommandKind::Play), 0, Frame(), true);
   return DS_OK;
 }
 
 HRESULT IDirectSoundBuffer::Stop() {
   if (primary_) return DS_OK;
-  SendToVoice(static_cast<int>(CommandKind::Stop), 0, Position(), false);
+  SendToVoice(static_cast<int>(CommandKind::Stop), 0, Frame(), false);
   return DS_OK;
 }
 
@@ -124,7 +124,7 @@ HRESULT IDirectSoundBuffer::GetStatus(std::uint32_t* status) const {
   return DS_OK;
 }
 
-std::uint32_t IDirectSoundBuffer::Position() const {
+std::uint32_t IDirectSoundBuffer::Frame() const {
   if (voice_ == nullptr) return 0;
   if (voice_->appliedSerial.load(std::memory_order_acquire) != serial_) return expectFrame_;
   return voice_->publishedFrame.load(std::memory_order_relaxed);

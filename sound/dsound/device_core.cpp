@@ -22,7 +22,7 @@ void DeviceCore::CloseOutput() {
   if (!open_) return;
   output_->Close();
   open_ = false;
-  outbox_.clear();
+  mixer_->DropPending();
   // Nothing reads the voices now.
   for (Voice* voice : graveyard_) delete voice;
   graveyard_.clear();
@@ -49,12 +49,7 @@ void DeviceCore::ReleaseVoice(Voice* voice, std::uint32_t serial) {
 void DeviceCore::Send(const Command& command) {
   if (!open_) return;
   Collect();
-  FlushOutbox();
-  if (!outbox_.empty() || !mixer_->Send(command)) outbox_.push_back(command);
-}
-
-void DeviceCore::FlushOutbox() {
-  while (!outbox_.empty() && mixer_->Send(outbox_.front())) outbox_.pop_front();
+  mixer_->Send(command);
 }
 
 void DeviceCore::SetFormat(std::uint32_t rate, std::uint16_t channels, std::uint16_t bits) {

@@ -4,7 +4,6 @@
 // GUI thread only.
 #pragma once
 
-#include <deque>
 #include <memory>
 #include <vector>
 
@@ -41,14 +40,10 @@ class DeviceCore {
   std::size_t VoicesAwaitingRetirement() const { return graveyard_.size(); }
 
  private:
-  void FlushOutbox();
-
   std::shared_ptr<AudioOutput> output_;
   std::shared_ptr<FaultPlan> faults_;
   std::unique_ptr<Mixer> mixer_;
   bool open_ = false;
-  // Commands the full ring could not take yet, in order.
-  std::deque<Command> outbox_;
   std::vector<Voice*> graveyard_;
 };
 

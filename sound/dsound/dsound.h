@@ -23,7 +23,7 @@ class IDirectSound3DBuffer;
 // How a device is made: where its sound goes and which calls must fail.
 struct SoundSystemConfig {
   AudioOutputProvider output = DefaultOutputProvider();
-  std::shared_ptr<FaultPlan> faults;
+  std::shared_ptr<FaultPlan> faults = nullptr;
 };
 
 class IDirectSoundBuffer : public RefCounted {
@@ -55,7 +55,8 @@ class IDirectSoundBuffer : public RefCounted {
   std::uint32_t Flags() const { return flags_; }
   std::uint32_t Bytes() const { return bytes_; }
   std::uint32_t Frequency() const { return frequency_; }
-  std::uint32_t Position() const;
+  // The play position in bytes, as GetCurrentPosition gives it.
+  std::uint32_t Position() const { return primary_ ? 0 : Frame() * blockAlign_; }
   bool IsPlaying() const;
   // True when both buffers read the very same sample memory.
   bool SharesDataWith(const IDirectSoundBuffer& other) const;
@@ -65,6 +66,7 @@ class IDirectSoundBuffer : public RefCounted {
   IDirectSoundBuffer(std::shared_ptr<DeviceCore> core, bool primary, std::uint32_t flags);
   ~IDirectSoundBuffer() override;
   void SendToVoice(int kind, std::uint32_t value, std::uint32_t frame, bool playing);
+  std::uint32_t Frame() const;
 
   std::shared_ptr<DeviceCore> core_;
   bool primary_;

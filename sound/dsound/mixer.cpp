@@ -110,6 +110,23 @@ std::uint64_t Mixer::StepFor(std::uint32_t frequency) const noexcept {
   return static_cast<std::uint64_t>(std::llround(ratio * 4294967296.0));
 }
 
+void Mixer::Send(const Command& command) {
+  FlushOutbox();
+  if (!outbox_.empty() || !commands_.Push(command)) outbox_.push_back(command);
+}
+
+void Mixer::FlushOutbox() {
+  while (!outbox_.empty() && commands_.Push(outbox_.front())) outbox_.pop_front();
+}
+
+void Mixer::DeliverPending() {
+  for (;;) {
+    FlushOutbox();
+    if (outbox_.empty()) return;
+    ApplyCommands();
+  }
+}
+
 void Mixer::RenderFrames(std::int16_t* stereo, std::uint32_t frames) noexcept {
   ApplyCommands();
   if (fadeFrames_ == 0) fadeFrames_ = FadeFramesFor(rate_);
@@ -130,18 +147,35 @@ void Mixer::ApplyCommands() noexcept {
 
 bool Mixer::List(Voice& voice) noexcept {
   if (voice.listed) return true;
-  if (listedCount_ == listed_.size()) return false;
+  if (listedCount_ == listed_.size()) {
+    // Full: a voice that only fades out gives way, cut short.
+    std::size_t fading = 0;
+    while (fading < listedCount_ && listed_[fading]->main.active) ++fading;
+    if (fading == listedCount_) return false;
+    listed_[fading]->tail.active = false;
+    Unlist(fading);
+  }
   listed_[listedCount_++] = &voice;
   voice.listed = true;
   return true;
+}
+
+void Mixer::Unlist(std::size_t index) noexcept {
+  Voice& voice = *listed_[index];
+  voice.listed = false;
+  listed_[index] = listed_[--listedCount_];
+  Publish(voice);
+  // From here on a released voice belongs to the GUI thread again.
+  if (voice.releasing) voice.retired.store(true, std::memory_order_release);
 }
 
 void Mixer::BeginFade(Voice& voice) noexcept {
   if (fadeFrames_ == 0) fadeFrames_ = FadeFramesFor(rate_);
   voice.tail = voice.main;
   voice.tail.active = true;
-  voice.tail.gain = 1.0f;
+  // The first faded frame is already lower, the last one silent.
   voice.tail.gainStep = -1.0f / static_cast<float>(fadeFrames_);
+  voice.tail.gain = 1.0f + voice.tail.gainStep;
   voice.tail.fadeFrames = fadeFrames_;
 }
 
@@ -217,14 +251,12 @@ void Mixer::MixBlock(float* mix, std::uint32_t frames) noexcept {
       if (!voice.main.active) voice.main.position = 0;
     }
     if (voice.tail.active) MixAnyHead(voice.sample, voice.tail, mix, frames);
-    Publish(voice);
     if (voice.main.active || voice.tail.active) {
+      Publish(voice);
       ++i;
-      continue;
+    } else {
+      Unlist(i);
     }
-    voice.listed = false;
-    listed_[i] = listed_[--listedCount_];
-    if (voice.releasing) voice.retired.store(true, std::memory_order_release);
   }
 }
 

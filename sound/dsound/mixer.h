@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 
 #include "sound/dsound/spsc_queue.h"
 #include "sound/dsound/voice.h"
@@ -20,8 +21,13 @@ class Mixer : public FrameSource {
   static constexpr std::uint32_t kBlockFrames = 256;
   static constexpr std::uint32_t kDefaultRate = 22050;
 
-  // GUI thread. False when the command ring is full.
-  bool Send(const Command& command) { return commands_.Push(command); }
+  // GUI thread. A command the full ring cannot take waits, in order, for
+  // the next Send (or DeliverPending) to find room.
+  void Send(const Command& command);
+  // GUI thread, synchronous outputs only: the caller is the render side too.
+  void DeliverPending() override;
+  // GUI thread, once the output has stopped: the waiting commands are moot.
+  void DropPending() { outbox_.clear(); }
 
   // Audio thread. Applies waiting commands, then mixes `frames` frames of
   // interleaved int16 stereo at the primary rate.
@@ -34,13 +40,17 @@ class Mixer : public FrameSource {
   void ApplyCommands() noexcept;
   void Apply(const Command& command) noexcept;
   bool List(Voice& voice) noexcept;
+  void Unlist(std::size_t index) noexcept;
   void BeginFade(Voice& voice) noexcept;
   void Publish(Voice& voice) noexcept;
   void MixBlock(float* mix, std::uint32_t frames) noexcept;
   void FinishBlock(const float* mix, std::int16_t* stereo, std::uint32_t frames) noexcept;
   std::uint64_t StepFor(std::uint32_t frequency) const noexcept;
 
+  void FlushOutbox();
+
   SpscQueue<Command, kCommandCapacity> commands_;
+  std::deque<Command> outbox_;  // GUI thread only
   std::array<Voice*, kMaxListedVoices> listed_{};
   std::size_t listedCount_ = 0;
   std::uint32_t rate_ = kDefaultRate;

@@ -15,6 +15,10 @@ class FrameSource {
   // int16 stereo frames at the rate last given to the output. Never blocks,
   // locks, allocates, frees or logs.
   virtual void RenderFrames(std::int16_t* stereo, std::uint32_t frames) noexcept = 0;
+  // Only for outputs that render on the thread that drives the sound device
+  // (the offline output): hands over every command still waiting for room,
+  // so that a render sees all that was asked before it.
+  virtual void DeliverPending() {}
 };
 
 class AudioOutput {

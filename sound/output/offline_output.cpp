@@ -22,6 +22,7 @@ void OfflineOutput::RenderInto(std::int16_t* stereo, std::uint32_t frames) {
     std::fill_n(stereo, 2 * static_cast<std::size_t>(frames), std::int16_t{0});
     return;
   }
+  source_->DeliverPending();
   source_->RenderFrames(stereo, frames);
 }
 

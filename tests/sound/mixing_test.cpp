@@ -1,0 +1,314 @@
+// The sound as it comes out of the offline output.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+
+#include "sound/ddsd.h"
+#include "sound/wave.h"
+#include "tests/sound/sound_fixture.h"
+
+namespace kestu::test {
+namespace {
+
+using Frames = std::vector<std::int16_t>;
+
+std::int16_t Left(const Frames& f, std::size_t i) { return f[2 * i]; }
+std::int16_t Right(const Frames& f, std::size_t i) { return f[2 * i + 1]; }
+
+// Index of the first frame from which both sides stay silent to the end.
+std::size_t SilentFrom(const Frames& f) {
+  std::size_t frames = f.size() / 2;
+  while (frames > 0 && Left(f, frames - 1) == 0 && Right(f, frames - 1) == 0) --frames;
+  return frames;
+}
+
+class Mixing : public SoundTest {
+ protected:
+  void SetUp() override {
+    SoundTest::SetUp();
+    device_ = MakeDevice(output_, dsoDebugMessage);
+    device_->SetPrimaryFormat(kRate, 16, true);
+  }
+  void TearDown() override {
+    samples_.clear();
+    device_.reset();
+    SoundTest::TearDown();
+  }
+  TDDSDWaveData& Load(const std::vector<std::uint8_t>& bytes) {
+    const std::string path = Write("s" + std::to_string(samples_.size()) + ".wav", bytes);
+    samples_.push_back(std::make_unique<TDDSDWaveData>(device_.get(), path));
+    EXPECT_NE(samples_.back()->Buffer(), nullptr);
+    return *samples_.back();
+  }
+  TDDSDChannel& Channel(std::uint32_t i) { return *device_->GetChannel(i); }
+
+  static constexpr std::uint32_t kRate = 23160;
+  OfflineOutput output_;
+  std::unique_ptr<TDDSD> device_;
+  std::vector<std::unique_ptr<TDDSDWaveData>> samples_;
+};
+
+TEST_F(Mixing, AtItsOwnRateAVoiceReproducesTheSampleFrameForFrame) {
+  const auto samples = Ramp(3000, 13);
+  TDDSDWaveData& wave = Load(MonoWave16(kRate, samples));
+  Channel(0).setWaveData(&wave);
+  Channel(0).SetRateRatio(1.0);
+  Channel(0).PlayFromStart();
+  const Frames out = output_.Render(3100);
+  for (std::size_t i = 0; i < samples.size(); ++i) {
+    ASSERT_EQ(Left(out, i), samples[i]) << i;
+    ASSERT_EQ(Right(out, i), samples[i]) << i;
+  }
+  EXPECT_EQ(SilentFrom(out), samples.size());
+  EXPECT_FALSE(Channel(0).Buffer()->IsPlaying());
+}
+
+TEST_F(Mixing, StereoAndEightBitSamplesKeepTheirValues) {
+  std::vector<std::int16_t> stereo;
+  for (int i = 0; i < 100; ++i) {
+    stereo.push_back(static_cast<std::int16_t>(i * 100));
+    stereo.push_back(static_cast<std::int16_t>(-i * 50));
+  }
+  TDDSDWaveData& two = Load(
+      RiffBytes().Chunk("fmt ", RiffBytes::Format(1, 2, kRate, 16)).Chunk("data", RiffBytes::Pcm16(stereo)).Form());
+  std::vector<std::uint8_t> bytes8;
+  for (int i = 0; i < 100; ++i) bytes8.push_back(static_cast<std::uint8_t>(128 + i));
+  TDDSDWaveData& eight = Load(RiffBytes().Chunk("fmt ", RiffBytes::Format(1, 1, kRate, 8)).Chunk("data", bytes8).Form());
+
+  Channel(1).setWaveData(&two);
+  Channel(1).PlayFromStart();
+  Frames out = output_.Render(120);
+  for (int i = 0; i < 100; ++i) {
+    ASSERT_EQ(Left(out, i), i * 100);
+    ASSERT_EQ(Right(out, i), -i * 50);
+  }
+  Channel(2).setWaveData(&eight);
+  Channel(2).PlayFromStart();
+  out = output_.Render(120);
+  for (int i = 0; i < 100; ++i) ASSERT_EQ(Left(out, i), i * 256);
+}
+
+TEST_F(Mixing, AtRatioTwoAVoiceEndsInHalfTheTimeAndStaysInTune) {
+  // A 200 Hz square wave at the primary rate; at ratio 2 it must sound at 400 Hz.
+  std::vector<std::int16_t> square(kRate / 2);
+  for (std::size_t i = 0; i < square.size(); ++i) square[i] = (i * 400 / kRate) % 2 ? -8000 : 8000;
+  TDDSDWaveData& wave = Load(MonoWave16(kRate, square));
+  Channel(0).setWaveData(&wave);
+  Channel(0).SetRateRatio(2.0);
+  EXPECT_EQ(Channel(0).Buffer()->Frequency(), 2 * kRate);
+  Channel(0).PlayFromStart();
+  const Frames out = output_.Render(kRate);
+  const std::size_t end = SilentFrom(out);
+  EXPECT_NEAR(static_cast<double>(end), square.size() / 2.0, 2.0);
+  int crossings = 0;
+  for (std::size_t i = 1; i < end; ++i) crossings += (Left(out, i - 1) < 0) != (Left(out, i) < 0);
+  EXPECT_NEAR(crossings, 2 * 400 * 0.25, 2);  // a quarter second of 400 Hz
+}
+
+TEST_F(Mixing, TwoDuplicatesOfOneSamplePlayIndependently) {
+  const auto samples = Ramp(2000, 3);
+  TDDSDWaveData& wave = Load(MonoWave16(kRate, samples));
+  Channel(1).setWaveData(&wave);
+  Channel(5).setWaveData(&wave);
+  ds::IDirectSoundBuffer* a = Channel(1).Buffer();
+  ds::IDirectSoundBuffer* b = Channel(5).Buffer();
+  ASSERT_NE(a, b);
+  EXPECT_TRUE(a->SharesDataWith(*b));
+  EXPECT_TRUE(a->SharesDataWith(*wave.Buffer()));
+  EXPECT_FALSE(a->IsPlaying());
+  EXPECT_EQ(a->Frequency(), kRate);
+
+  Channel(5).SetRateRatio(0.5);
+  EXPECT_EQ(a->Frequency(), kRate);
+  Channel(1).PlayFromStart();
+  output_.Render(500);
+  Channel(5).PlayFromStart();
+  output_.Render(300);
+  EXPECT_EQ(a->Position(), 800u * 2);  // bytes
+  EXPECT_EQ(b->Position(), 150u * 2);
+  Channel(1).Stop();
+  output_.Render(100);
+  EXPECT_FALSE(a->IsPlaying());
+  EXPECT_TRUE(b->IsPlaying());
+  EXPECT_EQ(a->Position(), 800u * 2);  // stays where it stopped
+  EXPECT_EQ(b->Position(), 200u * 2);
+}
+
+TEST_F(Mixing, VoicesSumWithSaturation) {
+  TDDSDWaveData& loud = Load(MonoWave16(kRate, std::vector<std::int16_t>(100, 30000)));
+  TDDSDWaveData& low = Load(MonoWave16(kRate, std::vector<std::int16_t>(100, -30000)));
+  for (std::uint32_t c : {1u, 2u}) {
+    Channel(c).setWaveData(&loud);
+    Channel(c).PlayFromStart();
+  }
+  Frames out = output_.Render(50);
+  EXPECT_EQ(Left(out, 10), 32767);
+  for (std::uint32_t c : {1u, 2u, 3u}) {
+    Channel(c).setWaveData(&low);
+    Channel(c).PlayFromStart();
+  }
+  out = output_.Render(80);
+  EXPECT_EQ(Left(out, 60), -32768);
+}
+
+// After a cut the sound must not drop at once (a click) but be gone within 2 ms.
+void ExpectFadeAfter(const Frames& out, std::size_t cut, std::int16_t level) {
+  const std::size_t twoMs = 2 * 23160 / 1000;
+  EXPECT_GT(Left(out, cut), level / 2) << "dropped at once";
+  EXPECT_LT(Left(out, cut), level) << "no fade";
+  for (std::size_t i = cut + 1; i < cut + twoMs; ++i) EXPECT_LE(Left(out, i), Left(out, i - 1));
+  for (std::size_t i = cut + twoMs; i < out.size() / 2; ++i) ASSERT_EQ(Left(out, i), 0) << i;
+}
+
+TEST_F(Mixing, StopReattachAndReleaseFadeOutWithinTwoMilliseconds) {
+  const std::int16_t level = 20000;
+  TDDSDWaveData& wave = Load(MonoWave16(kRate, std::vector<std::int16_t>(kRate, level)));
+  TDDSDWaveData& other = Load(MonoWave16(kRate, std::vector<std::int16_t>(kRate, 0)));
+  using Cut = void (*)(TDDSDChannel&, TDDSDWaveData&, TDDSDWaveData&);
+  const Cut cuts[] = {
+      [](TDDSDChannel& c, TDDSDWaveData&, TDDSDWaveData&) { c.Stop(); },
+      [](TDDSDChannel& c, TDDSDWaveData& same, TDDSDWaveData&) { c.setWaveData(&same); },
+      [](TDDSDChannel& c, TDDSDWaveData&, TDDSDWaveData& silent) { c.setWaveData(&silent); c.PlayFromStart(); },
+      [](TDDSDChannel& c, TDDSDWaveData&, TDDSDWaveData&) { c.setWaveData(nullptr); },
+  };
+  for (const Cut cut : cuts) {
+    Channel(0).setWaveData(&wave);
+    Channel(0).PlayFromStart();
+    output_.Render(100);
+    cut(Channel(0), wave, other);
+    ExpectFadeAfter(output_.Render(200), 0, level);
+  }
+}
+
+TEST_F(Mixing, RestartWhileSoundingFadesTheOldPositionAndStartsAgain) {
+  const auto samples = Ramp(5000, 5);
+  TDDSDWaveData& wave = Load(MonoWave16(kRate, samples));
+  Channel(0).setWaveData(&wave);
+  Channel(0).PlayFromStart();
+  output_.Render(1000);
+  Channel(0).PlayFromStart();
+  const Frames out = output_.Render(200);
+  // Restarted voice plus the fading tail of the old position.
+  EXPECT_GT(Left(out, 0), samples[0]);
+  EXPECT_EQ(Left(out, 100), samples[100]);
+  EXPECT_TRUE(Channel(0).Buffer()->IsPlaying());
+}
+
+TEST_F(Mixing, ReattachingTheSameSampleGivesAFreshStoppedDuplicate) {
+  TDDSDWaveData& wave = Load(MonoWave16(kRate, Ramp(4000)));
+  Channel(3).setWaveData(&wave);
+  Channel(3).SetRateRatio(1.5);
+  Channel(3).PlayFromStart();
+  output_.Render(100);
+  ds::IDirectSoundBuffer* before = Channel(3).Buffer();
+  before->AddRef();
+  Channel(3).setWaveData(&wave);
+  EXPECT_NE(Channel(3).Buffer(), before);
+  EXPECT_FALSE(Channel(3).Buffer()->IsPlaying());
+  EXPECT_EQ(Channel(3).Buffer()->Frequency(), kRate);
+  EXPECT_EQ(Channel(3).Buffer()->Position(), 0u);
+  // The channel let go of its one reference: only ours is left. The buffer
+  // was still alive, so that release reported 1.
+  EXPECT_EQ(LogText(), "debug#00001 ... setWaveData サウンドバッファの解放に失敗しました(Error Code(1))\r\n");
+  EXPECT_EQ(before->Release(), 0u);
+}
+
+TEST_F(Mixing, AttachingNoneOrAnEmptySampleSilencesTheChannel) {
+  TDDSDWaveData& wave = Load(MonoWave16(kRate, Ramp(4000)));
+  TDDSDWaveData empty(device_.get(), (folder_ / "missing.wav").string());
+  std::filesystem::remove(LogPath());
+  LogLineCount = 0;
+  for (TDDSDWaveData* replacement : {static_cast<TDDSDWaveData*>(nullptr), &empty}) {
+    Channel(0).setWaveData(&wave);
+    Channel(0).PlayFromStart();
+    Channel(0).setWaveData(replacement);
+    EXPECT_EQ(Channel(0).Buffer(), nullptr);
+    EXPECT_EQ(Channel(0).WaveData(), nullptr);
+    Channel(0).PlayFromStart();
+    Channel(0).SetRateRatio(2.0);
+    const Frames out = output_.Render(400);
+    EXPECT_LE(SilentFrom(out), 2 * kRate / 1000);  // only the fade of what was cut
+  }
+  EXPECT_FALSE(LogExists());
+}
+
+TEST_F(Mixing, AnEmptySampleDoesNotHaltTheProgram) {
+  device_->SetDebugOption(dsoHaltOnError);
+  TDDSDWaveData empty(device_.get(), "waves/none.wav");
+  Channel(0).setWaveData(&empty);
+  SUCCEED();
+}
+
+TEST_F(Mixing, FailedDuplicationIsStillReported) {
+  auto faults = std::make_shared<ds::FaultPlan>();
+  OfflineOutput output;
+  auto device = MakeDevice(output, dsoDebugMessage, faults);
+  TDDSDWaveData wave(device.get(), Write("d.wav", MonoWave16(8000, Ramp(10))));
+  faults->Fail(ds::SoundCall::DuplicateSoundBuffer, ds::DSERR_OUTOFMEMORY, 1);
+  device->GetChannel(0)->setWaveData(&wave);
+  EXPECT_EQ(device->GetChannel(0)->Buffer(), nullptr);
+  EXPECT_EQ(device->GetChannel(0)->WaveData(), &wave);
+  EXPECT_EQ(device->GetChannel(0)->BaseFrequency(), 8000u);
+  EXPECT_EQ(LogText(), "debug#00001 ... setWaveData サウンドバッファの複製に失敗しました(Error Code(8007000E))\r\n");
+}
+
+TEST_F(Mixing, SampleReleaseLeavesPlayingDuplicatesAlone) {
+  const auto samples = Ramp(1000);
+  auto wave = std::make_unique<TDDSDWaveData>(device_.get(), Write("w.wav", MonoWave16(kRate, samples)));
+  Channel(0).setWaveData(wave.get());
+  Channel(0).PlayFromStart();
+  output_.Render(100);
+  wave.reset();  // released with no reference left, while its duplicate sounds
+  const Frames out = output_.Render(100);
+  EXPECT_EQ(Left(out, 0), samples[100]);
+  EXPECT_FALSE(LogExists());
+}
+
+TEST_F(Mixing, MonoEightBitPrimaryFormatIsHonoured) {
+  device_->SetPrimaryFormat(kRate, 8, false);
+  std::vector<std::int16_t> stereo = {1000, 3000, 1000, 3000};
+  TDDSDWaveData& wave = Load(
+      RiffBytes().Chunk("fmt ", RiffBytes::Format(1, 2, kRate, 16)).Chunk("data", RiffBytes::Pcm16(stereo)).Form());
+  Channel(0).setWaveData(&wave);
+  Channel(0).PlayFromStart();
+  const Frames out = output_.Render(2);
+  EXPECT_EQ(Left(out, 0), Right(out, 0));
+  EXPECT_EQ(Left(out, 0), 2048);  // 2000 kept to 8 bits
+}
+
+TEST_F(Mixing, FrequenciesOutsideTheRangeAreRefused) {
+  TDDSDWaveData& wave = Load(MonoWave16(kRate, Ramp(100)));
+  Channel(0).setWaveData(&wave);
+  ds::IDirectSoundBuffer* buffer = Channel(0).Buffer();
+  EXPECT_NE(buffer->SetFrequency(99), ds::DS_OK);
+  EXPECT_NE(buffer->SetFrequency(200001), ds::DS_OK);
+  EXPECT_NE(buffer->SetFrequency(0), ds::DS_OK);
+  EXPECT_EQ(buffer->Frequency(), kRate);
+  EXPECT_EQ(buffer->SetFrequency(100), ds::DS_OK);
+  EXPECT_EQ(buffer->SetFrequency(200000), ds::DS_OK);
+  Channel(0).SetRateRatio(100.0);  // refused, silently
+  EXPECT_EQ(buffer->Frequency(), 200000u);
+  EXPECT_FALSE(LogExists());
+}
+
+TEST_F(Mixing, ManyCommandsWithoutRenderingAreAllKept) {
+  const auto samples = Ramp(600);
+  TDDSDWaveData& wave = Load(MonoWave16(kRate, samples));
+  // Far more than the command ring holds, with no render in between.
+  for (int i = 0; i < 3000; ++i) {
+    Channel(i % 8).setWaveData(&wave);
+    Channel(i % 8).SetRateRatio(1.0 + (i % 3) * 0.1);
+    Channel(i % 8).PlayFromStart();
+  }
+  for (std::uint32_t c = 1; c < 8; ++c) Channel(c).setWaveData(nullptr);
+  Channel(0).setWaveData(&wave);
+  Channel(0).PlayFromStart();
+  Frames out;
+  for (int i = 0; i < 20; ++i) out = output_.Render(2);  // drain what is waiting
+  out = output_.Render(800);
+  EXPECT_EQ(SilentFrom(out), samples.size() - 40);
+}
+
+}  // namespace
+}  // namespace kestu::test
