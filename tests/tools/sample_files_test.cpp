@@ -66,15 +66,15 @@ TEST(SampleFiles, EveryFileLoadsAsMono16BitPcmAt22050Hz) {
     SCOPED_TRACE(PathOf(n));
     const LoadedSample& sample = AllSamples()[n].sample;
     ASSERT_TRUE(sample.loaded);
-    EXPECT_EQ(sample.format.wFormatTag, 1);
-    EXPECT_EQ(sample.format.nChannels, 1);
-    EXPECT_EQ(sample.format.nSamplesPerSec, 22050u);
-    EXPECT_EQ(sample.format.nAvgBytesPerSec, 44100u);
-    EXPECT_EQ(sample.format.nBlockAlign, 2);
-    EXPECT_EQ(sample.format.wBitsPerSample, 16);
+    EXPECT_EQ(sample.format.format_tag, 1);
+    EXPECT_EQ(sample.format.channels, 1);
+    EXPECT_EQ(sample.format.samples_per_sec, 22050u);
+    EXPECT_EQ(sample.format.avg_bytes_per_sec, 44100u);
+    EXPECT_EQ(sample.format.block_align, 2);
+    EXPECT_EQ(sample.format.bits_per_sample, 16);
     // A plain 16-byte format chunk, which fits the loader's format record and leaves cbSize 0.
     EXPECT_EQ(sample.format_chunk_size, 16u);
-    EXPECT_EQ(sample.format.cbSize, 0);
+    EXPECT_EQ(sample.format.cb_size, 0);
   }
 }
 
