@@ -25,7 +25,9 @@ constexpr double kRate = 22050.0;
 constexpr double kF4 = 349.2282314330039;
 constexpr double kE5 = 659.2551138257398;
 
-std::string PathOf(int number) { return std::string(KESTU_BUILD_DIR) + "/waves/Sound" + std::to_string(number) + ".wav"; }
+std::string PathOf(int number) {
+  return std::string(KESTU_BUILD_DIR) + "/waves/Sound" + std::to_string(number) + ".wav";
+}
 
 struct Loaded {
   LoadedSample sample;
@@ -127,12 +129,12 @@ struct PitchCase {
 // Base samples sound F4 at their own rate (row 9), high-register samples E5 (row 3). The bass
 // sounds F2, two octaves down, as a bass part written on this staff is meant.
 const PitchCase kPitched[] = {
-    {1, kF4, "piano"},           {2, kF4, "music box"},       {4, kF4, "trumpet"},
-    {5, kF4, "flute"},           {6, kF4, "guitar"},          {9, kF4 / 4.0, "bass"},
-    {10, kF4, "marimba"},        {12, kF4, "organ"},          {13, kF4, "strings"},
-    {14, kF4, "choir"},          {15, kF4, "chip lead"},      {21, kE5, "piano high"},
-    {22, kE5, "trumpet high"},   {23, kE5, "flute high"},     {24, kE5, "guitar high"},
-    {25, kE5, "organ high"},     {26, kE5, "choir high"},     {27, kE5, "chip lead high"},
+    {1, kF4, "piano"},           {2, kF4, "music box"},     {4, kF4, "trumpet"},
+    {5, kF4, "flute"},           {6, kF4, "guitar"},        {9, kF4 / 4.0, "bass"},
+    {10, kF4, "marimba"},        {12, kF4, "organ"},        {13, kF4, "strings"},
+    {14, kF4, "choir"},          {15, kF4, "chip lead"},    {21, kE5, "piano high"},
+    {22, kE5, "trumpet high"},   {23, kE5, "flute high"},   {24, kE5, "guitar high"},
+    {25, kE5, "organ high"},     {26, kE5, "choir high"},   {27, kE5, "chip lead high"},
     {28, kE5, "music box high"}, {29, kE5, "strings high"},
 };
 
@@ -154,7 +156,7 @@ struct RegisterPair {
   int high_sample;
 };
 
-const RegisterPair kRegisterPairs[] = {{1, 21}, {4, 22}, {5, 23}, {6, 24}, {12, 25},
+const RegisterPair kRegisterPairs[] = {{1, 21},  {4, 22},  {5, 23}, {6, 24}, {12, 25},
                                        {14, 26}, {15, 27}, {2, 28}, {13, 29}};
 
 // Whether the sound dies away, as struck and plucked sounds do, rather than being held, as blown,
@@ -174,7 +176,8 @@ bool DiesAway(const Samples& x) {
 // no longer than the base sample, as real instruments ring shorter up there.
 TEST(SampleFiles, HighRegisterSamplesBehaveLikeTheirInstrument) {
   for (const RegisterPair& p : kRegisterPairs) {
-    SCOPED_TRACE("instrument " + std::to_string(p.instrument) + ", high sample " + std::to_string(p.high_sample));
+    SCOPED_TRACE("instrument " + std::to_string(p.instrument) + ", high sample " +
+                 std::to_string(p.high_sample));
     const Samples& base = SoundOf(p.instrument);
     const Samples& high = SoundOf(p.high_sample);
     EXPECT_EQ(DiesAway(base), DiesAway(high));
@@ -193,7 +196,8 @@ TEST(SampleFiles, NoTwoAlike) {
   }
   for (int a = 1; a <= kCount; ++a) {
     for (int b = a + 1; b <= kCount; ++b) {
-      const double difference = RmsDifference(spectra[a], spectra[b]) + RmsDifference(contours[a], contours[b]);
+      const double difference =
+          RmsDifference(spectra[a], spectra[b]) + RmsDifference(contours[a], contours[b]);
       EXPECT_GT(difference, 6.0) << "Sound" << a << " and Sound" << b << " are alike";
     }
   }
@@ -204,7 +208,8 @@ TEST(SampleFiles, BuiltFilesAreTheSynthesizersReproducibleOutput) {
   for (int n = 1; n <= kCount; ++n) {
     SCOPED_TRACE(PathOf(n));
     std::ifstream file(PathOf(n), std::ios::binary);
-    const std::vector<std::uint8_t> on_disk((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const std::vector<std::uint8_t> on_disk((std::istreambuf_iterator<char>(file)),
+                                            std::istreambuf_iterator<char>());
     const auto first = synth::EncodeWave(synth::RenderSample(n), synth::kSampleRate);
     const auto second = synth::EncodeWave(synth::RenderSample(n), synth::kSampleRate);
     EXPECT_TRUE(first == second) << "two renderings differ";

@@ -17,7 +17,9 @@ struct Rig {
   OfflineOutput output;
   std::unique_ptr<TDDSD> device;
 
-  Rig() : device(std::make_unique<TDDSD>(nullptr, ds::SoundSystemConfig{UseOutput(output), nullptr})) {
+  Rig()
+      : device(
+            std::make_unique<TDDSD>(nullptr, ds::SoundSystemConfig{UseOutput(output), nullptr})) {
     device->Loaded();
     device->SetPrimaryFormat(23160, 16, true);
   }
@@ -45,8 +47,9 @@ LoadedSample LoadAsTheProgramDoes(const std::string& path) {
   Rig& rig = TheRig();
   TDDSDWaveData wave(rig.device.get(), path);
   const ds::WAVEFORMATEX& format = wave.Format();
-  sample.format = {format.wFormatTag,  format.nChannels,      format.nSamplesPerSec, format.nAvgBytesPerSec,
-                   format.nBlockAlign, format.wBitsPerSample, format.cbSize};
+  sample.format = {format.wFormatTag,      format.nChannels,   format.nSamplesPerSec,
+                   format.nAvgBytesPerSec, format.nBlockAlign, format.wBitsPerSample,
+                   format.cbSize};
   sample.format_chunk_size = FormatChunkSize(path);
   ds::IDirectSoundBuffer* buffer = wave.Buffer();
   if (buffer == nullptr) return sample;
@@ -56,7 +59,9 @@ LoadedSample LoadAsTheProgramDoes(const std::string& path) {
   void* first = nullptr;
   void* second = nullptr;
   std::uint32_t first_bytes = 0, second_bytes = 0;
-  if (buffer->Lock(0, wave.DataSize(), &first, &first_bytes, &second, &second_bytes, 0) != ds::DS_OK) return sample;
+  if (buffer->Lock(0, wave.DataSize(), &first, &first_bytes, &second, &second_bytes, 0) !=
+      ds::DS_OK)
+    return sample;
   sample.frames.resize((first_bytes + second_bytes) / 2);
   auto* out = reinterpret_cast<unsigned char*>(sample.frames.data());
   std::memcpy(out, first, first_bytes / 2 * 2);

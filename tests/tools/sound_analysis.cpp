@@ -13,13 +13,15 @@ constexpr double kPi = std::numbers::pi;
 constexpr double kFloorDb = -60.0;
 
 double Hann(std::size_t n, std::size_t length) {
-  return 0.5 - 0.5 * std::cos(2.0 * kPi * (static_cast<double>(n) + 0.5) / static_cast<double>(length));
+  return 0.5 -
+         0.5 * std::cos(2.0 * kPi * (static_cast<double>(n) + 0.5) / static_cast<double>(length));
 }
 
 double PowerToDb(double power) { return 10.0 * std::log10(std::max(power, 1e-30)); }
 
 // Magnitude of the Hann-windowed transform of the segment at one frequency.
-double MagnitudeAt(const Samples& x, double rate, std::size_t begin, std::size_t length, double hz) {
+double MagnitudeAt(const Samples& x, double rate, std::size_t begin, std::size_t length,
+                   double hz) {
   // A rotating phasor instead of a sine and cosine per frame; over a few thousand frames its
   // rounding error stays far below what the measurements resolve.
   const std::complex<double> step = std::polar(1.0, -2.0 * kPi * hz / rate);
@@ -92,7 +94,8 @@ double MeasureFundamentalHz(const Samples& x, double rate, std::size_t begin, st
   const std::size_t frames = 5;
   const std::size_t span = length - window - max_lag - 2;
   for (std::size_t f = 0; f < frames; ++f) {
-    const double period = PeriodOfFrame(x, begin + span * f / (frames - 1), window, min_lag, max_lag);
+    const double period =
+        PeriodOfFrame(x, begin + span * f / (frames - 1), window, min_lag, max_lag);
     if (period > 0.0) periods.push_back(period);
   }
   if (periods.size() < 3) return 0.0;
@@ -107,7 +110,8 @@ double MeasureFundamentalHz(const Samples& x, double rate, std::size_t begin, st
   double weighted = 0.0, total = 0.0;
   for (std::size_t start = begin; start + frame <= begin + length; start += frame / 4) {
     const auto level = [&](double cents) {
-      return std::log(std::max(MagnitudeAt(x, rate, start, frame, coarse_hz * std::exp2(cents / 1200.0)), 1e-30));
+      return std::log(std::max(
+          MagnitudeAt(x, rate, start, frame, coarse_hz * std::exp2(cents / 1200.0)), 1e-30));
     };
     // Every 5 cents, then every cent around the best of those.
     int best = -50;
@@ -117,7 +121,8 @@ double MeasureFundamentalHz(const Samples& x, double rate, std::size_t begin, st
       if (l > best_level) best_level = l, best = cents;
     }
     const int coarse_best = best;
-    for (int cents = std::max(coarse_best - 4, -50); cents <= std::min(coarse_best + 4, 50); ++cents) {
+    for (int cents = std::max(coarse_best - 4, -50); cents <= std::min(coarse_best + 4, 50);
+         ++cents) {
       const double l = level(cents);
       if (l > best_level) best_level = l, best = cents;
     }

@@ -29,6 +29,8 @@ std::vector<double> LoudnessContourDb(const Samples& x, double rate);
 // Root of the mean squared difference of two profiles of the same length.
 double RmsDifference(const std::vector<double>& a, const std::vector<double>& b);
 
-inline double CentsBetween(double hz, double reference_hz) { return 1200.0 * std::log2(hz / reference_hz); }
+inline double CentsBetween(double hz, double reference_hz) {
+  return 1200.0 * std::log2(hz / reference_hz);
+}
 
 }  // namespace kestu::test

@@ -27,7 +27,8 @@ Samples Render(const Tone& tone, double seconds) {
   double phase = 0.0;
   for (std::size_t n = 0; n < x.size(); ++n) {
     const double t = static_cast<double>(n) / kRate;
-    phase += 2.0 * kPi * tone.hz * std::exp2(tone.vibrato_cents * std::sin(2.0 * kPi * 5.5 * t) / 1200.0) / kRate;
+    phase += 2.0 * kPi * tone.hz *
+             std::exp2(tone.vibrato_cents * std::sin(2.0 * kPi * 5.5 * t) / 1200.0) / kRate;
     double v = tone.fundamental_level * std::sin(phase);
     for (int k = 2; k * tone.hz < 9000.0; ++k) v += std::sin(k * phase) / k;
     x[n] = 0.3 * v;
@@ -37,8 +38,10 @@ Samples Render(const Tone& tone, double seconds) {
 
 TEST(MeasureFundamental, FindsKnownPitches) {
   const Tone tones[] = {
-      {"sawtooth 3 cents above F4", 349.2282 * std::exp2(3.0 / 1200.0), 1.0, 0.0, 349.2282 * std::exp2(3.0 / 1200.0), 0.2},
-      {"sawtooth 6 cents below E5", 659.2551 * std::exp2(-6.0 / 1200.0), 1.0, 0.0, 659.2551 * std::exp2(-6.0 / 1200.0), 0.2},
+      {"sawtooth 3 cents above F4", 349.2282 * std::exp2(3.0 / 1200.0), 1.0, 0.0,
+       349.2282 * std::exp2(3.0 / 1200.0), 0.2},
+      {"sawtooth 6 cents below E5", 659.2551 * std::exp2(-6.0 / 1200.0), 1.0, 0.0,
+       659.2551 * std::exp2(-6.0 / 1200.0), 0.2},
       {"low bass note", 87.307, 1.0, 0.0, 87.307, 0.2},
       {"weak fundamental under a strong octave", 300.0, 0.05, 0.0, 300.0, 0.2},
       {"vibrato of 15 cents about A4", 440.0, 1.0, 15.0, 440.0, 2.0},
@@ -61,7 +64,8 @@ TEST(MeasureFundamental, NoiseAndShortSegmentsHaveNoPitch) {
   EXPECT_EQ(MeasureFundamentalHz(noise, kRate, 0, noise.size(), 50.0, 1500.0), 0.0);
   const Samples tone = Render({"", 440.0, 1.0, 0.0, 440.0, 0.0}, 0.05);
   EXPECT_EQ(MeasureFundamentalHz(tone, kRate, 0, tone.size(), 50.0, 1500.0), 0.0);
-  EXPECT_EQ(MeasureFundamentalHz(tone, kRate, 100, tone.size(), 50.0, 1500.0), 0.0) << "segment past the end";
+  EXPECT_EQ(MeasureFundamentalHz(tone, kRate, 100, tone.size(), 50.0, 1500.0), 0.0)
+      << "segment past the end";
 }
 
 TEST(SoundProfiles, IgnoreLevelButTellSoundsApart) {
@@ -69,8 +73,10 @@ TEST(SoundProfiles, IgnoreLevelButTellSoundsApart) {
   Samples quieter = a;
   for (double& v : quieter) v *= 0.25;
   const Samples b = Render({"", 880.0, 1.0, 0.0, 0, 0}, 0.5);
-  EXPECT_NEAR(RmsDifference(ThirdOctaveProfileDb(a, kRate), ThirdOctaveProfileDb(quieter, kRate)), 0.0, 1e-9);
-  EXPECT_NEAR(RmsDifference(LoudnessContourDb(a, kRate), LoudnessContourDb(quieter, kRate)), 0.0, 1e-9);
+  EXPECT_NEAR(RmsDifference(ThirdOctaveProfileDb(a, kRate), ThirdOctaveProfileDb(quieter, kRate)),
+              0.0, 1e-9);
+  EXPECT_NEAR(RmsDifference(LoudnessContourDb(a, kRate), LoudnessContourDb(quieter, kRate)), 0.0,
+              1e-9);
   EXPECT_GT(RmsDifference(ThirdOctaveProfileDb(a, kRate), ThirdOctaveProfileDb(b, kRate)), 6.0);
   const Samples shorter(a.begin(), a.begin() + a.size() / 2);
   EXPECT_GT(RmsDifference(LoudnessContourDb(a, kRate), LoudnessContourDb(shorter, kRate)), 6.0);

@@ -38,8 +38,10 @@ Signal SnareDrum() {
     // Two modes of the batter head, then the snare wires buzzing on the lower head.
     drum_phase += kTwoPi * (185.0 + 30.0 * ExpDecay(t, 0.01)) / kSampleRate;
     overtone_phase += kTwoPi * (330.0 + 40.0 * ExpDecay(t, 0.01)) / kSampleRate;
-    const double head = 0.6 * ExpDecay(t, 0.05) * std::sin(drum_phase) + 0.35 * ExpDecay(t, 0.035) * std::sin(overtone_phase);
-    const double wires = ExpDecay(t, 0.075) * wires_sizzle.Process(wires_low_cut.Process(noise.Next()));
+    const double head = 0.6 * ExpDecay(t, 0.05) * std::sin(drum_phase) +
+                        0.35 * ExpDecay(t, 0.035) * std::sin(overtone_phase);
+    const double wires =
+        ExpDecay(t, 0.075) * wires_sizzle.Process(wires_low_cut.Process(noise.Next()));
     out[n] = head + 0.9 * wires;
   }
   return out;
@@ -54,7 +56,8 @@ Signal HiHat() {
   for (double root : roots) {
     const double step = kTwoPi * root / kSampleRate;
     for (int k = 1; k * root < kHighestHz; k += 2) {
-      for (std::size_t n = 0; n < out.size(); ++n) out[n] += std::sin(k * step * static_cast<double>(n)) / k;
+      for (std::size_t n = 0; n < out.size(); ++n)
+        out[n] += std::sin(k * step * static_cast<double>(n)) / k;
     }
   }
   Noise noise(131);

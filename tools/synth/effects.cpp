@@ -15,7 +15,8 @@ double BellTone(double t, double hz, double decay) {
   if (t < 0.0) return 0.0;
   const double carrier = kTwoPi * hz * t;
   const double index = 1.6 * ExpDecay(t, 0.6 * decay);
-  return SmoothRise(t, 0.003) * ExpDecay(t, decay) * std::sin(carrier + index * std::sin(1.4 * carrier));
+  return SmoothRise(t, 0.003) * ExpDecay(t, decay) *
+         std::sin(carrier + index * std::sin(1.4 * carrier));
 }
 
 }  // namespace
@@ -56,8 +57,11 @@ Signal EraserSwish() {
   for (std::size_t n = 0; n < out.size(); ++n) {
     const double t = TimeOf(n);
     // A rubber's swish, falling from a hiss to a rustle, and a small pop as the note comes off.
-    if (n % 16 == 0) band.Retune(Biquad::Bandpass(4500.0 * std::pow(700.0 / 4500.0, std::fmin(t / 0.2, 1.0)), 3.0));
-    const double swish = SmoothRise(t, 0.03) * SmoothFall(t, 0.12, 0.1) * band.Process(noise.Next());
+    if (n % 16 == 0)
+      band.Retune(
+          Biquad::Bandpass(4500.0 * std::pow(700.0 / 4500.0, std::fmin(t / 0.2, 1.0)), 3.0));
+    const double swish =
+        SmoothRise(t, 0.03) * SmoothFall(t, 0.12, 0.1) * band.Process(noise.Next());
     const double since_pop = t - 0.2;
     double pop = 0.0;
     if (since_pop >= 0.0) {
@@ -77,7 +81,8 @@ Signal SpareTick(int which) {
   // A woodblock tap: a hollow tone and the stick's knock.
   for (std::size_t n = 0; n < out.size(); ++n) {
     const double t = TimeOf(n);
-    out[n] = ExpDecay(t, 0.03) * std::sin(kTwoPi * hz * t) + 0.5 * ExpDecay(t, 0.005) * knock.Process(noise.Next());
+    out[n] = ExpDecay(t, 0.03) * std::sin(kTwoPi * hz * t) +
+             0.5 * ExpDecay(t, 0.005) * knock.Process(noise.Next());
   }
   return out;
 }

@@ -68,7 +68,8 @@ Signal Organ(Register reg) {
   };
   // 8', 4', 2 2/3', 2', 1 1/3' and 1': a bright, full registration without the sub-octave, so the
   // note stays where it is written.
-  const Drawbar drawbars[] = {{1, 1.0}, {2, 0.75}, {3, 0.55}, {4, 0.5}, {6, high ? 0.36 : 0.3}, {8, high ? 0.28 : 0.22}};
+  const Drawbar drawbars[] = {
+      {1, 1.0}, {2, 0.75}, {3, 0.55}, {4, 0.5}, {6, high ? 0.36 : 0.3}, {8, high ? 0.28 : 0.22}};
   const double rotor_hz = 6.7;  // the rotating horn: slow tremolo and a little Doppler shimmer
   const HeldNote envelope{0.006, 0.2, 0.92, seconds - 0.13, 0.12};
   const double percussion_decay = high ? 0.14 : 0.18;

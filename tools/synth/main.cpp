@@ -16,14 +16,16 @@ int Run(const std::filesystem::path& folder, bool list) {
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   if (ec) {
-    std::fprintf(stderr, "kestu-synth: cannot create %s: %s\n", folder.c_str(), ec.message().c_str());
+    std::fprintf(stderr, "kestu-synth: cannot create %s: %s\n", folder.c_str(),
+                 ec.message().c_str());
     return 1;
   }
   for (int number = 1; number <= kestu::synth::kSampleCount; ++number) {
     const auto pcm = kestu::synth::RenderSample(number);
     const auto path = folder / kestu::synth::SampleFileName(number);
     std::string error;
-    if (!kestu::synth::WriteFileReplacing(path, kestu::synth::EncodeWave(pcm, kestu::synth::kSampleRate), error)) {
+    if (!kestu::synth::WriteFileReplacing(
+            path, kestu::synth::EncodeWave(pcm, kestu::synth::kSampleRate), error)) {
       std::fprintf(stderr, "kestu-synth: %s\n", error.c_str());
       return 1;
     }

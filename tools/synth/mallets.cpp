@@ -13,7 +13,8 @@ namespace kestu::synth {
 namespace {
 
 // A short burst of band-passed noise: the pin plucking a tine, the mallet meeting the wood.
-void AddStrikeNoise(Signal& out, double centre_hz, double q, double decay, double level, std::uint64_t seed) {
+void AddStrikeNoise(Signal& out, double centre_hz, double q, double decay, double level,
+                    std::uint64_t seed) {
   Noise noise(seed);
   Biquad band = Biquad::Bandpass(centre_hz, q);
   const std::size_t frames = std::min(out.size(), FramesFor(8.0 * decay));

@@ -7,7 +7,8 @@ namespace kestu::synth {
 
 class Noise {
  public:
-  explicit Noise(std::uint64_t seed) : state_(seed * 0x9E3779B97F4A7C15ull + 0x632BE59BD9B4E019ull) {}
+  explicit Noise(std::uint64_t seed)
+      : state_(seed * 0x9E3779B97F4A7C15ull + 0x632BE59BD9B4E019ull) {}
 
   // Uniform in [-1, 1).
   double Next() {

@@ -48,9 +48,8 @@ Signal Excitation(const PluckedString& string, std::size_t period) {
   for (std::size_t n = 0; n < period; ++n) {
     // Half noise, half the triangle a finger leaves, so each pluck has body as well as grain.
     const double x = static_cast<double>(n) / period;
-    const double triangle = x < string.pluck_position
-                                ? x / string.pluck_position
-                                : (1.0 - x) / (1.0 - string.pluck_position);
+    const double triangle = x < string.pluck_position ? x / string.pluck_position
+                                                      : (1.0 - x) / (1.0 - string.pluck_position);
     burst[n] = soften.Process(0.5 * noise.Next() + 0.8 * (triangle - 0.5));
   }
   const auto offset = static_cast<std::size_t>(std::lround(string.pluck_position * period));

@@ -39,8 +39,11 @@ Signal StringEnsemble(Register reg) {
     double vibrato_phase;
   };
   // Five players, tuned symmetrically about the note so the section's pitch is the note itself.
-  const Player section[] = {{-8.0, 0.8, 5.1, 0.0}, {-3.5, 1.0, 5.6, 2.1}, {0.0, 1.0, 5.3, 4.0},
-                            {3.5, 1.0, 5.8, 1.2}, {8.0, 0.8, 5.0, 3.3}};
+  const Player section[] = {{-8.0, 0.8, 5.1, 0.0},
+                            {-3.5, 1.0, 5.6, 2.1},
+                            {0.0, 1.0, 5.3, 4.0},
+                            {3.5, 1.0, 5.8, 1.2},
+                            {8.0, 0.8, 5.0, 3.3}};
   double phases[5] = {0.3, 1.9, 4.4, 2.8, 5.6};
   const HeldNote envelope{0.15, 0.4, 0.9, seconds - 0.2, 0.18};
   constexpr double kHighestHz = 9000.0;
@@ -49,7 +52,8 @@ Signal StringEnsemble(Register reg) {
     double sum = 0.0;
     for (int p = 0; p < 5; ++p) {
       const Player& player = section[p];
-      const double vibrato = 9.0 * SmoothRise(t - 0.15, 0.25) * std::sin(kTwoPi * player.vibrato_hz * t + player.vibrato_phase);
+      const double vibrato = 9.0 * SmoothRise(t - 0.15, 0.25) *
+                             std::sin(kTwoPi * player.vibrato_hz * t + player.vibrato_phase);
       const double hz = f0 * CentsToRatio(player.detune_cents + vibrato);
       phases[p] += kTwoPi * hz / kSampleRate;
       // A bowed string's wave is close to a sawtooth: every harmonic at 1/k.

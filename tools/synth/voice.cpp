@@ -62,9 +62,11 @@ Signal Choir(Register reg) {
     double source = 0.0;
     for (int s = 0; s < 3; ++s) {
       const Singer& singer = singers[s];
-      const double vibrato = 14.0 * SmoothRise(t - 0.2, 0.3) * std::sin(kTwoPi * singer.vibrato_hz * t + singer.vibrato_phase);
+      const double vibrato = 14.0 * SmoothRise(t - 0.2, 0.3) *
+                             std::sin(kTwoPi * singer.vibrato_hz * t + singer.vibrato_phase);
       // Each singer wanders a few cents about the note, slowly and in a way of their own.
-      const double wander = 2.0 * std::sin(kTwoPi * (0.7 + 0.23 * s) * t + s) + 1.0 * std::sin(kTwoPi * 1.9 * t + 2.0 * s);
+      const double wander = 2.0 * std::sin(kTwoPi * (0.7 + 0.23 * s) * t + s) +
+                            1.0 * std::sin(kTwoPi * 1.9 * t + 2.0 * s);
       const double hz = f0 * CentsToRatio(singer.detune_cents + vibrato + wander);
       phases[s] += kTwoPi * hz / kSampleRate;
       // The glottal pulse train with lip radiation falls about 6 dB an octave.

@@ -54,7 +54,9 @@ bool WriteFileReplacing(const std::filesystem::path& path, const std::vector<std
   temporary += ".part";
   {
     std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-    if (file) file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (file)
+      file.write(reinterpret_cast<const char*>(bytes.data()),
+                 static_cast<std::streamsize>(bytes.size()));
     if (file) file.close();
     if (!file) {
       error = "cannot write " + temporary.string() + ": " + std::strerror(errno);

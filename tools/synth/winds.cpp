@@ -37,7 +37,8 @@ Signal Trumpet(Register reg) {
     // Brass gets brighter as it gets louder: the modulation index follows the envelope.
     const double index = (high ? 3.8 : 4.6) * std::pow(level, 0.8) + 0.3;
     const double tone = std::sin(phase + index * std::sin(phase));
-    out[n] = mellow.Process(bell.Process(level * tone + 0.02 * level * breath.Process(noise.Next())));
+    out[n] =
+        mellow.Process(bell.Process(level * tone + 0.02 * level * breath.Process(noise.Next())));
   }
   return out;
 }
@@ -60,7 +61,8 @@ Signal Flute(Register reg) {
     const double t = TimeOf(n);
     const double cents = DelayedVibratoCents(t, 0.2, 5.0, 6.0);
     phase += kTwoPi * f0 * CentsToRatio(cents) / kSampleRate;
-    const double level = envelope(t) * (1.0 + 0.07 * SmoothRise(t - 0.2, 0.2) * std::sin(kTwoPi * 5.0 * t + 0.5));
+    const double level =
+        envelope(t) * (1.0 + 0.07 * SmoothRise(t - 0.2, 0.2) * std::sin(kTwoPi * 5.0 * t + 0.5));
     double tone = 0.0;
     for (int h = 0; h < 6; ++h) {
       double a = harmonics[h];
@@ -107,7 +109,8 @@ Signal ChipLead(Register reg) {
   // A short echo gives the lead a little room.
   Signal out(dry.size());
   const std::size_t echo = FramesFor(0.09);
-  for (std::size_t n = 0; n < out.size(); ++n) out[n] = dry[n] + (n >= echo ? 0.25 * dry[n - echo] : 0.0);
+  for (std::size_t n = 0; n < out.size(); ++n)
+    out[n] = dry[n] + (n >= echo ? 0.25 * dry[n - echo] : 0.0);
   return out;
 }
 
