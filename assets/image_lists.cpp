@@ -24,7 +24,7 @@ const char* const kSoundFiles[] = {
     "sound/01_piano.xpm",       "sound/02_music_box.xpm", "sound/03_kick.xpm",
     "sound/04_trumpet.xpm",     "sound/05_flute.xpm",     "sound/06_guitar.xpm",
     "sound/07_snare.xpm",       "sound/08_hihat.xpm",     "sound/09_electric_bass.xpm",
-    "sound/10_cowbell.xpm",     "sound/11_boing.xpm",     "sound/12_organ.xpm",
+    "sound/10_marimba.xpm",     "sound/11_boing.xpm",     "sound/12_organ.xpm",
     "sound/13_violin.xpm",      "sound/14_aah.xpm",       "sound/15_chip_lead.xpm",
     "sound/16_end_mark.xpm",    "sound/17_eraser.xpm",    "sound/18_hover_marker.xpm",
 };
