@@ -2,6 +2,7 @@
 #include "sound/output/rtaudio_output.h"
 
 #include <RtAudio.h>
+#include <alsa/asoundlib.h>
 
 #include <condition_variable>
 #include <mutex>
@@ -25,6 +26,10 @@ struct OpenedStream {
 // Errors inside RtAudio's own threads must not throw there; the stream just
 // goes quiet and the program carries on.
 void IgnoreStreamError(RtAudioError::Type, const std::string&) {}
+
+// ALSA prints its failures on stderr; on a machine without sound that is
+// the normal case and not worth a word.
+void QuietAlsaError(const char*, int, const char*, int, const char*, ...) {}
 
 void CloseQuietly(RtAudio& audio) {
   try {
@@ -109,7 +114,10 @@ struct RtAudioOutput::Impl {
       std::thread([attempt, rate, user = this] {
         std::optional<OpenedStream> opened =
             TryOpen(RtAudio::LINUX_PULSE, "pulse", rate, &Impl::Callback, user);
-        if (!opened) opened = TryOpen(RtAudio::LINUX_ALSA, "alsa", rate, &Impl::Callback, user);
+        if (!opened) {
+          snd_lib_error_set_handler(&QuietAlsaError);
+          opened = TryOpen(RtAudio::LINUX_ALSA, "alsa", rate, &Impl::Callback, user);
+        }
         std::unique_lock lock(attempt->mutex);
         if (attempt->abandoned) {
           lock.unlock();

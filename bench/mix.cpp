@@ -1,0 +1,86 @@
+// Mixing cost: seven voices at different ratios into the program's primary
+// format (23160 Hz, 16 bits, stereo). Items are output frames.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sound/ddsd.h"
+#include "sound/output/offline_output.h"
+#include "sound/wave.h"
+
+namespace {
+
+// One second of a mono 16-bit tone at 22050 Hz, written as a WAV file.
+std::string WriteToneFile() {
+  const std::uint32_t rate = 22050;
+  std::vector<std::int16_t> samples(rate);
+  for (std::size_t i = 0; i < samples.size(); ++i) {
+    samples[i] = static_cast<std::int16_t>(9000.0 * std::sin(2.0 * M_PI * 440.0 * i / rate));
+  }
+  auto u32 = [](std::ofstream& out, std::uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
+  auto u16 = [](std::ofstream& out, std::uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
+  const std::string path = (std::filesystem::temp_directory_path() / "kestu-bench-tone.wav").string();
+  std::ofstream out(path, std::ios::binary);
+  const auto dataBytes = static_cast<std::uint32_t>(samples.size() * 2);
+  out.write("RIFF", 4);
+  u32(out, 36 + dataBytes);
+  out.write("WAVEfmt ", 8);
+  u32(out, 16);
+  u16(out, 1);
+  u16(out, 1);
+  u32(out, rate);
+  u32(out, rate * 2);
+  u16(out, 2);
+  u16(out, 16);
+  out.write("data", 4);
+  u32(out, dataBytes);
+  out.write(reinterpret_cast<const char*>(samples.data()), dataBytes);
+  return path;
+}
+
+void BM_Mix7Voices(benchmark::State& state) {
+  const std::string path = WriteToneFile();
+  kestu::OfflineOutput output;
+  kestu::TDDSD device(nullptr, {kestu::UseOutput(output)});
+  device.SetDebugOption(0);
+  device.Loaded();
+  device.SetPrimaryFormat(23160, 16, true);
+  kestu::TDDSDWaveData wave(&device, path);
+  std::filesystem::remove(path);
+  if (!device.DeviceOpen() || wave.Buffer() == nullptr) {
+    state.SkipWithError("no sample");
+    return;
+  }
+  const double ratios[7] = {0.5, 0.667, 0.749, 1.0, 1.122, 1.498, 2.245};
+  const std::uint32_t channels[7] = {1, 2, 3, 5, 6, 7, 0};
+  for (int v = 0; v < 7; ++v) {
+    kestu::TDDSDChannel* channel = device.GetChannel(channels[v]);
+    channel->setWaveData(&wave);
+    channel->SetRateRatio(ratios[v]);
+    channel->PlayFromStart();
+  }
+  constexpr std::uint32_t kFrames = 256;
+  std::vector<std::int16_t> block(2 * kFrames);
+  for (auto _ : state) {
+    output.RenderInto(block.data(), kFrames);
+    benchmark::DoNotOptimize(block.data());
+    // Keep all seven sounding: a one-shot voice that ended starts again.
+    for (std::uint32_t c : channels) {
+      kestu::TDDSDChannel* channel = device.GetChannel(c);
+      if (!channel->Buffer()->IsPlaying()) channel->PlayFromStart();
+    }
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * kFrames);
+  state.counters["x_realtime"] = benchmark::Counter(
+      static_cast<double>(state.iterations()) * kFrames / 23160.0, benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_Mix7Voices);
+
+}  // namespace

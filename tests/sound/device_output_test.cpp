@@ -1,0 +1,195 @@
+// The RtAudio output: silent when there is no server, bounded when the
+// server does not answer, and real sound through a private PulseAudio server.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "sound/ddsd.h"
+#include "sound/output/rtaudio_output.h"
+#include "sound/riff.h"
+#include "sound/wave.h"
+#include "tests/sound/sound_fixture.h"
+
+namespace kestu::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+class DeviceOutput : public SoundTest {
+ protected:
+  void SetUp() override {
+    SoundTest::SetUp();
+    runtime_ = folder_ / "pulse";
+    std::filesystem::create_directories(runtime_);
+    ::setenv("PULSE_RUNTIME_PATH", runtime_.c_str(), 1);
+    // Never start a server behind the test's back.
+    const std::string config = (folder_ / "client.conf").string();
+    std::ofstream(config) << "autospawn = no\n";
+    ::setenv("PULSE_CLIENTCONFIG", config.c_str(), 1);
+  }
+  std::filesystem::path runtime_;
+};
+
+TEST_F(DeviceOutput, WithoutAServerTheOutputFailsAndTheComponentRunsSilent) {
+  ::setenv("PULSE_SERVER", ("unix:" + (folder_ / "no-server").string()).c_str(), 1);
+  OfflineOutput unused;
+  RtAudioOutput output(3000ms);
+  class Nothing : public FrameSource {
+    void RenderFrames(std::int16_t*, std::uint32_t) noexcept override {}
+  } nothing;
+  EXPECT_FALSE(output.Open(nothing, 23160));
+  EXPECT_FALSE(output.IsOpen());
+
+  TDDSD device(nullptr);  // the program's own choice of output
+  device.SetDebugOption(dsoHaltOnError | dsoDebugMessage);
+  device.Loaded();
+  EXPECT_FALSE(device.DeviceOpen());
+  device.SetPrimaryFormat(23160, 16, true);
+  device.GetChannel(0)->PlayFromStart();
+  EXPECT_EQ(LogLineCount, 0);
+  ::unsetenv("PULSE_SERVER");
+}
+
+TEST_F(DeviceOutput, AServerThatNeverAnswersCountsAsNoDevice) {
+  // A socket that accepts connections and then says nothing.
+  const std::string path = (folder_ / "mute-server").string();
+  const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(path.size(), sizeof address.sun_path);
+  std::copy(path.begin(), path.end(), address.sun_path);
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(listener, 4), 0);
+  ::setenv("PULSE_SERVER", ("unix:" + path).c_str(), 1);
+
+  RtAudioOutput output(300ms);
+  class Nothing : public FrameSource {
+    void RenderFrames(std::int16_t*, std::uint32_t) noexcept override {}
+  } nothing;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(output.Open(nothing, 23160));
+  RecordProperty("open_ms", static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                 std::chrono::steady_clock::now() - start).count()));
+  ::unsetenv("PULSE_SERVER");
+  ::close(listener);
+}
+
+// The left channel of a 16-bit stereo WAV file as parec writes it.
+std::vector<std::int16_t> ReadLeftChannel(const std::string& path, std::uint32_t& rate) {
+  RiffReader reader;
+  RiffChunk riff, chunk;
+  std::vector<std::int16_t> left;
+  if (!reader.Open(path) || !reader.FindRiff(MakeFourCC('W', 'A', 'V', 'E'), riff)) return left;
+  if (!reader.FindChunk(MakeFourCC('f', 'm', 't', ' '), riff, chunk)) return left;
+  ds::WAVEFORMATEX format{};
+  reader.Read(&format, std::min<std::size_t>(chunk.size, sizeof format));
+  reader.Ascend(chunk);
+  if (!reader.FindChunk(MakeFourCC('d', 'a', 't', 'a'), riff, chunk) || format.nChannels != 2) return left;
+  rate = format.nSamplesPerSec;
+  std::vector<std::int16_t> frames((reader.FileSize() - reader.Position()) / 2);
+  frames.resize(reader.Read(frames.data(), frames.size() * 2) / 2);
+  for (std::size_t i = 0; i + 1 < frames.size(); i += 2) left.push_back(frames[i]);
+  return left;
+}
+
+std::string Shell(const std::string& command) {
+  std::string output;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char line[512];
+    while (std::fgets(line, sizeof line, pipe) != nullptr) output += line;
+    ::pclose(pipe);
+  }
+  return output;
+}
+
+TEST_F(DeviceOutput, ASamplePlayedThroughPulseAudioIsHeardInTheRecording) {
+  const std::string script = std::string(KESTU_SOURCE_DIR) + "/tests/sound/pulse_null_sink.sh";
+  const std::string started = Shell(script + " start 2>&1; echo status=$?");
+  if (started.find("status=0") == std::string::npos) {
+    Shell(script + " stop");
+    GTEST_SKIP() << "PulseAudio could not start here: " << started;
+  }
+  const std::string recording = (folder_ / "recording.wav").string();
+  const std::string recorderPid = (folder_ / "parec.pid").string();
+  const std::string recorded = Shell(script + " record " + recording + " " + recorderPid + " 2>&1; echo status=$?");
+  if (recorded.find("status=0") == std::string::npos) {
+    Shell(script + " stop " + recorderPid);
+    FAIL() << "recording did not start: " << recorded;
+  }
+
+  // Half a second of 660 Hz at 22050 Hz, played at ratio 1.5: 990 Hz for a third of a second.
+  std::vector<std::int16_t> tone(11025);
+  for (std::size_t i = 0; i < tone.size(); ++i) {
+    tone[i] = static_cast<std::int16_t>(std::lrint(12000.0 * std::sin(2.0 * M_PI * 660.0 * i / 22050.0)));
+  }
+  const std::string wavePath = Write("tone.wav", MonoWave16(22050, tone));
+  std::string api, sinkInputs;
+  std::uint32_t deviceRate = 0, bufferFrames = 0;
+  long streamLatency = 0;
+  {
+    RtAudioOutput output;
+    TDDSD device(nullptr, {UseOutput(output)});
+    device.SetDebugOption(dsoDebugMessage);
+    device.Loaded();
+    ASSERT_TRUE(device.DeviceOpen());
+    device.SetPrimaryFormat(23160, 16, true);
+    api = output.ApiName();
+    deviceRate = output.DeviceRate();
+    bufferFrames = output.BufferFrames();
+    TDDSDWaveData wave(&device, wavePath);
+    ASSERT_NE(wave.Buffer(), nullptr);
+    std::this_thread::sleep_for(200ms);
+    device.GetChannel(0)->setWaveData(&wave);
+    device.GetChannel(0)->SetRateRatio(1.5);
+    device.GetChannel(0)->PlayFromStart();
+    std::this_thread::sleep_for(200ms);
+    streamLatency = output.StreamLatencyFrames();
+    sinkInputs = Shell("pactl list sink-inputs 2>/dev/null | grep -i latency");
+    std::this_thread::sleep_for(600ms);
+    EXPECT_FALSE(device.GetChannel(0)->Buffer()->IsPlaying());
+  }
+  Shell(script + " stop " + recorderPid);
+  EXPECT_EQ(LogLineCount, 0);
+  EXPECT_EQ(api, "pulse");
+  EXPECT_EQ(deviceRate, 23160u);
+  std::cout << "[ latency  ] buffer " << bufferFrames << " frames at " << deviceRate << " Hz, stream latency "
+            << streamLatency << " frames; server:\n" << sinkInputs;
+
+  std::uint32_t rate = 0;
+  const auto left = ReadLeftChannel(recording, rate);
+  ASSERT_EQ(rate, 48000u);
+  std::size_t onset = 0;
+  while (onset < left.size() && std::abs(left[onset]) < 2000) ++onset;
+  ASSERT_LT(onset, left.size()) << "no sound in " << left.size() << " recorded frames";
+  // A quarter second from just after the onset: the tone at 990 Hz and its level.
+  const std::size_t begin = onset + rate / 50, length = rate / 4;
+  ASSERT_LE(begin + length, left.size());
+  int crossings = 0;
+  double energy = 0;
+  for (std::size_t i = begin + 1; i < begin + length; ++i) {
+    crossings += (left[i - 1] < 0) != (left[i] < 0);
+    energy += static_cast<double>(left[i]) * left[i];
+  }
+  const double hz = crossings / 2.0 / 0.25;
+  const double rms = std::sqrt(energy / length);
+  EXPECT_NEAR(hz, 990.0, 15.0);
+  EXPECT_NEAR(rms, 12000.0 / std::sqrt(2.0), 1500.0);
+  // And it ends: a third of a second after the onset there is silence again.
+  std::size_t loud = 0;
+  for (std::size_t i = onset + rate / 3 + rate / 20; i < std::min(left.size(), onset + rate); ++i) {
+    loud += std::abs(left[i]) > 200;
+  }
+  EXPECT_EQ(loud, 0u);
+}
+
+}  // namespace
+}  // namespace kestu::test
