@@ -179,6 +179,72 @@ TEST_F(Component, ThreeDFailuresAreReported) {
   EXPECT_EQ(Log(), "debug#00001 ... Listenerに指定されたパラメータが不適切です(Error Code(9))\r\n");
 }
 
+TEST_F(Component, AThreeDSampleGivesTheChannelA3DBufferWithItsParameters) {
+  auto device = Open();
+  TDDSDWave3D wave(device.get(), Write("3d.wav", MonoWave16(8000, Ramp(50))));
+  TDDSDChannel& channel = *device->GetChannel(2);
+  EXPECT_EQ(channel.Params3D().Channel(), &channel);
+  EXPECT_EQ(channel.Params3D().Read().flMinDistance, 5.0f);
+  channel.setWaveData(&wave);
+  ASSERT_NE(channel.Buffer3D(), nullptr);
+  ds::DS3DBUFFER applied{};
+  applied.dwSize = 64;
+  channel.Buffer3D()->GetAllParameters(&applied);
+  EXPECT_EQ(applied.flMaxDistance, 100.0f);
+  EXPECT_EQ(applied.dwInsideConeAngle, 360u);
+  EXPECT_EQ(applied.vConeOrientation.z, 1.0f);
+  channel.setWaveData(nullptr);
+  EXPECT_EQ(channel.Buffer3D(), nullptr);
+  EXPECT_FALSE(LogExists());
+}
+
+TEST_F(Component, ThreeDMessagesReachTheLog) {
+  struct Case {
+    ds::SoundCall call;
+    const char* text;
+  } cases[] = {
+      {ds::SoundCall::QueryListener3D, "DirectSound3D Listenerの作成に失敗しました(Error Code(80004002))"},
+      {ds::SoundCall::QueryBuffer3D, "setWaveData 3Dサウンドバッファの作成に失敗しました(Error Code(80004002))"},
+      {ds::SoundCall::SetBuffer3DParameters, "Params3Dに指定されたパラメータが不適切です(Error Code(80004002))"},
+  };
+  const std::string path = Write("3d.wav", MonoWave16(8000, Ramp(50)));
+  for (const Case& c : cases) {
+    std::filesystem::remove(LogPath());
+    LogLineCount = 0;
+    faults_->Fail(c.call, ds::DSERR_NOINTERFACE, 1);
+    TDDSD device(nullptr, {UseOutput(output_), faults_});
+    device.SetDebugOption(dsoDebugMessage);
+    device.Use3D = true;
+    device.Loaded();
+    TDDSDWave3D wave(&device, path);
+    device.GetChannel(0)->setWaveData(&wave);
+    EXPECT_EQ(LogText(), std::string("debug#00001 ... ") + c.text + "\r\n");
+  }
+  // References left on 3-D interfaces are reported by the step that releases
+  // them; a 3-D interface still alive also holds the buffer it came from.
+  std::filesystem::remove(LogPath());
+  LogLineCount = 0;
+  auto device = std::make_unique<TDDSD>(nullptr, ds::SoundSystemConfig{UseOutput(output_), faults_});
+  device->SetDebugOption(dsoDebugMessage);
+  device->Use3D = true;
+  device->Loaded();
+  TDDSDWave3D wave(device.get(), path);
+  device->GetChannel(0)->setWaveData(&wave);
+  ds::IDirectSound3DBuffer* buffer3D = device->GetChannel(0)->Buffer3D();
+  ds::IDirectSound3DListener* listener = device->Listener3D();
+  buffer3D->AddRef();
+  listener->AddRef();
+  device->GetChannel(0)->setWaveData(&wave);
+  device.reset();
+  EXPECT_EQ(LogText(),
+            "debug#00001 ... setWaveData 3Dサウンドバッファの解放に失敗しました(Error Code(1))\r\n"
+            "debug#00002 ... setWaveData サウンドバッファの解放に失敗しました(Error Code(1))\r\n"
+            "debug#00003 ... DirectSound3D Listnerの解放に失敗しました(Error Code(1))\r\n"
+            "debug#00004 ... 一次バッファの解放に失敗しました(Error Code(1))\r\n");
+  buffer3D->Release();
+  listener->Release();
+}
+
 TEST_F(Component, ATeardownThatLeavesReferencesReportsEachRelease) {
   auto device = Open();
   ds::IDirectSoundBuffer* primary = device->PrimaryBuffer();
