@@ -161,8 +161,9 @@ TEST_F(DeviceOutput, ASamplePlayedThroughPulseAudioIsHeardInTheRecording) {
   EXPECT_EQ(LogLineCount, 0);
   EXPECT_EQ(api, "pulse");
   EXPECT_EQ(deviceRate, 23160u);
-  std::cout << "[ latency  ] buffer " << bufferFrames << " frames at " << deviceRate << " Hz, stream latency "
-            << streamLatency << " frames; server:\n" << sinkInputs;
+  std::cout << "[ latency  ] buffer " << bufferFrames << " frames at " << deviceRate << " Hz"
+            << (streamLatency > 0 ? ", stream " + std::to_string(streamLatency) + " frames" : std::string())
+            << "; server:\n" << sinkInputs;
 
   std::uint32_t rate = 0;
   const auto left = ReadLeftChannel(recording, rate);
