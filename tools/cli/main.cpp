@@ -16,6 +16,7 @@ struct Command {
 const Command kCommands[] = {
     {"check", "check FILE", kestu::cli::Check},
     {"midi", "midi FILE OUT.mid", kestu::cli::Midi},
+    {"render", "render FILE OUT.wav [--loops N]", kestu::cli::Render},
 };
 
 int Usage() {

@@ -1,0 +1,67 @@
+#pragma once
+// Playback without a sound card: the same transport, column voicing, sound component and mixer as
+// the program, on the offline output, with the ticks at exact multiples of the tick period. What
+// the primary buffer would receive is handed to a sink. Used by `kestu-cli render`, the tests and
+// the benchmark. GUI thread (the thread that owns the player).
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "playback/pitch_tables.h"
+#include "playback/sample_bank.h"
+#include "score/document.h"
+#include "sound/output/offline_output.h"
+
+namespace kestu {
+
+class TDDSD;
+
+// Receives `frames` frames of interleaved 16-bit stereo at the player's Rate().
+using FrameSink = std::function<void(const std::int16_t* stereo, std::uint32_t frames)>;
+
+struct OfflineResult {
+  std::uint64_t frames = 0;  // handed to the sink
+  std::int64_t ticks = 0;    // timer ticks played
+};
+
+class OfflinePlayer {
+ public:
+  // Starts as the program does: the sound component with the program's options on an offline
+  // output, the pitch tables, the primary format 23160 Hz, 16 bits, stereo, and then samples 1..29
+  // from "waves/" relative to the current directory.
+  OfflinePlayer();
+  ~OfflinePlayer();
+  OfflinePlayer(const OfflinePlayer&) = delete;
+  OfflinePlayer& operator=(const OfflinePlayer&) = delete;
+
+  // Plays `score` as the program would after a press on Play at time 0, with light mode on, and
+  // goes on until every note has rung out. With the loop switch off playback ends where the
+  // transport stops it; with it on, after `loops` passes over the columns before the end mark
+  // (at least 1) it ends as if Stop were pressed. An exception from the sink ends the playback.
+  OfflineResult Play(const ScoreDocument& score, int loops, const FrameSink& sink);
+
+  // The frame at which the last tick of Play comes: the sound before the notes ring out.
+  static std::uint64_t FramesBeforeRingOut(const ScoreDocument& score, int loops);
+  // The number of ticks Play runs.
+  static std::int64_t TicksOf(const ScoreDocument& score, int loops);
+
+  const SampleBank& Samples() const { return samples_; }
+  // The message of an exception that stopped the sample loading; empty when none did.
+  const std::string& SampleLoadError() const { return sampleLoadError_; }
+  bool DeviceOpen() const;
+  std::uint32_t Rate() const { return output_.Rate(); }
+
+  static constexpr std::uint32_t kPrimaryRate = 23160;
+
+ private:
+  bool AnyChannelPlaying() const;
+
+  OfflineOutput output_;  // outlives the device that borrows it
+  std::unique_ptr<TDDSD> device_;
+  PitchTables tables_;
+  SampleBank samples_;  // freed before the device
+  std::string sampleLoadError_;
+};
+
+}  // namespace kestu

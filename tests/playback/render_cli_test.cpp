@@ -1,0 +1,137 @@
+// kestu-cli render: what it writes, and how it refuses.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "commands.h"
+#include "playback/offline_render.h"
+#include "score/sequence_text.h"
+#include "tests/playback/playback_fixture.h"
+
+namespace kestu::test {
+namespace {
+
+std::vector<std::uint8_t> ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::uint32_t Le(const std::vector<std::uint8_t>& d, std::size_t at, int n) {
+  std::uint32_t v = 0;
+  for (int i = n - 1; i >= 0; --i) v = (v << 8) | d.at(at + i);
+  return v;
+}
+
+class RenderCli : public SampleFolderTest {
+ protected:
+  void SetUp() override {
+    SampleFolderTest::SetUp();
+    WriteAllTones(0.1);
+    doc_.PlaceNote(9, 1, 3);
+    doc_.PlaceNote(2, 2, 1);
+    doc_.PlaceNote(5, 3, 13);
+    doc_.MoveEndMark(5);
+    doc_.SetLoop(true);
+    WriteScore("tune.ksq", WriteSequenceText(doc_));
+  }
+  void WriteScore(const std::string& name, const std::string& text) { std::ofstream(name, std::ios::binary) << text; }
+  int Run(const cli::Args& args) {
+    ::testing::internal::CaptureStderr();
+    const int status = cli::Render(args);
+    errors_ = ::testing::internal::GetCapturedStderr();
+    return status;
+  }
+  std::vector<std::uint8_t> Expected(int loops) {
+    ScoreDocument doc;
+    ReadSequenceText(doc, WriteSequenceText(doc_), [](const std::string&) {});
+    OfflinePlayer player;
+    std::vector<std::uint8_t> bytes;
+    player.Play(doc, loops, [&](const std::int16_t* s, std::uint32_t n) {
+      for (std::size_t i = 0; i < 2 * static_cast<std::size_t>(n); ++i) {
+        bytes.push_back(static_cast<std::uint8_t>(s[i]));
+        bytes.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(s[i]) >> 8));
+      }
+    });
+    return bytes;
+  }
+
+  ScoreDocument doc_;
+  std::string errors_;
+};
+
+TEST_F(RenderCli, WritesThePlayersSoundAsA23160HzStereoWave) {
+  for (int loops : {1, 3}) {
+    cli::Args args = {"tune.ksq", "out.wav"};
+    if (loops != 1) args = {"tune.ksq", "--loops", std::to_string(loops), "out.wav"};
+    ASSERT_EQ(Run(args), 0) << errors_;
+    EXPECT_EQ(errors_, "");
+    const std::vector<std::uint8_t> wav = ReadBytes("out.wav");
+    ASSERT_GE(wav.size(), 44u);
+    EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
+    EXPECT_EQ(Le(wav, 4, 4), wav.size() - 8);
+    EXPECT_EQ(std::string(wav.begin() + 8, wav.begin() + 16), "WAVEfmt ");
+    EXPECT_EQ(Le(wav, 16, 4), 16u);
+    EXPECT_EQ(Le(wav, 20, 2), 1u);
+    EXPECT_EQ(Le(wav, 22, 2), 2u);
+    EXPECT_EQ(Le(wav, 24, 4), 23160u);
+    EXPECT_EQ(Le(wav, 28, 4), 92640u);
+    EXPECT_EQ(Le(wav, 32, 2), 4u);
+    EXPECT_EQ(Le(wav, 34, 2), 16u);
+    EXPECT_EQ(std::string(wav.begin() + 36, wav.begin() + 40), "data");
+    EXPECT_EQ(Le(wav, 40, 4), wav.size() - 44);
+    EXPECT_TRUE(std::vector<std::uint8_t>(wav.begin() + 44, wav.end()) == Expected(loops)) << loops;
+  }
+}
+
+TEST_F(RenderCli, AWrongCommandLineIsAUsageError) {
+  const cli::Args cases[] = {
+      {}, {"tune.ksq"}, {"tune.ksq", "a.wav", "b.wav"}, {"tune.ksq", "a.wav", "--loops"},
+      {"tune.ksq", "a.wav", "--loops", "0"}, {"tune.ksq", "a.wav", "--loops", "-2"},
+      {"tune.ksq", "a.wav", "--loops", "2x"}, {"tune.ksq", "a.wav", "--loops", "99999999999"},
+  };
+  for (const cli::Args& args : cases) {
+    EXPECT_EQ(Run(args), 2) << args.size();
+    EXPECT_NE(errors_.find("usage:"), std::string::npos);
+  }
+  EXPECT_FALSE(std::filesystem::exists("a.wav"));
+}
+
+TEST_F(RenderCli, AScoreThatDoesNotReadCleanlyEndsWithItsMessage) {
+  EXPECT_EQ(Run({"missing.ksq", "out.wav"}), 1);
+  EXPECT_EQ(errors_, "ファイル missing.ksq は開けません.\n");
+  WriteScore("bad.ksq", "SCORE=XYZ\r\nTEMPO=250\r\nLOOP=FALSE\r\nEND=961\r\nTIME44=TRUE\r\n");
+  EXPECT_EQ(Run({"bad.ksq", "out.wav"}), 1);
+  EXPECT_EQ(errors_, std::string(kBadDataMessage) + "\n");
+  EXPECT_FALSE(std::filesystem::exists("out.wav"));
+}
+
+TEST_F(RenderCli, RefusesToWriteOverTheScoreOrWhereItCannot) {
+  const std::vector<std::uint8_t> before = ReadBytes("tune.ksq");
+  EXPECT_EQ(Run({"tune.ksq", "./tune.ksq"}), 1);
+  EXPECT_EQ(errors_, "ファイル ./tune.ksq を作成できません.\n");
+  EXPECT_EQ(ReadBytes("tune.ksq"), before);
+  EXPECT_EQ(Run({"tune.ksq", "no/such/folder/out.wav"}), 1);
+  EXPECT_EQ(errors_, "ファイル no/such/folder/out.wav を作成できません.\n");
+}
+
+TEST_F(RenderCli, ARenderPastTheWaveLimitIsRefusedBeforeItStarts) {
+  doc_.SetTempo(100);
+  doc_.MoveEndMark(961);
+  WriteScore("long.ksq", WriteSequenceText(doc_));
+  // 1920 ticks of 300 ms per pass: 576 s, about 53 MB; 100 passes pass the 4 GB limit.
+  EXPECT_EQ(Run({"long.ksq", "out.wav", "--loops", "100"}), 1);
+  EXPECT_NE(errors_.find("WAV"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists("out.wav"));
+}
+
+TEST_F(RenderCli, MissingSampleFilesAreNamedAndTheRestStillRenders) {
+  std::filesystem::remove(SampleBank::FileName(13));
+  std::filesystem::remove(SampleBank::FileName(2));
+  EXPECT_EQ(Run({"tune.ksq", "out.wav"}), 0);
+  EXPECT_EQ(errors_, "サウンドファイルがありません: waves/Sound2.wav waves/Sound13.wav\n");
+  EXPECT_GT(ReadBytes("out.wav").size(), 44u);
+}
+
+}  // namespace
+}  // namespace kestu::test

@@ -1,0 +1,207 @@
+// The sample bank and VoiceColumn on a real sound component over the offline output, with our own
+// test samples: which sample sounds on which channel at which frequency.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <set>
+
+#include "playback/column_voicing.h"
+#include "playback/sample_bank.h"
+#include "sound/ddsd.h"
+#include "sound/output/offline_output.h"
+#include "tests/playback/playback_fixture.h"
+
+namespace kestu::test {
+namespace {
+
+class Voicing : public SampleFolderTest {
+ protected:
+  void SetUp() override {
+    SampleFolderTest::SetUp();
+    WriteAllTones(0.5);
+    device_ = std::make_unique<TDDSD>(nullptr, ds::SoundSystemConfig{UseOutput(output_), nullptr});
+    device_->Loaded();
+    device_->SetPrimaryFormat(23160, 16, true);
+    tables_.Fill();
+  }
+  void TearDown() override {
+    bank_.FreeAll();
+    device_.reset();
+    SampleFolderTest::TearDown();
+  }
+
+  void Voice(std::int32_t column) {
+    std::int32_t playColumn = column;
+    VoiceColumn(*device_, bank_, tables_, doc_, playColumn);
+    EXPECT_EQ(playColumn, column + 1);
+  }
+  TDDSDChannel& Channel(std::uint32_t i) { return *device_->GetChannel(i); }
+  bool Playing(std::uint32_t i) { return Channel(i).Buffer() != nullptr && Channel(i).Buffer()->IsPlaying(); }
+  // Sample number attached to channel i, 0 for none.
+  int SampleOn(std::uint32_t i) {
+    for (int n = 1; n <= kSampleCount; ++n) {
+      if (Channel(i).WaveData() == bank_.Sample(n)) return n;
+    }
+    return 0;
+  }
+  std::uint32_t FrequencyOn(std::uint32_t i) { return Channel(i).Buffer()->Frequency(); }
+  void PlayAll() {  // something sounding on every bank channel
+    for (std::uint32_t i : {1u, 2u, 3u, 5u, 6u, 7u}) {
+      Channel(i).setWaveData(bank_.Sample(10));
+      Channel(i).PlayFromStart();
+    }
+  }
+
+  OfflineOutput output_;
+  std::unique_ptr<TDDSD> device_;
+  SampleBank bank_;
+  PitchTables tables_;
+  ScoreDocument doc_;
+};
+
+TEST_F(Voicing, BankLoadsTwentyNineSamplesInOrderAndNamesTheMissingOnes) {
+  EXPECT_EQ(SampleBank::FileName(1), "waves/Sound1.wav");
+  EXPECT_EQ(SampleBank::FileName(29), "waves/Sound29.wav");
+  std::filesystem::remove(SampleBank::FileName(4));
+  std::filesystem::remove(SampleBank::FileName(27));
+  bank_.LoadAll(device_.get());
+  for (int n = 1; n <= kSampleCount; ++n) {
+    ASSERT_NE(bank_.Sample(n), nullptr) << n;
+    if (n != 4 && n != 27) {
+      EXPECT_EQ(bank_.Sample(n)->Format().nSamplesPerSec, kSampleRate) << n;
+    }
+  }
+  EXPECT_EQ(bank_.Sample(0), nullptr);
+  EXPECT_EQ(bank_.Sample(30), nullptr);
+  EXPECT_EQ(bank_.WithoutSoundData(), (std::vector<int>{4, 27}));
+  EXPECT_TRUE(bank_.AnyWithoutSoundData());
+  bank_.FreeAll();
+  EXPECT_EQ(bank_.Sample(1), nullptr);
+  EXPECT_FALSE(bank_.AnyWithoutSoundData());
+}
+
+TEST_F(Voicing, AnExceptionStopsTheLoadingAndReachesTheCaller) {
+  std::filesystem::remove(SampleBank::FileName(6));
+  device_->SetDebugOption(dsoExceptOnError);  // the missing file's message is raised
+  EXPECT_THROW(bank_.LoadAll(device_.get()), EDDSD);
+  for (int n = 1; n <= 5; ++n) EXPECT_NE(bank_.Sample(n), nullptr) << n;
+  for (int n = 6; n <= kSampleCount; ++n) EXPECT_EQ(bank_.Sample(n), nullptr) << n;
+  EXPECT_FALSE(bank_.AnyWithoutSoundData());
+}
+
+TEST_F(Voicing, WithoutADeviceEverySampleLacksSoundData) {
+  OfflineOutput refusing;
+  refusing.SetRefuseOpen(true);
+  TDDSD silent(nullptr, ds::SoundSystemConfig{UseOutput(refusing), nullptr});
+  silent.Loaded();
+  SampleBank bank;
+  bank.LoadAll(&silent);
+  EXPECT_EQ(bank.WithoutSoundData().size(), 29u);
+}
+
+TEST_F(Voicing, OddColumnUsesBankAHighestRowFirstWithTheVoiceOfEachNote) {
+  bank_.LoadAll(device_.get());
+  PlayAll();
+  doc_.PlaceNote(2, 7, 1);
+  doc_.PlaceNote(9, 7, 1);
+  Voice(7);
+  EXPECT_EQ(SampleOn(1), 21);
+  EXPECT_EQ(FrequencyOn(1), RateRatioFrequency(kSampleRate, 1.059));
+  EXPECT_EQ(SampleOn(2), 1);
+  EXPECT_EQ(FrequencyOn(2), kSampleRate);
+  EXPECT_TRUE(Playing(1));
+  EXPECT_TRUE(Playing(2));
+  EXPECT_TRUE(Playing(3));  // not re-attached, not stopped: rings on
+  for (std::uint32_t i : {5u, 6u, 7u}) EXPECT_FALSE(Playing(i)) << i;
+}
+
+TEST_F(Voicing, EvenColumnUsesBankBAndStopsBankA) {
+  bank_.LoadAll(device_.get());
+  PlayAll();
+  Channel(0).setWaveData(bank_.Sample(16));
+  Channel(0).PlayFromStart();
+  doc_.PlaceNote(7, 2, 13);   // sample 29 at 0.667
+  doc_.PlaceNote(8, 2, 13);   // sample 13 at 1.123
+  doc_.PlaceNote(13, 2, 3);   // sample 3 at 0.707
+  Voice(2);
+  EXPECT_EQ(SampleOn(5), 29);
+  EXPECT_EQ(FrequencyOn(5), RateRatioFrequency(kSampleRate, 0.667));
+  EXPECT_EQ(SampleOn(6), 13);
+  EXPECT_EQ(FrequencyOn(6), RateRatioFrequency(kSampleRate, 1.123));
+  EXPECT_EQ(SampleOn(7), 3);
+  EXPECT_EQ(FrequencyOn(7), RateRatioFrequency(kSampleRate, 0.707));
+  for (std::uint32_t i : {5u, 6u, 7u}) EXPECT_TRUE(Playing(i)) << i;
+  for (std::uint32_t i : {1u, 2u, 3u}) EXPECT_FALSE(Playing(i)) << i;
+  EXPECT_TRUE(Playing(0));  // the preview is never touched
+}
+
+TEST_F(Voicing, AnEmptyColumnStopsAndStartsNothing) {
+  bank_.LoadAll(device_.get());
+  PlayAll();
+  Voice(3);
+  Voice(4);
+  for (std::uint32_t i : {1u, 2u, 3u, 5u, 6u, 7u}) EXPECT_TRUE(Playing(i)) << i;
+}
+
+TEST_F(Voicing, AShorterColumnOfTheSameParityLeavesTheOtherChannelsRinging) {
+  bank_.LoadAll(device_.get());
+  for (int row : {1, 5, 9}) doc_.PlaceNote(row, 1, 5);
+  doc_.PlaceNote(6, 3, 5);
+  Voice(1);
+  EXPECT_EQ(SampleOn(1), 23);
+  EXPECT_EQ(FrequencyOn(1), RateRatioFrequency(kSampleRate, 1.189));
+  Voice(2);
+  Voice(3);
+  EXPECT_EQ(SampleOn(1), 5);
+  EXPECT_EQ(FrequencyOn(1), RateRatioFrequency(kSampleRate, 1.414));
+  EXPECT_EQ(SampleOn(2), 23);
+  EXPECT_EQ(SampleOn(3), 5);
+  for (std::uint32_t i : {1u, 2u, 3u}) EXPECT_TRUE(Playing(i)) << i;
+}
+
+TEST_F(Voicing, AnAbsentSampleLeavesItsChannelEmptyAndKeepsTheCount) {
+  bank_.LoadAll(device_.get());
+  bank_.Put(7, nullptr);
+  doc_.PlaceNote(9, 1, 1);
+  doc_.PlaceNote(10, 1, 7);
+  doc_.PlaceNote(11, 1, 3);
+  Voice(1);
+  EXPECT_EQ(SampleOn(1), 1);
+  EXPECT_EQ(Channel(2).WaveData(), nullptr);
+  EXPECT_EQ(Channel(2).Buffer(), nullptr);
+  EXPECT_EQ(SampleOn(3), 3);
+  EXPECT_TRUE(Playing(1));
+  EXPECT_TRUE(Playing(3));
+}
+
+TEST_F(Voicing, NoNoteEverAttachesTheUnusedSamplesOrLeavesItsBank) {
+  bank_.LoadAll(device_.get());
+  std::set<int> attached;
+  for (int instrument = 1; instrument <= kInstrumentCount; ++instrument) {
+    for (int row = 1; row <= kRows; ++row) {
+      const int column = 2 * instrument + (row % 2);  // both parities
+      doc_.ClearColumn(column);
+      doc_.PlaceNote(row, column, instrument);
+      Voice(column);
+      const std::uint32_t channel = column % 2 != 0 ? 1 : 5;
+      attached.insert(SampleOn(channel));
+      EXPECT_EQ(Channel(4).WaveData(), nullptr);
+    }
+  }
+  EXPECT_EQ(attached.count(0), 0u);
+  for (int unused : {16, 17, 18, 19, 20}) EXPECT_EQ(attached.count(unused), 0u) << unused;
+  EXPECT_EQ(attached.size(), 24u);  // 15 instruments and 9 high registers
+}
+
+TEST_F(Voicing, StopBothBanksLeavesThePreviewAlone) {
+  bank_.LoadAll(device_.get());
+  PlayAll();
+  Channel(0).setWaveData(bank_.Sample(20));
+  Channel(0).PlayFromStart();
+  StopBothBanks(*device_);
+  for (std::uint32_t i : {1u, 2u, 3u, 5u, 6u, 7u}) EXPECT_FALSE(Playing(i)) << i;
+  EXPECT_TRUE(Playing(0));
+}
+
+}  // namespace
+}  // namespace kestu::test

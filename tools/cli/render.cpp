@@ -1,0 +1,114 @@
+// kestu-cli render FILE OUT.wav [--loops N]: plays FILE as the program would after a press on Play
+// and writes what the sound card would have been given (23160 Hz, 16 bits, stereo) to OUT.wav.
+// The samples are read from waves/ in the current directory, as the program reads them. Exit
+// status 0 when written, 1 when FILE did not read cleanly or OUT.wav could not be written, 2 for
+// a wrong command line.
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+
+#include "commands.h"
+#include "document_loading.h"
+#include "playback/offline_render.h"
+#include "playback/wav_writer.h"
+#include "score/errors.h"
+
+namespace kestu::cli {
+
+namespace {
+
+struct RenderArgs {
+  std::string score;
+  std::string out;
+  int loops = 1;
+};
+
+std::optional<int> PositiveInt(const std::string& text) {
+  int value = 0;
+  const char* end = text.data() + text.size();
+  const auto [at, error] = std::from_chars(text.data(), end, value);
+  if (error != std::errc() || at != end || value < 1) return std::nullopt;
+  return value;
+}
+
+std::optional<RenderArgs> ParseRenderArgs(const Args& args) {
+  RenderArgs parsed;
+  std::vector<std::string> positional;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--loops") {
+      if (i + 1 >= args.size()) return std::nullopt;
+      const std::optional<int> loops = PositiveInt(args[++i]);
+      if (!loops) return std::nullopt;
+      parsed.loops = *loops;
+    } else {
+      positional.push_back(args[i]);
+    }
+  }
+  if (positional.size() != 2) return std::nullopt;
+  parsed.score = positional[0];
+  parsed.out = positional[1];
+  return parsed;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code error;
+  return std::filesystem::equivalent(a, b, error);
+}
+
+// A render with silent sounds is not what the user asked for: say which files are missing.
+void WarnAboutSamples(const OfflinePlayer& player) {
+  if (!player.SampleLoadError().empty()) std::cerr << player.SampleLoadError() << ".\n";
+  if (!player.DeviceOpen()) return;
+  const std::vector<int> missing = player.Samples().WithoutSoundData();
+  if (missing.empty()) return;
+  std::cerr << "サウンドファイルがありません:";
+  for (int n : missing) std::cerr << ' ' << SampleBank::FileName(n);
+  std::cerr << '\n';
+}
+
+}  // namespace
+
+int Render(const Args& args) {
+  const std::optional<RenderArgs> parsed = ParseRenderArgs(args);
+  if (!parsed) {
+    std::fputs("usage: kestu-cli render FILE OUT.wav [--loops N]   (N >= 1 passes when the loop is on)\n",
+               stderr);
+    return 2;
+  }
+  ScoreDocument doc;
+  if (!LoadForCli(doc, parsed->score)) return 1;
+  if (SameFile(parsed->score, parsed->out)) {
+    // Writing the sound over the score would lose the score.
+    std::cerr << EFCreateError(parsed->out).what() << ".\n";
+    return 1;
+  }
+  if (4 * OfflinePlayer::FramesBeforeRingOut(doc, parsed->loops) > WavFileWriter::kMaxDataBytes) {
+    std::cerr << WavTooLongError().what() << ".\n";
+    return 1;
+  }
+
+  OfflinePlayer player;
+  WarnAboutSamples(player);
+  try {
+    WavFileWriter writer(parsed->out, player.Rate(), 2);
+    try {
+      player.Play(doc, parsed->loops, [&](const std::int16_t* stereo, std::uint32_t frames) {
+        writer.Append(stereo, 2 * static_cast<std::size_t>(frames));
+      });
+      writer.Finish();
+    } catch (const std::exception&) {
+      // No broken file is left behind claiming to be the render.
+      std::error_code ignored;
+      std::filesystem::remove(parsed->out, ignored);
+      throw;
+    }
+  } catch (const std::exception& e) {
+    std::cerr << e.what() << ".\n";
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace kestu::cli
