@@ -97,13 +97,30 @@ struct RtAudioOutput::Impl {
   std::uint32_t deviceRate = 0;
   std::uint32_t bufferFrames = 0;
   RateConverter converter;
+  // Audio thread only: how fast the device asks for frames.
+  std::chrono::steady_clock::time_point paceStart{};
+  std::uint64_t paceFrames = 0;
 
   // Audio thread.
   static int Callback(void* output, void*, unsigned int frames, double, RtAudioStreamStatus,
                       void* user) {
     auto* self = static_cast<Impl*>(user);
     self->converter.Pull(*self->source, static_cast<std::int16_t*>(output), frames);
-    return 0;
+    return self->AsksTooFast(frames) ? 2 : 0;
+  }
+
+  // When the server goes away, every write fails at once and the device asks
+  // for frames as fast as it can: a busy loop. Asked for four times real
+  // time over a fifth of a second, the stream is aborted and the program goes
+  // on silent.
+  bool AsksTooFast(unsigned int frames) {
+    const auto now = std::chrono::steady_clock::now();
+    if (paceFrames == 0) paceStart = now;
+    paceFrames += frames;
+    if (now - paceStart < std::chrono::milliseconds(200)) return false;
+    const bool tooFast = paceFrames > 4ull * deviceRate / 5;
+    paceFrames = 0;
+    return tooFast;
   }
 
   // Opens on a helper thread and waits at most openTimeout. A helper that
@@ -147,6 +164,7 @@ struct RtAudioOutput::Impl {
     bufferFrames = opened->bufferFrames;
     api = opened->api;
     converter.Configure(primaryRate, deviceRate, bufferFrames);
+    paceFrames = 0;
     audio = std::move(opened->audio);
     try {
       audio->startStream();

@@ -1,6 +1,7 @@
 // The RtAudio output: silent when there is no server, bounded when the
 // server does not answer, and real sound through a private PulseAudio server.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -190,6 +191,39 @@ TEST_F(DeviceOutput, ASamplePlayedThroughPulseAudioIsHeardInTheRecording) {
     loud += std::abs(left[i]) > 200;
   }
   EXPECT_EQ(loud, 0u);
+}
+
+double ProcessCpuSeconds() {
+  rusage usage{};
+  ::getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+TEST_F(DeviceOutput, AServerThatGoesAwayLeavesTheProgramSilentAndIdle) {
+  const std::string script = std::string(KESTU_SOURCE_DIR) + "/tests/sound/pulse_null_sink.sh";
+  const std::string started = Shell(script + " start 2>&1; echo status=$?");
+  if (started.find("status=0") == std::string::npos) {
+    Shell(script + " stop");
+    GTEST_SKIP() << "PulseAudio could not start here: " << started;
+  }
+  RtAudioOutput output;
+  TDDSD device(nullptr, {UseOutput(output)});
+  device.SetDebugOption(dsoHaltOnError);
+  device.Loaded();
+  device.SetPrimaryFormat(23160, 16, true);
+  ASSERT_TRUE(output.IsOpen());
+  TDDSDWaveData wave(&device, Write("tone.wav", MonoWave16(22050, Ramp(22050))));
+  device.GetChannel(0)->setWaveData(&wave);
+  device.GetChannel(0)->PlayFromStart();
+  std::this_thread::sleep_for(100ms);
+  Shell(script + " stop");
+  std::this_thread::sleep_for(500ms);
+  // Every write to a vanished server fails at once; the output must not spin on that.
+  const double before = ProcessCpuSeconds();
+  std::this_thread::sleep_for(1s);
+  EXPECT_LT(ProcessCpuSeconds() - before, 0.3);
+  device.GetChannel(0)->setWaveData(&wave);
+  device.GetChannel(0)->PlayFromStart();
 }
 
 }  // namespace
