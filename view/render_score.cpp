@@ -39,12 +39,18 @@ class ViewPainter {
 };
 
 void DrawMeasureNumber(QPainter& painter, const QFontMetrics& metrics, std::int64_t x, int number) {
-  // Black text on an opaque white box whose top-left is at (x - 5, 20); the box lies in the white
-  // band above the staff.
+  // Black text on an opaque white box whose top-left is at (x - 5, 20). The box stays in the white
+  // band above the staff even when the font's line is taller than the band's 12 rows (IPAPGothic's
+  // 12-pixel line is 13): digits have no descent, so only empty rows are cut off, and the bar lines
+  // keep their first pixel at y = 32.
   const QString text = QString::number(number);
-  const QRect box(static_cast<int>(x) - 5, kNumberTop, metrics.horizontalAdvance(text), metrics.height());
+  const int height = std::min(metrics.height(), kBarLineTop - kNumberTop);
+  const QRect box(static_cast<int>(x) - 5, kNumberTop, metrics.horizontalAdvance(text), height);
+  painter.save();
+  painter.setClipRect(box);
   painter.fillRect(box, Qt::white);
   painter.drawText(box.left(), box.top() + metrics.ascent(), text);
+  painter.restore();
 }
 
 void DrawNote(ViewPainter& view, std::int64_t x, int row, int instrument) {

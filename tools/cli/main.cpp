@@ -17,6 +17,7 @@ const Command kCommands[] = {
     {"check", "check FILE", kestu::cli::Check},
     {"midi", "midi FILE OUT.mid", kestu::cli::Midi},
     {"render", "render FILE OUT.wav [--loops N]", kestu::cli::Render},
+    {"snapshot", "snapshot FILE OUT.png [--scroll S]", kestu::cli::Snapshot},
 };
 
 int Usage() {

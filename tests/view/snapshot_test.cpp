@@ -1,0 +1,75 @@
+// kestu-cli snapshot: the picture it writes is the plain view of the file's score.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QImage>
+#include <filesystem>
+#include <fstream>
+
+#include "commands.h"
+#include "score/sequence_text.h"
+#include "view/render_score.h"
+
+namespace kestu::view {
+namespace {
+
+class Snapshot : public testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = std::filesystem::temp_directory_path() / ("kestu-snapshot-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder_);
+  }
+  void TearDown() override { std::filesystem::remove_all(folder_); }
+  std::string Path(const std::string& name) const { return (folder_ / name).string(); }
+  std::string WriteScore(const ScoreDocument& doc, const std::string& name) {
+    std::ofstream(Path(name), std::ios::binary) << WriteSequenceText(doc);
+    return Path(name);
+  }
+  std::filesystem::path folder_;
+};
+
+TEST_F(Snapshot, WritesThePlainViewAtTheGivenScrollOffset) {
+  ScoreDocument doc;
+  doc.PlaceNote(3, 40, 2);
+  doc.PlaceNote(12, 41, 9);
+  doc.MoveEndMark(44);
+  doc.SetLoop(true);
+  doc.SetTime44(false);
+  const std::string score = WriteScore(doc, "a.ksq");
+  for (int scroll : {0, 1000, 30435}) {
+    const std::string out = Path("a" + std::to_string(scroll) + ".png");
+    ASSERT_EQ(cli::Snapshot({score, out, "--scroll", std::to_string(scroll)}), 0);
+    ScoreViewInputs in;
+    in.scroll = scroll;
+    const QImage written(QString::fromStdString(out));
+    EXPECT_EQ(written.convertToFormat(QImage::Format_RGB32), RenderScore(doc, in)) << scroll;
+  }
+  ASSERT_EQ(cli::Snapshot({score, Path("default.png")}), 0);
+  EXPECT_EQ(QImage(QString::fromStdString(Path("default.png"))).convertToFormat(QImage::Format_RGB32),
+            RenderScore(doc, ScoreViewInputs{}));
+}
+
+TEST_F(Snapshot, RefusesWrongArguments) {
+  ScoreDocument doc;
+  const std::string score = WriteScore(doc, "b.ksq");
+  const std::string out = Path("b.png");
+  for (const cli::Args& args : {cli::Args{}, cli::Args{score}, cli::Args{score, out, "--scroll"},
+                                cli::Args{score, out, "--scroll", "-1"}, cli::Args{score, out, "--scroll", "30436"},
+                                cli::Args{score, out, "--scroll", "12x"}, cli::Args{score, out, "--zoom", "2"}}) {
+    EXPECT_EQ(cli::Snapshot(args), 2) << args.size();
+  }
+  EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+TEST_F(Snapshot, ReportsAFileItCouldNotReadOrWrite) {
+  ScoreDocument doc;
+  const std::string score = WriteScore(doc, "c.ksq");
+  EXPECT_EQ(cli::Snapshot({score, Path("no/such/folder/c.png")}), 1);
+  // A missing score: the message, and the picture of the new document the program would show.
+  EXPECT_EQ(cli::Snapshot({Path("missing.ksq"), Path("m.png")}), 1);
+  EXPECT_EQ(QImage(QString::fromStdString(Path("m.png"))).convertToFormat(QImage::Format_RGB32),
+            RenderScore(ScoreDocument{}, ScoreViewInputs{}));
+}
+
+}  // namespace
+}  // namespace kestu::view

@@ -1,0 +1,120 @@
+#pragma once
+// Shared pieces of the score view tests: documents built by hand, and pixel checks of a rendered
+// view against the pictures that should show at given places.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "assets/images.h"
+#include "score/document.h"
+#include "view/render_score.h"
+
+namespace kestu::view::test {
+
+constexpr QRgb kWhite = 0xFFFFFFFFu;
+constexpr QRgb kBlack = 0xFF000000u;
+constexpr QRgb kStaffGreen = qRgb(0xCE, 0xEF, 0xE7);
+constexpr QRgb kMeasureOrange = qRgb(0xFF, 0x94, 0x00);
+constexpr QRgb kBeatGreen = qRgb(0xA5, 0xC6, 0xB5);
+
+inline bool IsStaffLineRow(int y) {
+  for (int top : {46, 62, 78, 94, 110}) {
+    if (y == top || y == top + 1) return true;
+  }
+  return false;
+}
+// What the background shows in pixel row y.
+inline QRgb BackgroundAt(int y) {
+  if (y < 32) return kWhite;
+  return IsStaffLineRow(y) ? kBlack : kStaffGreen;
+}
+
+inline int X(int column, int scroll) { return 32 * column - scroll + 50; }
+
+struct Placed {
+  const QImage* image;
+  int x;
+  int y;
+};
+
+inline bool Covers(const Placed& p, int x, int y) {
+  const int ix = x - p.x, iy = y - p.y;
+  if (ix < 0 || iy < 0 || ix >= p.image->width() || iy >= p.image->height()) return false;
+  return qAlpha(p.image->pixel(ix, iy)) == 255;
+}
+
+// Every opaque pixel of an image-list entry placed at (x, y) shows on the view, except where one
+// of `above` (drawn later) covers it. Returns the number of pixels checked on the view.
+inline int ExpectIconAt(const QImage& view, const QImage& icon, int x, int y,
+                        std::initializer_list<Placed> above = {}, const std::string& what = "icon") {
+  int checked = 0, wrong = 0;
+  const Placed self{&icon, x, y};
+  for (int iy = 0; iy < icon.height(); ++iy) {
+    for (int ix = 0; ix < icon.width(); ++ix) {
+      const int vx = x + ix, vy = y + iy;
+      if (!Covers(self, vx, vy) || !view.rect().contains(vx, vy)) continue;
+      bool hidden = false;
+      for (const Placed& p : above) hidden = hidden || Covers(p, vx, vy);
+      if (hidden) continue;
+      ++checked;
+      if (view.pixel(vx, vy) != icon.pixel(ix, iy) && ++wrong <= 3) {
+        ADD_FAILURE() << what << ": view pixel (" << vx << ", " << vy << ") is " << std::hex
+                      << view.pixel(vx, vy) << ", the icon's is " << icon.pixel(ix, iy);
+      }
+    }
+  }
+  EXPECT_EQ(wrong, 0) << what;
+  return checked;
+}
+
+// A two-colour picture drawn transparently at (x, y): its black pixels are black on the view and its
+// white pixels show the background. Only for places where nothing else is drawn.
+inline void ExpectKeyedOnBackground(const QImage& view, const QImage& picture, int x, int y,
+                                    const std::string& what) {
+  int wrong = 0;
+  for (int py = 0; py < picture.height(); ++py) {
+    for (int px = 0; px < picture.width(); ++px) {
+      const int vx = x + px, vy = y + py;
+      if (!view.rect().contains(vx, vy)) continue;
+      const QRgb want = picture.pixel(px, py) == kWhite ? BackgroundAt(vy) : kBlack;
+      if (view.pixel(vx, vy) != want && ++wrong <= 3) {
+        ADD_FAILURE() << what << ": view pixel (" << vx << ", " << vy << ") is " << std::hex
+                      << view.pixel(vx, vy) << ", wants " << want;
+      }
+    }
+  }
+  EXPECT_EQ(wrong, 0) << what;
+}
+
+// View pixel column x shows nothing but the background.
+inline void ExpectBackgroundColumn(const QImage& view, int x, const std::string& what) {
+  int wrong = 0;
+  for (int y = 0; y < view.height(); ++y) {
+    if (view.pixel(x, y) != BackgroundAt(y) && ++wrong <= 3) {
+      ADD_FAILURE() << what << ": view pixel (" << x << ", " << y << ") is " << std::hex << view.pixel(x, y);
+    }
+  }
+  EXPECT_EQ(wrong, 0) << what;
+}
+
+inline QImage Render(const ScoreDocument& doc, int scroll, int x = -1, int y = -1, int tool = -1) {
+  ScoreViewInputs in;
+  in.scroll = scroll;
+  in.x = x;
+  in.y = y;
+  in.tool = tool;
+  return RenderScore(doc, in);
+}
+
+// A document with these notes (row, column, instrument), end mark and switches.
+struct Note {
+  int row, column, instrument;
+};
+inline void Fill(ScoreDocument& doc, std::initializer_list<Note> notes) {
+  for (const Note& n : notes) doc.PlaceNote(n.row, n.column, n.instrument);
+}
+
+}  // namespace kestu::view::test

@@ -1,0 +1,78 @@
+// kestu-cli snapshot FILE OUT.png [--scroll S]: reads FILE as check does and writes the score view's
+// plain picture at scroll offset S (default 0), not playing, as PNG. Needs no display: without
+// QT_QPA_PLATFORM it draws on the offscreen platform. Exit status 0 after a clean read and write,
+// 1 after a message about the file or a failed write, 2 for wrong arguments.
+#include <cstdio>
+#include <string>
+
+#include "commands.h"
+
+#if __has_include(<QGuiApplication>)
+#include <QGuiApplication>
+#include <QImage>
+#include <charconv>
+#include <memory>
+
+#include "document_loading.h"
+#include "view/render_score.h"
+
+namespace kestu::cli {
+namespace {
+
+int SnapshotUsage() {
+  std::fputs("usage: kestu-cli snapshot FILE OUT.png [--scroll S]  (S in 0..30435)\n", stderr);
+  return 2;
+}
+
+bool ParseScroll(const std::string& text, int& scroll) {
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, scroll);
+  return error == std::errc() && stop == end && scroll >= 0 && scroll <= view::kMaxScroll;
+}
+
+// The text of the measure numbers needs a QGuiApplication; make one unless the caller has.
+std::unique_ptr<QGuiApplication> EnsureGuiApplication() {
+  if (QGuiApplication::instance() != nullptr) return nullptr;
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  static int argc = 1;
+  static char name[] = "kestu-cli";
+  static char* argv[] = {name, nullptr};
+  return std::make_unique<QGuiApplication>(argc, argv);
+}
+
+}  // namespace
+
+int Snapshot(const Args& args) {
+  int scroll = 0;
+  if (args.size() == 4 && args[2] == "--scroll") {
+    if (!ParseScroll(args[3], scroll)) return SnapshotUsage();
+  } else if (args.size() != 2) {
+    return SnapshotUsage();
+  }
+  const auto app = EnsureGuiApplication();
+  ScoreDocument doc;
+  const bool clean = LoadForCli(doc, args[0]);
+  view::ScoreViewInputs inputs;
+  inputs.scroll = scroll;
+  const QImage picture = view::RenderScore(doc, inputs);
+  if (!picture.save(QString::fromStdString(args[1]), "PNG")) {
+    std::fprintf(stderr, "kestu-cli snapshot: cannot write %s\n", args[1].c_str());
+    return 1;
+  }
+  return clean ? 0 : 1;
+}
+
+}  // namespace kestu::cli
+
+#else
+
+namespace kestu::cli {
+
+int Snapshot(const Args&) {
+  std::fputs("kestu-cli snapshot: this build has no score view (built without the Qt parts)\n", stderr);
+  return 2;
+}
+
+}  // namespace kestu::cli
+
+#endif
