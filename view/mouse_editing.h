@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "playback/pitch_tables.h"
+#include "playback/sample_bank.h"
 #include "score/document.h"
 
 namespace kestu {
@@ -26,6 +27,11 @@ struct EditContext {
   std::function<TDDSDGenWave*(int sample)> sampleOf;
   const PitchTables& pitch;
 };
+
+// The lookup of EditContext::sampleOf over the window's bank; the bank must outlive its use.
+inline std::function<TDDSDGenWave*(int)> SamplesOf(const SampleBank& bank) {
+  return [&bank](int n) -> TDDSDGenWave* { return bank.Sample(n); };
+}
 
 void MainImageMouseDown(Qt::MouseButton button, int x, int y, const EditContext& context);
 
