@@ -89,16 +89,6 @@ TEST_F(Voicing, AnExceptionStopsTheLoadingAndReachesTheCaller) {
   EXPECT_FALSE(bank_.AnyWithoutSoundData());
 }
 
-TEST_F(Voicing, WithoutADeviceEverySampleLacksSoundData) {
-  OfflineOutput refusing;
-  refusing.SetRefuseOpen(true);
-  TDDSD silent(nullptr, ds::SoundSystemConfig{UseOutput(refusing), nullptr});
-  silent.Loaded();
-  SampleBank bank;
-  bank.LoadAll(&silent);
-  EXPECT_EQ(bank.WithoutSoundData().size(), 29u);
-}
-
 TEST_F(Voicing, OddColumnUsesBankAHighestRowFirstWithTheVoiceOfEachNote) {
   bank_.LoadAll(device_.get());
   PlayAll();
