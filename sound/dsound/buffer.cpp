@@ -131,7 +131,7 @@ std::uint32_t IDirectSoundBuffer::Frame() const {
 }
 
 bool IDirectSoundBuffer::IsPlaying() const {
-  if (voice_ == nullptr) return false;
+  if (voice_ == nullptr || !core_->IsOpen()) return false;
   if (voice_->appliedSerial.load(std::memory_order_acquire) != serial_) return expectPlaying_;
   return voice_->publishedPlaying.load(std::memory_order_relaxed);
 }

@@ -18,6 +18,11 @@ bool DeviceCore::OpenOutput() {
   return open_;
 }
 
+bool DeviceCore::IsOpen() {
+  if (open_ && !output_->IsPulling()) CloseOutput();
+  return open_;
+}
+
 void DeviceCore::CloseOutput() {
   if (!open_) return;
   output_->Close();
@@ -38,7 +43,7 @@ Voice* DeviceCore::NewVoice(std::shared_ptr<const std::vector<std::uint8_t>> dat
 }
 
 void DeviceCore::ReleaseVoice(Voice* voice, std::uint32_t serial) {
-  if (!open_) {
+  if (!IsOpen()) {
     delete voice;
     return;
   }
@@ -47,13 +52,13 @@ void DeviceCore::ReleaseVoice(Voice* voice, std::uint32_t serial) {
 }
 
 void DeviceCore::Send(const Command& command) {
-  if (!open_) return;
+  if (!IsOpen()) return;
   Collect();
   mixer_->Send(command);
 }
 
 void DeviceCore::SetFormat(std::uint32_t rate, std::uint16_t channels, std::uint16_t bits) {
-  if (!open_) return;
+  if (!IsOpen()) return;
   Send({CommandKind::SetFormat, nullptr, rate,
         static_cast<std::uint32_t>(channels) | static_cast<std::uint32_t>(bits) << 16, 0});
   output_->ChangeRate(rate);

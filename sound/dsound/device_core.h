@@ -24,7 +24,8 @@ class DeviceCore {
   bool OpenOutput();
   // The device was released: the output stops, so no voice is read any more.
   void CloseOutput();
-  bool IsOpen() const { return open_; }
+  // Open and still pulled from; an output that stopped for good is closed here.
+  bool IsOpen();
 
   HRESULT Fault(SoundCall call) { return faults_ ? faults_->Take(call) : DS_OK; }
   const std::shared_ptr<FaultPlan>& Faults() const { return faults_; }

@@ -31,6 +31,9 @@ class AudioOutput {
   virtual void ChangeRate(std::uint32_t rate) = 0;
   // GUI thread. After it returns the source is never called again.
   virtual void Close() = 0;
+  // GUI thread. False once the output has stopped pulling for good (its
+  // device went away); the sound device then closes it and goes silent.
+  virtual bool IsPulling() const { return true; }
 };
 
 // Opens the output a sound device uses; a null result means "no device".

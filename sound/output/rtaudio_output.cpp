@@ -4,6 +4,7 @@
 #include <RtAudio.h>
 #include <alsa/asoundlib.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
@@ -100,13 +101,16 @@ struct RtAudioOutput::Impl {
   // Audio thread only: how fast the device asks for frames.
   std::chrono::steady_clock::time_point paceStart{};
   std::uint64_t paceFrames = 0;
+  std::atomic<bool> aborted{false};  // set by the audio thread, read by the GUI thread
 
   // Audio thread.
   static int Callback(void* output, void*, unsigned int frames, double, RtAudioStreamStatus,
                       void* user) {
     auto* self = static_cast<Impl*>(user);
     self->converter.Pull(*self->source, static_cast<std::int16_t*>(output), frames);
-    return self->AsksTooFast(frames) ? 2 : 0;
+    if (!self->AsksTooFast(frames)) return 0;
+    self->aborted.store(true, std::memory_order_release);
+    return 2;
   }
 
   // When the server goes away, every write fails at once and the device asks
@@ -165,6 +169,7 @@ struct RtAudioOutput::Impl {
     api = opened->api;
     converter.Configure(primaryRate, deviceRate, bufferFrames);
     paceFrames = 0;
+    aborted.store(false, std::memory_order_relaxed);
     audio = std::move(opened->audio);
     try {
       audio->startStream();
@@ -206,6 +211,10 @@ void RtAudioOutput::ChangeRate(std::uint32_t rate) {
 void RtAudioOutput::Close() {
   impl_->Stop();
   impl_->source = nullptr;
+}
+
+bool RtAudioOutput::IsPulling() const {
+  return IsOpen() && !impl_->aborted.load(std::memory_order_acquire);
 }
 
 bool RtAudioOutput::IsOpen() const { return impl_->audio != nullptr; }

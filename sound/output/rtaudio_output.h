@@ -23,6 +23,7 @@ class RtAudioOutput : public AudioOutput {
   void ChangeRate(std::uint32_t rate) override;
   void Close() override;
 
+  bool IsPulling() const override;
   bool IsOpen() const;
   // "pulse" or "alsa" while open.
   std::string ApiName() const;

@@ -222,8 +222,12 @@ TEST_F(DeviceOutput, AServerThatGoesAwayLeavesTheProgramSilentAndIdle) {
   const double before = ProcessCpuSeconds();
   std::this_thread::sleep_for(1s);
   EXPECT_LT(ProcessCpuSeconds() - before, 0.3);
+  EXPECT_FALSE(output.IsPulling());
+  // The component goes on as if nothing had happened, silently.
   device.GetChannel(0)->setWaveData(&wave);
   device.GetChannel(0)->PlayFromStart();
+  EXPECT_FALSE(device.GetChannel(0)->Buffer()->IsPlaying());
+  EXPECT_FALSE(output.IsOpen());
 }
 
 }  // namespace
