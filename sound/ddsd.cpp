@@ -56,14 +56,12 @@ void TDDSD::Loaded() {
 void TDDSD::FreeChannels() {
   for (auto& channel : channels_) channel.reset();  // index 0 upward
   channels_.clear();
-  hasChannelArray_ = false;
 }
 
 bool TDDSD::OpenDevice() {
   FreeChannels();
   channels_.reserve(ChannelCount);
   for (std::uint32_t i = 0; i < ChannelCount; ++i) channels_.push_back(std::make_unique<TDDSDChannel>(this));
-  hasChannelArray_ = true;
 
   // The device opens once; asked again, only the channels are renewed.
   if (deviceOpen_) return true;

@@ -56,7 +56,6 @@ class TDDSD : public TComponent {
   ds::IDirectSound3DListener* listener3D_ = nullptr;
   std::unique_ptr<TDDSDListener> listener_;
   std::vector<std::unique_ptr<TDDSDChannel>> channels_;
-  bool hasChannelArray_ = false;
   // Samples loaded through this device; told when the device goes first.
   std::vector<TDDSDGenWave*> samples_;
 };

@@ -113,12 +113,6 @@ TEST_F(Diagnostics, AnUnwritableLogRaisesItsOwnErrorAndNothingElseFollows) {
   EXPECT_EQ(LogLineCount, 0);
 }
 
-TEST_F(Diagnostics, LogLivesInTheExecutablesFolderByDefault) {
-  SetDebugLogFolder("");
-  const auto exe = std::filesystem::read_symlink("/proc/self/exe");
-  EXPECT_EQ(DebugLogPath(), (exe.parent_path() / "ddsd.debug").string());
-}
-
 using DiagnosticsDeathTest = SoundTest;
 
 TEST_F(DiagnosticsDeathTest, ProgramOptionsEndTheProcessWithStatusOneAndNoLog) {
