@@ -1,0 +1,161 @@
+// The window's life: building it, start-up, closing and tear-down, dropped files, button faces.
+#include "app/form1.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QScreen>
+#include <QSlider>
+#include <QToolButton>
+
+#include "app/form_component.h"
+#include "app/window_font.h"
+#include "view/render_score.h"
+#include "assets/images.h"
+
+namespace kestu {
+
+namespace {
+
+constexpr int kClientWidth = 385;
+constexpr int kClientHeight = 271;
+constexpr int kFirstLeft = 497;
+constexpr int kFirstTop = 588;
+constexpr const char* kMissingSamplesMessage = "サウンドファイルがありません。終了してください。";
+
+}  // namespace
+
+TForm1::TForm1(Toolkit& toolkit, AudioOutputProvider output, QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      Playback(Document, *this, *this),
+      toolkit_(toolkit) {
+  setObjectName("Form1");
+  setWindowTitle(kApplicationTitle);
+  setFont(WindowFont());
+  numberFont_ = view::DefaultNumberFont();
+  setAcceptDrops(true);  // the shell's files may be dropped from start-up on
+
+  BuildActions();
+  BuildMenus();
+  BuildToolBars();
+  BuildCentral();
+
+  Timer = new QTimer(this);
+  Timer->setObjectName("Timer");
+  Timer->setTimerType(Qt::PreciseTimer);
+  connect(Timer, &QTimer::timeout, this, [this] { Guarded([this] { TimerTimer(); }); });
+  // The timer is made running with its first interval; New stops it before any tick arrives.
+  Timer->start(1000);
+
+  resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+  QPoint at(kFirstLeft, kFirstTop);
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect room = screen->availableGeometry();
+    at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() - width())));
+    at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - height())));
+  }
+  move(at);
+
+  // The sound device opens while the window is being built, before FormCreate.
+  components_ = std::make_unique<FormComponent>(*this);
+  DDSD1 = new TDDSD(components_.get(), ds::SoundSystemConfig{std::move(output), nullptr});
+  DDSD1->SetName("DDSD1");
+  DDSD1->SetDebugOption(dsoHaltOnError);
+  DDSD1->Loaded();
+
+  FormCreate();
+}
+
+TForm1::~TForm1() {
+  FormDestroy();
+  Timer->stop();
+  components_.reset();  // the sound device goes after the samples
+}
+
+void TForm1::FormCreate() {
+  BindDocument();
+  Pitch.Fill();
+  Playback.ConnectSound(DDSD1, &Samples, &Pitch);
+  // The dialogs open in the current directory: names without a folder are taken relative to it.
+  openDialogName_.clear();
+  Playback.Playing = false;
+  NewActionExecute();
+  DDSD1->SetPrimaryFormat(23160, 16, true);
+  for (int n = 1; n <= 16; ++n) {
+    PaletteButtons[n] = findChild<QToolButton*>(QString("SoundBtn%1").arg(n));
+  }
+  LoadSamples();
+}
+
+void TForm1::LoadSamples() {
+  try {
+    Samples.LoadAll(DDSD1);
+  } catch (const std::exception&) {
+    toolkit_.ShowError(kMissingSamplesMessage);
+    return;
+  }
+  // A missing or broken file leaves its sample without sound data; say so once rather than leave
+  // the user wondering why some notes are silent. Without a device there is nothing to report.
+  if (DDSD1->DeviceOpen() && Samples.AnyWithoutSoundData()) toolkit_.ShowError(kMissingSamplesMessage);
+}
+
+void TForm1::FormClose() { ModifiedActionExecute(); }
+
+void TForm1::FormDestroy() { Samples.FreeAll(); }
+
+void TForm1::FormResize() { RenderScore(-1, -1, -1); }
+
+void TForm1::Exit1Click() { close(); }
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  // Closing is never refused, except when the save the question started fails.
+  if (Guarded([this] { FormClose(); })) {
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  if (MainImage_ != nullptr) Guarded([this] { FormResize(); });
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+  std::vector<std::string> paths;
+  for (const QUrl& url : event->mimeData()->urls()) {
+    if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
+  }
+  if (paths.empty()) return;
+  event->acceptProposedAction();
+  Guarded([&] { DropFiles(paths); });
+}
+
+void TForm1::SetFace(QToolButton* button, const std::vector<QImage>& list, int face) {
+  button->setIcon(assets::ToolbarIcon(list, face));
+  button->setProperty("face", face);
+}
+
+int TForm1::FaceOf(const QToolButton* button) { return button->property("face").toInt(); }
+
+void TForm1::BindDocument() {
+  // The tempo bar and the document hold one position: a change from either side runs the bar's
+  // change handler once.
+  Document.onTempoChange = [this] {
+    if (TempoBar->value() != Document.Tempo()) {
+      const QSignalBlocker blocker(TempoBar);
+      TempoBar->setValue(Document.Tempo());
+    }
+    TempoBarChange();
+  };
+  Document.onSwitchesSet = [this] { ShowSwitches(); };
+}
+
+}  // namespace kestu

@@ -1,0 +1,321 @@
+// Building the window: actions, menus, the four toolbars, the score picture and the scroll bar.
+#include <QAction>
+#include <QButtonGroup>
+#include <QMenuBar>
+#include <QScrollBar>
+#include <QSlider>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/band_style.h"
+#include "app/form1.h"
+#include "assets/images.h"
+
+namespace kestu {
+
+namespace {
+
+constexpr int kButtonWidth = 23;
+constexpr int kDropDownButtonWidth = 36;
+constexpr int kButtonHeight = 22;
+constexpr int kSeparatorWidth = 8;
+
+QToolButton* AddButton(QToolBar* bar, const char* name, bool checkable, int width = kButtonWidth) {
+  auto* button = new QToolButton(bar);
+  button->setObjectName(name);
+  button->setCheckable(checkable);
+  button->setAutoRaise(true);  // flat
+  button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  button->setIconSize(QSize(16, 16));
+  button->setFixedSize(width, kButtonHeight);
+  bar->addWidget(button);
+  return button;
+}
+
+void AddSeparator(QToolBar* bar) {
+  auto* gap = new QWidget(bar);
+  gap->setFixedSize(kSeparatorWidth, kButtonHeight);
+  bar->addWidget(gap);
+}
+
+QToolBar* MakeBar(QMainWindow* window, const char* name, const char* caption, QStyle* style) {
+  auto* bar = new QToolBar(QString::fromUtf8(caption), window);
+  bar->setStyle(style);
+  bar->setObjectName(name);
+  bar->setIconSize(QSize(16, 16));
+  bar->setMovable(true);
+  bar->setContentsMargins(0, 0, 0, 0);
+  bar->layout()->setSpacing(0);
+  return bar;
+}
+
+QAction* MakeAction(QObject* parent, const char* name, const char* caption) {
+  auto* action = new QAction(QString::fromUtf8(caption), parent);
+  action->setObjectName(name);
+  return action;
+}
+
+// A read-only entry of the help menu: it shows its text and does nothing when chosen.
+QMenu* AddTextEntry(QMenu* menu, const char* text) { return menu->addMenu(QString::fromUtf8(text)); }
+
+// A chain of nested read-only entries, each the submenu of the one before.
+void AddAnswerChain(QMenu* question, std::initializer_list<const char*> answers) {
+  QMenu* at = question;
+  const char* const* it = answers.begin();
+  for (; it + 1 < answers.end(); ++it) at = AddTextEntry(at, *it);
+  at->addAction(QString::fromUtf8(*it));
+}
+
+}  // namespace
+
+void TForm1::BuildActions() {
+  using assets::CommonImages;
+  using assets::ToolbarIcon;
+  NewAction = MakeAction(this, "NewAction", "新規作成(&N)");
+  NewAction->setIcon(ToolbarIcon(CommonImages(), 0));
+  OpenAction = MakeAction(this, "OpenAction", "開く(&O)");
+  OpenAction->setIcon(ToolbarIcon(CommonImages(), 1));
+  SaveAction = MakeAction(this, "SaveAction", "上書き保存(&S)");
+  SaveAction->setIcon(ToolbarIcon(CommonImages(), 2));
+  SaveAsAction = MakeAction(this, "SaveAsAction", "名前をつけて保存(&A)");
+  LoadFromClipbrdAction =
+      MakeAction(this, "LoadFromClipbrdAction", "クリップボードからデータ貼り付け(&P)");
+  LoadFromClipbrdAction->setIcon(ToolbarIcon(CommonImages(), 3));
+  ModifiedAction = MakeAction(this, "ModifiedAction", "ModifiedAction");
+  SaveToClipbrdAction = MakeAction(this, "SaveToClipbrdAction", "クリップボードへデータ書き出し(&C)");
+
+  // Menu entries show no images of their own beyond their actions'; the shortcut-free captions
+  // carry the accelerators.
+  for (QAction* a : {NewAction, OpenAction, SaveAction, SaveAsAction, LoadFromClipbrdAction,
+                     ModifiedAction, SaveToClipbrdAction}) {
+    a->setIconVisibleInMenu(true);
+  }
+  connect(NewAction, &QAction::triggered, this, [this] { Guarded([this] { NewActionExecute(); }); });
+  connect(OpenAction, &QAction::triggered, this, [this] { Guarded([this] { OpenActionExecute(); }); });
+  connect(SaveAction, &QAction::triggered, this, [this] { Guarded([this] { SaveActionExecute(); }); });
+  connect(SaveAsAction, &QAction::triggered, this,
+          [this] { Guarded([this] { SaveAsActionExecute(); }); });
+  connect(LoadFromClipbrdAction, &QAction::triggered, this,
+          [this] { Guarded([this] { LoadFromClipbrdActionExecute(); }); });
+  connect(ModifiedAction, &QAction::triggered, this,
+          [this] { Guarded([this] { ModifiedActionExecute(); }); });
+  connect(SaveToClipbrdAction, &QAction::triggered, this,
+          [this] { Guarded([this] { SaveToClipbrdActionExecute(); }); });
+}
+
+void TForm1::BuildMenus() {
+  QMenuBar* bar = menuBar();
+  bar->setObjectName("MainMenu1");
+
+  QMenu* file = bar->addMenu(QStringLiteral("ファイル(&F)"));
+  file->setObjectName("File1");
+  file->addAction(NewAction);
+  file->addAction(OpenAction);
+  file->addAction(SaveAction);
+  file->addAction(SaveAsAction);
+  file->addSeparator();
+  Exit1 = file->addAction(QStringLiteral("終了(&X)"));
+  Exit1->setObjectName("Exit1");
+  connect(Exit1, &QAction::triggered, this, [this] { Guarded([this] { Exit1Click(); }); });
+
+  QMenu* edit = bar->addMenu(QStringLiteral("編集(&E)"));
+  edit->setObjectName("Edit1");
+  Undo1 = edit->addAction(QStringLiteral("元に戻す(&U)"));
+  Undo1->setObjectName("Undo1");
+  Undo1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+  Undo1->setEnabled(false);
+  Redo1 = edit->addAction(QStringLiteral("やり直し(&R)"));
+  Redo1->setObjectName("Redo1");
+  Redo1->setEnabled(false);
+  edit->addSeparator();
+  edit->addAction(SaveToClipbrdAction);
+  edit->addAction(LoadFromClipbrdAction);
+  edit->addSeparator();
+  Lite1 = edit->addAction(QStringLiteral("Liteモード（再生アニメ無し）"));
+  Lite1->setObjectName("Lite1");
+  // The handler sets the check mark itself; Qt has already toggled a checkable entry when it
+  // reports the trigger, so that toggle is taken back first.
+  Lite1->setCheckable(true);
+  connect(Lite1, &QAction::triggered, this, [this](bool checked) {
+    {
+      const QSignalBlocker blocker(Lite1);
+      Lite1->setChecked(!checked);
+    }
+    Guarded([this] { Lite1Click(); });
+  });
+  Option1 = edit->addAction(QStringLiteral("オプション(&O)"));
+  Option1->setObjectName("Option1");
+  Option1->setEnabled(false);
+
+  QMenu* help = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
+  help->setObjectName("Help1");
+  QMenu* version = AddTextEntry(help, "バージョン情報(&A)...");
+  version->addAction(QStringLiteral("KestuSeq(Release6)"));
+  QMenu* trouble = AddTextEntry(help, "トラブルシューティング");
+  AddAnswerChain(AddTextEntry(trouble, "テンポが速くならないの"),
+                 {"メニューの、「編集（E）」をおして、", "Liteモードにしてみてください。"});
+  AddAnswerChain(AddTextEntry(trouble, "これを起動しているとMIDIがおかしくなるの"),
+                 {"このソフトを終了すれば。直ります。"});
+  AddAnswerChain(AddTextEntry(trouble, "音が出ないわ"), {"わからんよ。"});
+  help->addSeparator();
+  QMenu* fortune = AddTextEntry(help, "おしゃれ占い");
+  QMenu* question = AddTextEntry(fortune, "貴方はおしゃれですか？");
+  AddAnswerChain(AddTextEntry(question, "はい。"), {"ちがいます。"});
+  AddAnswerChain(AddTextEntry(question, "いいえ。"), {"そのようですね。"});
+}
+
+void TForm1::BuildToolBars() {
+  using namespace assets;
+  bandStyle_ = new BandStyle;
+  bandStyle_->setParent(this);
+
+  // ControlBar1: ToolBar1, then the palette on the second row.
+  ToolBar1 = MakeBar(this, "ToolBar1", "ToolBar1", bandStyle_);
+  ToolBar1->setFloatable(false);
+  NewBtn = AddButton(ToolBar1, "NewBtn", false);
+  NewBtn->setDefaultAction(NewAction);
+  NewBtn->setToolTip(QStringLiteral("新規作成"));
+  OpenBtn = AddButton(ToolBar1, "OpenBtn", false);
+  OpenBtn->setDefaultAction(OpenAction);
+  OpenBtn->setToolTip(QStringLiteral("データを開く"));
+  SaveBtn = AddButton(ToolBar1, "SaveBtn", false, kDropDownButtonWidth);
+  SaveBtn->setDefaultAction(SaveAction);
+  SaveBtn->setToolTip(QStringLiteral("データ保存"));
+  SaveBtnMenu = new QMenu(SaveBtn);
+  SaveBtnMenu->setObjectName("SaveBtnMenu");
+  QAction* save2 = SaveBtnMenu->addAction(SaveAction->text());
+  save2->setObjectName("Save2");
+  connect(save2, &QAction::triggered, SaveAction, &QAction::trigger);
+  QAction* saveAs2 = SaveBtnMenu->addAction(SaveAsAction->text());
+  saveAs2->setObjectName("SaveAs2");
+  connect(saveAs2, &QAction::triggered, SaveAsAction, &QAction::trigger);
+  SaveBtn->setMenu(SaveBtnMenu);
+  SaveBtn->setPopupMode(QToolButton::MenuButtonPopup);
+  AddSeparator(ToolBar1);
+  PasteBtn = AddButton(ToolBar1, "PasteBtn", false);
+  PasteBtn->setDefaultAction(LoadFromClipbrdAction);
+  PasteBtn->setToolTip(QStringLiteral("データ貼り付け"));
+  AddSeparator(ToolBar1);
+  OptionBtn = AddButton(ToolBar1, "OptionBtn", false);
+  OptionBtn->setText(QStringLiteral("オプション(&O)"));
+  SetFace(OptionBtn, CommonImages(), 4);
+  OptionBtn->setEnabled(false);
+  for (QToolButton* b : {NewBtn, OpenBtn, SaveBtn, PasteBtn}) b->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  SetFace(NewBtn, CommonImages(), 0);
+  SetFace(OpenBtn, CommonImages(), 1);
+  SetFace(SaveBtn, CommonImages(), 2);
+  SetFace(PasteBtn, CommonImages(), 3);
+  addToolBar(Qt::TopToolBarArea, ToolBar1);
+  addToolBarBreak(Qt::TopToolBarArea);
+
+  SoundsBar = MakeBar(this, "SoundsBar", "SoundsPallete", bandStyle_);
+  SoundsBar->setFloatable(true);
+  auto* palette = new QButtonGroup(this);
+  palette->setObjectName("SoundsGroup");
+  palette->setExclusive(true);
+  for (int n = 1; n <= 16; ++n) {
+    const std::string name = "SoundBtn" + std::to_string(n);
+    QToolButton* button = AddButton(SoundsBar, name.c_str(), true);
+    SetFace(button, SoundImages(), n - 1);
+    palette->addButton(button, n);
+    connect(button, &QToolButton::clicked, this, [this] { Guarded([this] { SoundBtn1Click(); }); });
+  }
+  findChild<QToolButton*>("SoundBtn1")->setChecked(true);
+  addToolBar(Qt::TopToolBarArea, SoundsBar);
+
+  // ControlBar2: etcBar on the first row, the transport on the second. The bottom area puts the
+  // line added first at the window's edge, so the transport is added first.
+  PlayerBar = MakeBar(this, "PlayerBar", "PlayerBar", bandStyle_);
+  PlayerBar->setFloatable(true);
+  auto* transport = new QButtonGroup(this);
+  transport->setExclusive(true);
+  PlayBtn = AddButton(PlayerBar, "PlayBtn", true);
+  SetFace(PlayBtn, PlayerImages(), 0);
+  StopBtn = AddButton(PlayerBar, "StopBtn", true);
+  SetFace(StopBtn, PlayerImages(), 3);
+  StopBtn->setChecked(true);
+  transport->addButton(PlayBtn);
+  transport->addButton(StopBtn);
+  connect(PlayBtn, &QToolButton::clicked, this, [this] { Guarded([this] { PlayBtnClick(); }); });
+  connect(StopBtn, &QToolButton::clicked, this, [this] { Guarded([this] { StopBtnClick(); }); });
+  AddSeparator(PlayerBar);
+  LoopBtn = AddButton(PlayerBar, "LoopBtn", true);
+  SetFace(LoopBtn, PlayerImages(), 4);
+  connect(LoopBtn, &QToolButton::clicked, this, [this] { Guarded([this] { LoopBtnClick(); }); });
+  AddSeparator(PlayerBar);
+  TempoBar = new QSlider(Qt::Horizontal, PlayerBar);
+  TempoBar->setObjectName("TempoBar");
+  TempoBar->setRange(kMinTempo, kMaxTempo);
+  TempoBar->setValue(kNewTempo);
+  TempoBar->setTickPosition(QSlider::NoTicks);
+  TempoBar->setFixedSize(120, kButtonHeight);
+  TempoBar->setSingleStep(1);
+  TempoBar->setPageStep(10);
+  PlayerBar->addWidget(TempoBar);
+  connect(TempoBar, &QSlider::valueChanged, this,
+          [this](int position) { Guarded([this, position] { Document.SetTempo(position); }); });
+  addToolBar(Qt::BottomToolBarArea, PlayerBar);
+  addToolBarBreak(Qt::BottomToolBarArea);
+  etcBar = MakeBar(this, "etcBar", "etcBar", bandStyle_);
+  etcBar->setFloatable(true);
+  EraserBtn = AddButton(etcBar, "EraserBtn", true);
+  SetFace(EraserBtn, etcImages(), 0);
+  connect(EraserBtn, &QToolButton::clicked, this, [this] { Guarded([this] { EraserBtnClick(); }); });
+  AddSeparator(etcBar);
+  auto* timeGroup = new QButtonGroup(this);
+  timeGroup->setExclusive(true);
+  TimeBtn34 = AddButton(etcBar, "TimeBtn34", true);
+  SetFace(TimeBtn34, etcImages(), 2);
+  TimeBtn44 = AddButton(etcBar, "TimeBtn44", true);
+  SetFace(TimeBtn44, etcImages(), 5);
+  TimeBtn44->setChecked(true);
+  timeGroup->addButton(TimeBtn34);
+  timeGroup->addButton(TimeBtn44);
+  connect(TimeBtn34, &QToolButton::clicked, this, [this] { Guarded([this] { TimeBtn34Click(); }); });
+  connect(TimeBtn44, &QToolButton::clicked, this, [this] { Guarded([this] { TimeBtn44Click(); }); });
+  AddSeparator(etcBar);
+  etcBtn1 = AddButton(etcBar, "etcBtn1", true);
+  SetFace(etcBtn1, etcImages(), 6);
+  etcBtn2 = AddButton(etcBar, "etcBtn2", true);
+  SetFace(etcBtn2, etcImages(), 8);
+  etcBtn3 = AddButton(etcBar, "etcBtn3", true);
+  SetFace(etcBtn3, etcImages(), 10);
+  connect(etcBtn1, &QToolButton::clicked, this, [this] { Guarded([this] { etcBtn1Click(); }); });
+  connect(etcBtn2, &QToolButton::clicked, this, [this] { Guarded([this] { etcBtn2Click(); }); });
+  connect(etcBtn3, &QToolButton::clicked, this, [this] { Guarded([this] { etcBtn3Click(); }); });
+  AddSeparator(etcBar);
+  UndoBtn = AddButton(etcBar, "UndoBtn", false);
+  SetFace(UndoBtn, etcImages(), 12);
+  connect(UndoBtn, &QToolButton::pressed, this, [this] { Guarded([this] { UndoBtnMouseDown(); }); });
+  connect(UndoBtn, &QToolButton::released, this, [this] { Guarded([this] { UndoBtnMouseUp(); }); });
+  for (QToolButton* b : {etcBtn1, etcBtn2, etcBtn3, UndoBtn}) b->setEnabled(false);
+  addToolBar(Qt::BottomToolBarArea, etcBar);
+
+}
+
+void TForm1::BuildCentral() {
+  auto* central = new QWidget(this);
+  auto* column = new QVBoxLayout(central);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  MainImage_ = new MainImage(central);
+  MainImage_->onMouseDown = [this](Qt::MouseButton button, int x, int y) {
+    Guarded([&] { MainImageMouseDown(button, x, y); });
+  };
+  MainImage_->onMouseMove = [this](int x, int y) { Guarded([&] { MainImageMouseMove(x, y); }); };
+  column->addWidget(MainImage_, 0, Qt::AlignLeft | Qt::AlignTop);
+  column->addStretch(1);
+  ScrollBar = new QScrollBar(Qt::Horizontal, central);
+  ScrollBar->setObjectName("ScrollBar");
+  ScrollBar->setRange(0, 30435);
+  ScrollBar->setSingleStep(10);
+  ScrollBar->setPageStep(20);
+  ScrollBar->setValue(0);
+  ScrollBar->setFixedHeight(15);
+  column->addWidget(ScrollBar);
+  connect(ScrollBar, &QScrollBar::valueChanged, this, [this] { Guarded([this] { ScrollBarChange(); }); });
+  setCentralWidget(central);
+}
+
+}  // namespace kestu

@@ -1,0 +1,22 @@
+// kestu: the program. One window; no command line, no settings of its own.
+#include <QApplication>
+#include <QFont>
+
+#include "app/form1.h"
+#include "app/qt_toolkit.h"
+#include "app/window_font.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(kestu::kApplicationTitle);
+  QApplication::setFont(kestu::WindowFont());
+  kestu::QtToolkit toolkit;
+  int status = 0;
+  {
+    kestu::TForm1 form(toolkit, kestu::DefaultOutputProvider());
+    toolkit.SetParent(&form);
+    form.show();
+    status = QApplication::exec();
+  }
+  return status;
+}

@@ -1,0 +1,101 @@
+#include "app/qt_toolkit.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+
+namespace kestu {
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// "Kestuシークェンス(*.ksq)|*.ksq" as a Qt filter: the text shown, with the pattern in brackets.
+QString QtFilter() {
+  const QString filter = QString::fromUtf8(kSequenceFilter);
+  const QString shown = filter.section('|', 0, 0);
+  const QString pattern = filter.section('|', 1, 1);
+  return shown.contains(pattern) ? shown : shown + " (" + pattern + ")";
+}
+
+// Dialogs open in the current directory unless the name holds a folder of its own.
+QString StartPath(const std::string& fileName) {
+  const QFileInfo info(Q(fileName));
+  return fileName.find('/') != std::string::npos ? info.absoluteFilePath() : Q(fileName);
+}
+
+}  // namespace
+
+void QtToolkit::ShowMessage(const std::string& text) {
+  QMessageBox box(QMessageBox::NoIcon, kApplicationTitle, Q(text), QMessageBox::Ok, parent_);
+  box.exec();
+}
+
+void QtToolkit::ShowError(const std::string& text) {
+  QMessageBox box(QMessageBox::Critical, kApplicationTitle, Q(text), QMessageBox::Ok, parent_);
+  box.exec();
+}
+
+bool QtToolkit::Confirm(const std::string& question) {
+  QMessageBox box(QMessageBox::Question, QStringLiteral("確認"), Q(question), QMessageBox::NoButton,
+                  parent_);
+  QPushButton* yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
+  QPushButton* no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
+  box.setDefaultButton(yes);
+  box.setEscapeButton(no);
+  box.exec();
+  return box.clickedButton() == yes;
+}
+
+bool QtToolkit::ConfirmOverwrite(const std::string& fileName) {
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("名前をつけて保存"),
+                  Q(fileName) + QStringLiteral(" は既に存在します。\n上書きしますか?"),
+                  QMessageBox::NoButton, parent_);
+  QPushButton* yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
+  QPushButton* no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
+  box.setDefaultButton(no);
+  box.setEscapeButton(no);
+  box.exec();
+  return box.clickedButton() == yes;
+}
+
+std::optional<std::string> QtToolkit::ExecuteOpenDialog(const std::string& fileName) {
+  QFileDialog dialog(parent_, QString(), QString(), QtFilter());
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setOption(QFileDialog::ReadOnly, false);
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  if (!fileName.empty()) dialog.selectFile(StartPath(fileName));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().first().toStdString();
+}
+
+std::optional<std::string> QtToolkit::ExecuteSaveDialog(const std::string& fileName) {
+  // The overwrite question is asked by the save command for the name as it will be written, with
+  // its extension; the dialog itself does not ask.
+  QFileDialog dialog(parent_, QString(), QString(), QtFilter());
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  if (!fileName.empty()) dialog.selectFile(StartPath(fileName));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().first().toStdString();
+}
+
+bool QtToolkit::ClipboardHasText() {
+  const QMimeData* data = QApplication::clipboard()->mimeData();
+  return data != nullptr && data->hasText();
+}
+
+std::string QtToolkit::ClipboardText() { return QApplication::clipboard()->text().toStdString(); }
+
+void QtToolkit::SetClipboardText(const std::string& text) {
+  QApplication::clipboard()->setText(Q(text));
+}
+
+}  // namespace kestu

@@ -1,0 +1,234 @@
+// The real program, as a person uses it: it starts from the build folder under Xvfb with sound going
+// to a PulseAudio null sink, shows its window, places a note that is heard and then drawn, plays,
+// and asks before closing with a change.
+#include <gtest/gtest.h>
+
+#include <QColor>
+#include <QImage>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <thread>
+
+#include "assets/images.h"
+#include "process.h"
+#include "recording.h"
+
+namespace kestu::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+void Sleep(std::chrono::milliseconds ms) { std::this_thread::sleep_for(ms); }
+
+template <typename F>
+bool WaitFor(F ready, std::chrono::milliseconds timeout) {
+  const auto until = std::chrono::steady_clock::now() + timeout;
+  while (!ready()) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    Sleep(50ms);
+  }
+  return true;
+}
+
+std::string Capture(const std::string& command) {
+  std::string out;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
+    ::pclose(pipe);
+  }
+  while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+  return out;
+}
+
+// Where an image-list entry is drawn on the screen: its opaque pixels matched exactly.
+std::optional<QPoint> Find(const QImage& screen, const QImage& icon) {
+  const QImage s = screen.convertToFormat(QImage::Format_RGB32);
+  std::vector<QPoint> opaque;
+  for (int y = 0; y < icon.height(); ++y)
+    for (int x = 0; x < icon.width(); ++x)
+      if (qAlpha(icon.pixel(x, y)) == 255) opaque.emplace_back(x, y);
+  if (opaque.empty()) return std::nullopt;
+  for (int y = 0; y + icon.height() <= s.height(); ++y) {
+    for (int x = 0; x + icon.width() <= s.width(); ++x) {
+      bool all = true;
+      for (const QPoint& p : opaque) {
+        if ((s.pixel(x + p.x(), y + p.y()) & 0xFFFFFF) != (icon.pixel(p) & 0xFFFFFF)) {
+          all = false;
+          break;
+        }
+      }
+      if (all) return QPoint(x, y);
+    }
+  }
+  return std::nullopt;
+}
+
+class EndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* tool : {"Xvfb", "pulseaudio", "pactl", "parec", "xdotool", "import"}) {
+      if (!e2e::OnPath(tool)) GTEST_SKIP() << tool << " is not installed";
+    }
+    work_ = fs::temp_directory_path() / ("kestu-e2e-" + std::to_string(::getpid()));
+    fs::create_directories(work_);
+
+    for (int n = 90; n < 140 && display_.empty(); ++n) {
+      if (fs::exists("/tmp/.X11-unix/X" + std::to_string(n))) continue;
+      const std::string d = ":" + std::to_string(n);
+      xvfb_ = Process({"Xvfb", d, "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, {}, {},
+                      (work_ / "xvfb.log").string());
+      if (WaitFor([&] { return fs::exists("/tmp/.X11-unix/X" + std::to_string(n)); }, 5s)) display_ = d;
+      else xvfb_.Stop();
+    }
+    if (display_.empty()) GTEST_SKIP() << "Xvfb could not start";
+
+    pulseDir_ = (work_ / "pulse").string();
+    fs::create_directories(pulseDir_);
+    pulse_ = Process({"pulseaudio", "--daemonize=no", "--system=false", "--exit-idle-time=-1",
+                      "--disallow-exit", "-n", "--load=module-null-sink sink_name=null rate=48000",
+                      "--load=module-native-protocol-unix"},
+                     Env(), {}, (work_ / "pulse.log").string());
+    if (!WaitFor([&] { return e2e::Run(PulseEnv() + " pactl info >/dev/null 2>&1") == 0; }, 10s)) {
+      GTEST_SKIP() << "PulseAudio could not start";
+    }
+    e2e::Run(PulseEnv() + " pactl set-default-sink null");
+    recorder_ = Process({"parec", "-d", "null.monitor", "--latency-msec=20", "--rate=48000",
+                         "--channels=2", "--format=s16le", "--file-format=wav",
+                         (work_ / "rec.wav").string()},
+                        Env());
+    // The null sink leaves its idle two-second blocks once a stream runs; until then sound is lost.
+    WaitFor([&] {
+      const std::string latency = Capture(PulseEnv() +
+          " pactl list sinks | awk '$1==\"Latency:\"{print $2;exit}'");
+      return !latency.empty() && std::stol(latency) < 100000;
+    }, 10s);
+  }
+
+  void TearDown() override {
+    program_.Stop();
+    recorder_.Stop();
+    pulse_.Stop();
+    xvfb_.Stop();
+    if (!::testing::Test::HasFailure() && !work_.empty()) fs::remove_all(work_);
+  }
+
+  std::vector<std::string> Env() const {
+    return {"PULSE_RUNTIME_PATH=" + pulseDir_, "DISPLAY=" + display_, "QT_QPA_PLATFORM=xcb"};
+  }
+  std::string PulseEnv() const { return "PULSE_RUNTIME_PATH='" + pulseDir_ + "'"; }
+  std::string X() const { return "DISPLAY=" + display_ + " "; }
+
+  QImage Screenshot(const std::string& name) {
+    const std::string path = (work_ / name).string();
+    e2e::Run(X() + "import -window root '" + path + "' 2>/dev/null");
+    return QImage(QString::fromStdString(path));
+  }
+  void Click(QPoint at) {
+    e2e::Run(X() + "xdotool mousemove " + std::to_string(at.x()) + " " + std::to_string(at.y()) +
+        " click 1");
+  }
+  void MoveTo(QPoint at) {
+    e2e::Run(X() + "xdotool mousemove " + std::to_string(at.x()) + " " + std::to_string(at.y()));
+  }
+
+  fs::path work_;
+  std::string display_, pulseDir_;
+  Process xvfb_, pulse_, recorder_, program_;
+};
+
+TEST_F(EndToEnd, StartsPlacesAHeardNotePlaysAndAsksBeforeClosing) {
+  program_ = Process({std::string(KESTU_BUILD_DIR) + "/kestu"}, Env(), KESTU_BUILD_DIR,
+                     (work_ / "kestu.log").string());
+  ASSERT_TRUE(program_.Started());
+  const std::string window = [&] {
+    std::string id;
+    WaitFor([&] {
+      id = Capture(X() + "xdotool search --onlyvisible --name '^KestuSequencer$' 2>/dev/null | head -1");
+      return !id.empty();
+    }, 15s);
+    return id;
+  }();
+  ASSERT_FALSE(window.empty()) << "no window";
+  Sleep(700ms);
+
+  // The window: the staff (background colour and its lines), the palette, the transport.
+  const QImage first = Screenshot("start.png");
+  ASSERT_FALSE(first.isNull());
+  QPoint view(-1, -1);
+  for (int y = 0; y < first.height() && view.x() < 0; ++y)
+    for (int x = 0; x < first.width(); ++x)
+      if ((first.pixel(x, y) & 0xFFFFFF) == 0xCEEFE7) {
+        view = QPoint(x, y - 32);
+        break;
+      }
+  ASSERT_GE(view.x(), 0) << "no staff on the screen";
+  EXPECT_EQ(first.pixel(view + QPoint(200, 46)) & 0xFFFFFF, 0x000000u) << "staff line";
+  EXPECT_EQ(first.pixel(view + QPoint(200, 110)) & 0xFFFFFF, 0x000000u) << "staff line";
+  EXPECT_TRUE(Find(first, assets::SoundImages()[0])) << "palette";
+  EXPECT_TRUE(Find(first, assets::SoundImages()[14])) << "palette";
+  const std::optional<QPoint> play = Find(first, assets::PlayerImages()[0]);
+  ASSERT_TRUE(play) << "transport";
+  EXPECT_TRUE(Find(first, assets::PlayerImages()[3])) << "stop button down";
+
+  // A press on column 1, row 9 places instrument 1 there and sounds it; the next move draws it.
+  Click(view + QPoint(82, 104));
+  Sleep(600ms);
+  MoveTo(view + QPoint(250, 10));
+  Sleep(400ms);
+  const QImage placed = Screenshot("placed.png");
+  const QImage icon = assets::SoundImages()[0];
+  int same = 0, opaque = 0;
+  for (int y = 0; y < 16; ++y)
+    for (int x = 0; x < 16; ++x)
+      if (qAlpha(icon.pixel(x, y)) == 255) {
+        ++opaque;
+        same += (placed.pixel(view + QPoint(74 + x, 96 + y)) & 0xFFFFFF) == (icon.pixel(x, y) & 0xFFFFFF);
+      }
+  EXPECT_GT(same, opaque * 3 / 4) << "the note is not drawn at column 1, row 9";
+
+  // Two more notes, then Play: the score sounds.
+  Click(view + QPoint(114, 88));
+  Click(view + QPoint(146, 72));
+  Sleep(300ms);
+  Click(*play + QPoint(8, 8));
+  Sleep(2500ms);
+  const QImage playing = Screenshot("playing.png");
+  EXPECT_TRUE(Find(playing, assets::PlayerImages()[1])) << "play button shows running";
+
+  // Closing with a change asks first, and closes after the answer (Escape: No).
+  e2e::Run(X() + "xdotool windowfocus --sync " + window + " key --clearmodifiers alt+f");
+  Sleep(300ms);
+  e2e::Run(X() + "xdotool key x");
+  Sleep(1000ms);
+  EXPECT_TRUE(program_.Running()) << "closed without asking";
+  Screenshot("question.png");
+  e2e::Run(X() + "xdotool key Escape");
+  const std::optional<int> status = program_.Wait(10s);
+  ASSERT_TRUE(status) << "did not close after the answer";
+  EXPECT_EQ(*status, 0);
+
+  Sleep(300ms);
+  recorder_.Signal(SIGINT);
+  recorder_.Wait(5s);
+  const Recording rec = ReadRecording((work_ / "rec.wav").string());
+  ASSERT_GT(rec.rate, 0u) << "no recording";
+  // The recorder's clock starts when the sink wakes, so the sounds are found by their shape: the
+  // placed note, the two quick presses, then the three columns of the score 240 ms apart.
+  const std::vector<double> onsets = rec.Onsets(0.03);
+  std::string found;
+  for (double t : onsets) found += std::to_string(t) + " ";
+  ASSERT_GE(onsets.size(), 5u) << "sounds found at " << found;
+  EXPECT_GT(rec.Rms(onsets[0], onsets[0] + 0.3), 0.01) << "the placed note was not heard";
+  const size_t n = onsets.size();
+  for (size_t i = n - 2; i < n; ++i) {
+    const double gap = onsets[i] - onsets[i - 1];
+    EXPECT_NEAR(gap, 0.240, 0.045) << "columns not 240 ms apart: " << found;
+  }
+}
+
+}  // namespace
+}  // namespace kestu::e2e
