@@ -9,22 +9,28 @@
 
 namespace {
 
-// The measure numbers are text, which needs a QGuiApplication; one for the whole run.
-void EnsureGuiApplication() {
-  static std::unique_ptr<QGuiApplication> app;
-  if (QGuiApplication::instance() != nullptr) return;
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static int argc = 1;
-  static char name[] = "kestu-bench";
-  static char* argv[] = {name, nullptr};
-  app = std::make_unique<QGuiApplication>(argc, argv);
-}
+// The measure numbers are text, which needs a QGuiApplication. It lives for one run of a case:
+// one kept until exit would be destroyed after Qt's own globals, and crash.
+class ScopedGuiApplication {
+ public:
+  ScopedGuiApplication() {
+    if (QGuiApplication::instance() != nullptr) return;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    app_ = std::make_unique<QGuiApplication>(argc_, argv_);
+  }
+
+ private:
+  int argc_ = 1;
+  char name_[12] = "kestu-bench";
+  char* argv_[2] = {name_, nullptr};
+  std::unique_ptr<QGuiApplication> app_;
+};
 
 // Every visible column holds 3 notes, two of them below the staff with their ledger lines; the
 // loop switch is on and the pointer hovers over row 12 with an instrument (ledger preview, marker,
 // tool icon).
 void BM_RenderScoreBusyViewWithGhost(benchmark::State& state) {
-  EnsureGuiApplication();
+  const ScopedGuiApplication app;
   kestu::ScoreDocument doc;
   for (int column = 1; column <= kestu::kColumns; ++column) {
     doc.PlaceNote(3 + column % 7, column, 1 + column % 15);

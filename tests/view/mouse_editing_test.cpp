@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <ostream>
 #include <vector>
 
 #include "playback/pitch_tables.h"
@@ -93,6 +94,9 @@ struct VoiceCase {
   int instrument, row, sample;
   bool high;
 };
+std::ostream& operator<<(std::ostream& out, const VoiceCase& c) {
+  return out << "instrument " << c.instrument << " in row " << c.row;
+}
 
 class InstrumentPress : public MouseEditing, public testing::WithParamInterface<VoiceCase> {};
 

@@ -6,6 +6,7 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <ostream>
 
 #include "tests/view/view_test_support.h"
 
@@ -167,6 +168,9 @@ INSTANTIATE_TEST_SUITE_P(
 struct NoteCase {
   int row, column, instrument, scroll;
 };
+std::ostream& operator<<(std::ostream& out, const NoteCase& c) {
+  return out << "row " << c.row << ", column " << c.column << ", instrument " << c.instrument << ", s " << c.scroll;
+}
 
 class NoteAt : public testing::TestWithParam<NoteCase> {};
 
@@ -251,6 +255,9 @@ struct EndCase {
   int endColumn, scroll;
   bool loop;
 };
+std::ostream& operator<<(std::ostream& out, const EndCase& c) {
+  return out << "end " << c.endColumn << ", s " << c.scroll << (c.loop ? ", loop" : "");
+}
 
 class EndMark : public testing::TestWithParam<EndCase> {};
 

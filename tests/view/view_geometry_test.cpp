@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cfenv>
+#include <ostream>
 
 #include "view/view_geometry.h"
 
@@ -30,6 +31,9 @@ struct SnapCase {
   int scroll, x, y;
   int column, row;
 };
+std::ostream& operator<<(std::ostream& out, const SnapCase& c) {
+  return out << "s " << c.scroll << ", (" << c.x << ", " << c.y << ")";
+}
 
 class SnapToCellCase : public testing::TestWithParam<SnapCase> {};
 
