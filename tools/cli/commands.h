@@ -11,6 +11,5 @@ int Check(const Args& args);     // check FILE
 int Midi(const Args& args);      // midi FILE OUT.mid
 int Render(const Args& args);    // render FILE OUT.wav [--loops N]
 int Snapshot(const Args& args);  // snapshot FILE OUT.png [--scroll S]
-// Later commands (render, snapshot, midi) are declared here and listed in main.cpp.
 
 }  // namespace kestu::cli

@@ -17,7 +17,9 @@ const Command kCommands[] = {
     {"check", "check FILE", kestu::cli::Check},
     {"midi", "midi FILE OUT.mid", kestu::cli::Midi},
     {"render", "render FILE OUT.wav [--loops N]", kestu::cli::Render},
+#ifdef KESTU_CLI_SNAPSHOT
     {"snapshot", "snapshot FILE OUT.png [--scroll S]", kestu::cli::Snapshot},
+#endif
 };
 
 int Usage() {
