@@ -7,7 +7,6 @@
 
 #include "commands.h"
 
-#if __has_include(<QGuiApplication>)
 #include <QGuiApplication>
 #include <QImage>
 #include <charconv>
@@ -64,15 +63,3 @@ int Snapshot(const Args& args) {
 
 }  // namespace kestu::cli
 
-#else
-
-namespace kestu::cli {
-
-int Snapshot(const Args&) {
-  std::fputs("kestu-cli snapshot: this build has no score view (built without the Qt parts)\n", stderr);
-  return 2;
-}
-
-}  // namespace kestu::cli
-
-#endif
