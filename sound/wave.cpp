@@ -88,7 +88,10 @@ void TDDSDGenWave::LoadWAV(bool is3D, const std::string& fileName) {
     DebugMessage(fileName + "には、dataチャンクが有りません");
     return;
   }
-  dataSize_ = chunk.size;
+  // A data chunk that claims more bytes than the file holds (a cut-off or damaged file) gets a
+  // buffer of what is there: a header is no reason to allocate gigabytes of silence.
+  const std::uint64_t inFile = file.FileSize() > file.Position() ? file.FileSize() - file.Position() : 0;
+  dataSize_ = static_cast<std::uint32_t>(std::min<std::uint64_t>(chunk.size, inFile));
 
   ds::DSBUFFERDESC desc{};
   desc.dwSize = ds::kBufferDescSize;

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -130,6 +131,18 @@ TEST_F(WaveLoading, FileErrorsGiveTheirMessageAndAnEmptySample) {
     EXPECT_EQ(wave.Buffer(), nullptr) << c.name;
     EXPECT_EQ(OnlyLogLine(), path + c.text + "\r\n") << c.name;
   }
+}
+
+TEST_F(WaveLoading, ADataChunkLongerThanTheFileGetsWhatTheFileHolds) {
+  // A damaged header claiming almost 4 GB must not make the program allocate them.
+  std::vector<std::uint8_t> bytes = MonoWave16(11025, Ramp(50));
+  const std::uint8_t data[] = {'d', 'a', 't', 'a'};
+  const auto at = std::search(bytes.begin(), bytes.end(), std::begin(data), std::end(data));
+  ASSERT_NE(at, bytes.end());
+  for (int i = 0; i < 4; ++i) at[4 + i] = 0xFF;
+  TDDSDWaveData wave(device_.get(), Write("long.wav", bytes));
+  ASSERT_NE(wave.Buffer(), nullptr);
+  EXPECT_EQ(wave.DataSize(), 100u);
 }
 
 TEST_F(WaveLoading, MissingFileMessageIsThePathAsGiven) {
