@@ -125,5 +125,14 @@ TEST_F(Form1WithoutSamples, MissingSampleFilesAreReportedOnceAndStaySilent) {
   EXPECT_EQ(form->DDSD1->GetChannel(0)->Buffer(), nullptr);
 }
 
+TEST_F(Form1WithoutSamples, WithoutASoundDeviceThereIsNothingToReport) {
+  ScriptedToolkit quiet;
+  TForm1 silent(quiet, NoOutput());
+  EXPECT_FALSE(silent.DDSD1->DeviceOpen());
+  EXPECT_TRUE(quiet.log.empty());
+  Click(silent.PaletteButtons[4]);  // every sound call is a no-op
+  EXPECT_EQ(silent.Document.CurrentTool, 4);
+}
+
 }  // namespace
 }  // namespace kestu::testing
