@@ -114,6 +114,29 @@ TEST_F(Form1Test, TempoBarMovesTheTimerAndModifies) {
   EXPECT_TRUE(form->Document.Modified);
 }
 
+TEST_F(Form1Test, PressOnTheScoreEditsAndSoundsButDrawsOnlyAtTheNextMove) {
+  form->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  const QImage before = form->MainImage_->Picture();
+  QTest::mouseClick(form->MainImage_, Qt::RightButton, {}, QPoint(82, 104));
+  EXPECT_EQ(form->Document.Cell(9, 1), 0);
+  EXPECT_EQ(form->DDSD1->GetChannel(0)->WaveData(), nullptr);
+
+  QTest::mouseClick(form->MainImage_, Qt::LeftButton, {}, QPoint(82, 104));
+  EXPECT_EQ(form->Document.Cell(9, 1), 1);
+  EXPECT_TRUE(form->Document.Modified);
+  TDDSDChannel* preview = form->DDSD1->GetChannel(0);
+  EXPECT_EQ(preview->WaveData(), form->Samples.Sample(1));
+  EXPECT_EQ(preview->Buffer()->Frequency(), preview->BaseFrequency());  // row 9: its own rate
+  EXPECT_EQ(form->MainImage_->Picture(), before);
+
+  QTest::mouseMove(form->MainImage_, QPoint(300, 10));
+  EXPECT_NE(form->MainImage_->Picture(), before);
+  // Row 5 of instrument 1 sounds its high-register sample.
+  QTest::mouseClick(form->MainImage_, Qt::LeftButton, {}, QPoint(114, 72));
+  EXPECT_EQ(preview->WaveData(), form->Samples.Sample(21));
+}
+
 class Form1WithoutSamples : public Form1Test {
  protected:
   bool WithSamples() const override { return false; }
