@@ -1,5 +1,8 @@
 // The document commands through the window, with the toolkit's answers scripted.
 #include <QApplication>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QSlider>
 #include <QWindow>
 
@@ -181,6 +184,20 @@ TEST_F(Form1Test, DropLoadsThroughTheClipboardAndTakesTheWholePath) {
   EXPECT_EQ(form->Document.Tempo(), 500);
   EXPECT_EQ(form->Document.CurrentFileName, Path(longName));
   EXPECT_FALSE(form->Document.Modified);
+}
+
+TEST_F(Form1Test, AFileDroppedOnTheWindowArrivesAsItsUrl) {
+  WriteFile("dropped.ksq", SequenceText(ScoreStartingWith("0015")));
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(Path("dropped.ksq")))});
+  // The toolkit delivers a drop only to the widget that accepted the drag's entry.
+  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(form.get(), &enter);
+  ASSERT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(form.get(), &drop);
+  EXPECT_EQ(form->Document.Cell(1, 1), 5);
+  EXPECT_EQ(form->Document.CurrentFileName, Path("dropped.ksq"));
 }
 
 TEST_F(Form1Test, DroppedBadDataStaysUntitled) {
