@@ -1,0 +1,283 @@
+// kestu-latency: how long the program takes from a press to its preview and from a tick to its
+// column, measured on the real sound path into a PulseAudio null sink. Run it where waves/ is (the
+// build folder); it starts a private server unless --server is given.
+#include <signal.h>
+#include <unistd.h>
+
+#include <QGuiApplication>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "bench/latency/analysis.h"
+#include "bench/latency/monitor_capture.h"
+#include "bench/latency/probed_output.h"
+#include "bench/latency/pulse_server.h"
+#include "bench/latency/report.h"
+#include "bench/latency/session.h"
+#include "playback/pitch_tables.h"
+#include "playback/sample_bank.h"
+#include "playback/transport.h"
+#include "playback/wav_writer.h"
+#include "sound/ddsd.h"
+#include "sound/wave.h"
+
+namespace kestu::latency {
+namespace {
+
+constexpr std::uint32_t kPrimaryRate = 23160;
+constexpr std::uint32_t kRecordBlockFrames = 48;
+constexpr const char* kUsage =
+    "usage: kestu-latency [--presses N] [--columns N] [--tempo T] [--light] [--seed S]\n"
+    "                     [--server [--sink NAME]] [--keep DIR]\n"
+    "  --presses N   presses on the score view (default 100)\n"
+    "  --columns N   sounding columns played back (default 200)\n"
+    "  --tempo T     playback tempo, 100..1500 (default 250)\n"
+    "  --light       light mode: ticks do not redraw the view\n"
+    "  --server      use the PulseAudio server of the environment instead of a private one,\n"
+    "                recording the monitor of sink NAME (default \"null\")\n"
+    "  --keep DIR    also write DIR/recording.wav, DIR/mixer.wav and DIR/events.csv\n";
+
+struct Options {
+  SessionPlan plan;
+  bool useServer = false;
+  std::string sink = "null";
+  std::string keep;
+};
+
+bool ParseInt(const char* text, int low, int high, int& value) {
+  char* end = nullptr;
+  const long v = std::strtol(text, &end, 10);
+  if (end == text || *end != '\0' || v < low || v > high) return false;
+  value = static_cast<int>(v);
+  return true;
+}
+
+bool Parse(int argc, char** argv, Options& options, std::string& error) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool hasValue = i + 1 < argc;
+    int seed = 0;
+    if (arg == "--light") {
+      options.plan.lightMode = true;
+    } else if (arg == "--server") {
+      options.useServer = true;
+    } else if (arg == "--presses" && hasValue && ParseInt(argv[i + 1], 0, 100000, options.plan.presses)) {
+      ++i;
+    } else if (arg == "--columns" && hasValue && ParseInt(argv[i + 1], 0, 480, options.plan.soundingColumns)) {
+      ++i;
+    } else if (arg == "--tempo" && hasValue &&
+               ParseInt(argv[i + 1], kMinTempo, kMaxTempo, options.plan.tempo)) {
+      ++i;
+    } else if (arg == "--seed" && hasValue && ParseInt(argv[i + 1], 0, 1 << 30, seed)) {
+      options.plan.seed = static_cast<unsigned>(seed);
+      ++i;
+    } else if (arg == "--sink" && hasValue) {
+      options.sink = argv[++i];
+    } else if (arg == "--keep" && hasValue) {
+      options.keep = argv[++i];
+    } else {
+      error = "cannot use \"" + arg + "\"" + (hasValue ? "" : " here");
+      return false;
+    }
+  }
+  return true;
+}
+
+// Each note must end before the next one starts, so that its first frame stands out of silence.
+int SpacingFor(int tempo, double sampleSeconds) {
+  const double columnSeconds = 2.0 * Transport::IntervalForTempo(tempo) / 1000.0;
+  int spacing = 1;
+  while (spacing * columnSeconds < sampleSeconds + 0.06) ++spacing;
+  return spacing;
+}
+
+// Ends the process, and a private server with it, when the run takes far longer than planned:
+// no wait of the measurement may hang.
+class Watchdog {
+ public:
+  Watchdog(double seconds, std::atomic<pid_t>& serverPid) : serverPid_(serverPid) {
+    thread_ = std::thread([this, seconds] {
+      std::unique_lock lock(mutex_);
+      if (done_.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return finished_; })) return;
+      std::cerr << "kestu-latency: gave up after " << seconds << " s\n";
+      if (const pid_t pid = serverPid_.load(); pid > 0) ::kill(pid, SIGKILL);
+      std::_Exit(3);
+    });
+  }
+  ~Watchdog() {
+    {
+      std::lock_guard lock(mutex_);
+      finished_ = true;
+    }
+    done_.notify_one();
+    thread_.join();
+  }
+
+ private:
+  std::atomic<pid_t>& serverPid_;
+  std::mutex mutex_;
+  std::condition_variable done_;
+  bool finished_ = false;
+  std::thread thread_;
+};
+
+double SampleSeconds(const TDDSDGenWave* sample) {
+  if (sample == nullptr || sample->Buffer() == nullptr || sample->Format().nAvgBytesPerSec == 0) return 0;
+  return static_cast<double>(sample->DataSize()) / sample->Format().nAvgBytesPerSec;
+}
+
+void Keep(const std::string& folder, const RunData& data) {
+  std::filesystem::create_directories(folder);
+  WavFileWriter recording(folder + "/recording.wav", data.recordRate, 1);
+  recording.Append(data.recording.data(), data.recording.size());
+  recording.Finish();
+  WavFileWriter mixer(folder + "/mixer.wav", data.mixRate, 1);
+  mixer.Append(data.mixed.data(), data.mixed.size());
+  mixer.Finish();
+  std::ofstream events(folder + "/events.csv");
+  events << "kind,begin_ns,end_ns,step,column,sounds\n";
+  for (const TimedEvent& p : data.session.presses) events << "press," << p.beginNs << ',' << p.endNs << ",,,\n";
+  for (const Tick& t : data.session.ticks) {
+    events << "tick," << t.beginNs << ',' << t.endNs << ',' << t.step << ',' << t.column << ',' << t.sounds << '\n';
+  }
+  std::ofstream arrivals(folder + "/arrivals.csv");
+  arrivals << "arrival_ns,end_frame\n";
+  for (const ArrivedBlock& b : data.arrivals) arrivals << b.arrivalNs << ',' << b.endFrame << '\n';
+  std::ofstream requests(folder + "/requests.csv");
+  requests << "called_ns,first_frame,frames\n";
+  for (const RenderedBlock& b : data.rendered) requests << b.calledNs << ',' << b.firstFrame << ',' << b.frames << '\n';
+}
+
+int Run(int argc, char** argv) {
+  Options options;
+  std::string error;
+  if (!Parse(argc, argv, options, error)) {
+    std::cerr << "kestu-latency: " << error << "\n" << kUsage;
+    return 2;
+  }
+  SessionPlan& plan = options.plan;
+  const std::string sampleFile = SampleBank::FileName(plan.instrument);
+  if (!std::filesystem::exists(sampleFile)) {
+    std::cerr << "kestu-latency: " << sampleFile << " is missing: run it in the build folder, beside waves/\n";
+    return 2;
+  }
+
+  std::atomic<pid_t> serverPid{0};
+  // Start-up, the settling pauses and tear-down take well under a minute.
+  const Watchdog watchdog(PlannedSeconds(plan) * 1.5 + 90, serverPid);
+
+  const std::uint32_t sinkRate = 48000;
+  std::unique_ptr<PulseServer> server = options.useServer ? PulseServer::UseExisting(options.sink, error)
+                                                          : PulseServer::StartPrivate(sinkRate, error);
+  if (!server) {
+    std::cerr << "kestu-latency: " << error << "\n";
+    return 1;
+  }
+  serverPid = server->ChildPid();
+  ::setenv("PULSE_SINK", server->Sink().c_str(), 1);
+  ::setenv("PULSE_SOURCE", (server->Sink() + ".monitor").c_str(), 1);
+
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QGuiApplication app(argc, argv);
+
+  const double maxSeconds = PlannedSeconds(plan) * 1.5 + 60;
+  MonitorCapture capture(server->SinkRate(), kRecordBlockFrames, maxSeconds);
+  if (!capture.Start(error)) {
+    std::cerr << "kestu-latency: " << error << "\n";
+    return 1;
+  }
+  if (!server->WaitUntilAwake(std::chrono::seconds(10))) {
+    std::cerr << "kestu-latency: the null sink stays in its idle blocks\n";
+    return 1;
+  }
+
+  // The program's start-up, as the window does it.
+  ProbedOutput output(kPrimaryRate, maxSeconds);
+  auto sound = std::make_unique<TDDSD>(nullptr, ds::SoundSystemConfig{UseOutput(output), nullptr});
+  sound->SetDebugOption(dsoHaltOnError);
+  sound->Loaded();
+  PitchTables pitch;
+  pitch.Fill();
+  sound->SetPrimaryFormat(kPrimaryRate, 16, true);
+  SampleBank samples;
+  try {
+    samples.LoadAll(sound.get());
+  } catch (const std::exception& e) {
+    std::cerr << "kestu-latency: the samples did not load: " << e.what() << "\n";
+    return 1;
+  }
+  if (!sound->DeviceOpen() || output.Device().ApiName() != "pulse") {
+    std::cerr << "kestu-latency: the program's output did not open on PulseAudio\n";
+    return 1;
+  }
+  const double sampleSeconds = SampleSeconds(samples.Sample(plan.instrument));
+  if (sampleSeconds <= 0) {
+    std::cerr << "kestu-latency: " << sampleFile << " has no sound\n";
+    return 1;
+  }
+  plan.columnSpacing = SpacingFor(plan.tempo, sampleSeconds);
+  if (1 + (plan.soundingColumns - 1) * plan.columnSpacing > kColumns) {
+    plan.soundingColumns = (kColumns - 1) / plan.columnSpacing + 1;
+    std::cerr << "kestu-latency: the score holds " << plan.soundingColumns << " notes at this tempo\n";
+  }
+
+  RunSettings settings;
+  settings.plan = plan;
+  settings.privateServer = server->IsPrivate();
+  settings.sinkRate = server->SinkRate();
+  settings.recordBlockFrames = capture.BlockFrames();
+  settings.api = output.Device().ApiName();
+  settings.primaryRate = output.Rate();
+  settings.deviceRate = output.Device().DeviceRate();
+  settings.bufferFrames = output.Device().BufferFrames();
+  settings.rtaudioLatencyFrames = output.Device().StreamLatencyFrames();
+  if (std::ifstream load("/proc/loadavg"); load) {
+    std::string one, five, fifteen;
+    load >> one >> five >> fifteen;
+    settings.loadAverage = one + " " + five + " " + fifteen;
+  }
+  const auto askServer = [&](const char* when) {
+    settings.server.push_back({when, server->QuerySink(), server->QueryStream("KestuSequencer")});
+  };
+
+  Idle(1.0);  // the streams settle
+  askServer("before the presses");
+  output.StartKeeping();
+  RunData data;
+  data.session = RunSession(plan, *sound, samples, pitch, askServer);
+  output.StopKeeping();
+  capture.Stop();
+  settings.intervalMs = data.session.intervalMs;
+
+  samples.FreeAll();
+  sound.reset();
+  output.Close();
+  server.reset();
+  serverPid = 0;
+
+  data.recordRate = capture.Rate();
+  data.recording = capture.Samples();
+  data.arrivals = capture.Blocks();
+  data.mixRate = output.Rate();
+  data.mixed = output.Frames();
+  data.rendered = output.Blocks();
+  if (capture.Full() || output.Full()) std::cerr << "kestu-latency: the recording ran out of room\n";
+  if (!options.keep.empty()) Keep(options.keep, data);
+
+  PrintReport(std::cout, settings, Analyse(data, plan.columnSpacing));
+  return 0;
+}
+
+}  // namespace
+}  // namespace kestu::latency
+
+int main(int argc, char** argv) { return kestu::latency::Run(argc, argv); }

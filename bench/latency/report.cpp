@@ -1,0 +1,155 @@
+#include "bench/latency/report.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iomanip>
+#include <sstream>
+
+#include "bench/latency/stats.h"
+
+namespace kestu::latency {
+
+namespace {
+
+std::string Ms(double value) {
+  std::ostringstream s;
+  s << std::fixed << std::setprecision(2) << value;
+  return s.str();
+}
+
+std::string Us(long microseconds) { return microseconds < 0 ? "?" : Ms(microseconds / 1000.0); }
+
+void Row(std::ostream& out, const std::string& label, const std::vector<double>& values) {
+  const Summary s = Summarize(values);
+  out << "  " << std::left << std::setw(44) << label << std::right;
+  if (s.count == 0) {
+    out << "no data\n";
+    return;
+  }
+  out << "median " << std::setw(6) << Ms(s.median) << "  p99 " << std::setw(6) << Ms(s.p99) << "  min "
+      << std::setw(6) << Ms(s.min) << "  max " << std::setw(6) << Ms(s.max) << "  n=" << s.count << "\n";
+}
+
+std::vector<double> Minus(const std::vector<double>& a, const std::vector<double>& b) {
+  std::vector<double> out;
+  for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) out.push_back(a[i] - b[i]);
+  return out;
+}
+
+std::vector<double> Absolute(const std::vector<double>& values) {
+  std::vector<double> out;
+  for (const double v : values) out.push_back(std::abs(v));
+  return out;
+}
+
+std::size_t Found(const std::vector<double>& values) {
+  std::size_t n = 0;
+  for (const double v : values) n += std::isnan(v) ? 0 : 1;
+  return n;
+}
+
+// The largest figure the server gave for a field over the run; -1 when it never gave one.
+template <typename Field>
+long Largest(const RunSettings& settings, Field field) {
+  long most = -1;
+  for (const ServerSample& s : settings.server) most = std::max(most, field(s));
+  return most;
+}
+
+std::string Verdict(double value, double aim) { return value <= aim ? "met" : "missed"; }
+
+}  // namespace
+
+void PrintReport(std::ostream& out, const RunSettings& settings, const Analysis& a) {
+  const double requestMs = 1000.0 * settings.bufferFrames / std::max<std::uint32_t>(settings.deviceRate, 1);
+  const long sinkBlockUs = Largest(settings, [](const ServerSample& s) { return s.sink ? s.sink->configuredUs : -1L; });
+  const long bufferUs = Largest(settings, [](const ServerSample& s) { return s.stream ? s.stream->bufferUs : -1L; });
+
+  out << "kestu-latency: the program's editing and playback, RtAudio into a PulseAudio null sink\n\n";
+  out << "settings\n";
+  out << "  output     RtAudio " << settings.api << ", primary format " << settings.primaryRate << " Hz, stream at "
+      << settings.deviceRate << " Hz, " << settings.bufferFrames << "-frame buffer (" << Ms(requestMs)
+      << " ms a request); RtAudio reports a stream latency of " << settings.rtaudioLatencyFrames << " frames\n";
+  out << "  server     " << (settings.privateServer ? "a private PulseAudio" : "the environment's PulseAudio")
+      << ", null sink at " << settings.sinkRate << " Hz, monitor recorded in blocks of " << settings.recordBlockFrames
+      << " frames (" << Ms(1000.0 * settings.recordBlockFrames / std::max<std::uint32_t>(settings.sinkRate, 1))
+      << " ms)\n";
+  for (const ServerSample& s : settings.server) {
+    out << "  " << std::left << std::setw(19) << s.when << std::right << "   our stream: "
+        << (s.stream ? Us(s.stream->bufferUs) : "?") << " ms in the server's buffer, "
+        << (s.stream ? Us(s.stream->sinkUs) : "?") << " ms in the sink; the sink configured for "
+        << (s.sink ? Us(s.sink->configuredUs) : "?") << " ms\n";
+  }
+  out << "  plan       " << settings.plan.presses << " presses; " << settings.plan.soundingColumns
+      << " notes, one in every " << settings.plan.columnSpacing << " columns, at tempo " << settings.plan.tempo
+      << " (ticks of " << settings.intervalMs << " ms); light mode " << (settings.plan.lightMode ? "on" : "off")
+      << "; instrument " << settings.plan.instrument << ", row " << settings.plan.row << "\n";
+  out << "  machine    load average " << (settings.loadAverage.empty() ? "?" : settings.loadAverage) << "\n\n";
+
+  out << "method\n"
+         "  The monitor is recorded in this process and every block timed on steady_clock as it\n"
+         "  arrives, the clock the presses and ticks are timed on. No block arrives before the server\n"
+         "  made it, so the earliest arrivals trace the server's clock: a line through the\n"
+         "  earliest block of each second, joined by straight lines. A sound's time is that line at\n"
+         "  its first frame.\n";
+  if (a.timeline) {
+    out << "  This run: " << a.timeline->knots.size() << " seconds; each earliest block lies within "
+        << Ms(a.timeline->roughnessNs / 1e6) << " ms of the line between its neighbours. The null sink's\n"
+        << "  clock ran " << std::fixed << std::setprecision(0) << a.timeline->DriftPpm(settings.sinkRate)
+        << " ppm fast of steady_clock and wandered " << Ms(a.timeline->wanderNs / 1e6)
+        << " ms off a straight line.\n";
+  } else {
+    out << "  This run recorded too few blocks to be placed in time.\n";
+  }
+  out << "  Its error: the line is late by the hand-over of the earliest blocks (not seen from here,\n"
+         "  at least 0); the null sink mixes "
+      << Us(sinkBlockUs)
+      << " ms ahead of its clock (its configured latency), so a card in\n"
+         "  its place would play a frame up to that much after the line: the figures may be low by it.\n"
+         "  The wait for the device's request is timed inside the program's output callback.\n";
+  Row(out, "recorded blocks, arrival after the line", a.arrivalLatenessMs);
+  out << "  sounds found: " << a.renderedSounds << " in the mixer's output, " << a.recordedSounds
+      << " in the recording\n\n";
+
+  out << "edit-to-sound: MainImageMouseDown's entry to the preview's first frame, ms\n";
+  Row(out, "to the sound", a.presses.toSound);
+  Row(out, "  waiting for the device's next request", a.presses.toRender);
+  Row(out, "  from that request to the sound", Minus(a.presses.toSound, a.presses.toRender));
+  Row(out, "the handler itself", a.presses.handler);
+  out << "  " << Found(a.presses.toSound) << " of " << a.presses.toSound.size() << " presses were heard\n\n";
+
+  out << "playback: TimerTimer's entry, on a tick that voices a note, to its first frame, ms\n";
+  Row(out, "to the sound", a.columns.toSound);
+  Row(out, "  waiting for the device's next request", a.columns.toRender);
+  Row(out, "  from that request to the sound", Minus(a.columns.toSound, a.columns.toRender));
+  Row(out, "the tick handler itself", a.columns.handler);
+  const std::vector<double> jitter = DeviationsFromMedian(a.columns.toSound);
+  Row(out, "jitter: |tick to sound - its median|", jitter);
+  Row(out, "jitter: |onset to onset - the score's|", Absolute(a.soundIntervalErrorMs));
+  Row(out, "timer: |tick to tick - interval|", Absolute(a.tickIntervalErrorMs));
+  Row(out, "device requests, one to the next", a.requestIntervalMs);
+  out << "  " << Found(a.columns.toSound) << " of " << a.columns.toSound.size() << " notes were heard\n\n";
+
+  const Summary preview = Summarize(a.presses.toSound);
+  const Summary wait = Summarize(a.presses.toRender);
+  const Summary onward = Summarize(Minus(a.presses.toSound, a.presses.toRender));
+  const Summary spread = Summarize(jitter);
+  out << "summary\n";
+  if (preview.count > 0) {
+    out << "  edit-to-sound    median " << Ms(preview.median) << " ms, p99 " << Ms(preview.p99) << " ms: aim "
+        << kPreviewAimMs << " ms " << Verdict(preview.p99, kPreviewAimMs) << "\n";
+  }
+  if (spread.count > 0) {
+    out << "  playback jitter  p99 " << Ms(spread.p99) << " ms from the median tick-to-sound delay of "
+        << Ms(Summarize(a.columns.toSound).median) << " ms: aim " << kJitterAimMs << " ms "
+        << Verdict(spread.p99, kJitterAimMs) << "\n";
+  }
+  if (wait.count > 0 && onward.count > 0) {
+    out << "  where it goes    0 to " << Ms(requestMs) << " ms (median " << Ms(wait.median)
+        << ") until the device asks for its next buffer, as the mixer takes commands only then;\n"
+        << "                   then " << Ms(onward.median) << " ms (median) to the sound, of which the server says "
+        << Us(bufferUs) << " ms wait in our stream's buffer and " << Us(sinkBlockUs) << " ms in the sink\n";
+  }
+}
+
+}  // namespace kestu::latency
