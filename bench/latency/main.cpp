@@ -100,16 +100,24 @@ int SpacingFor(int tempo, double sampleSeconds) {
   return spacing;
 }
 
+// The private server, for the watchdog and for an interrupt: either ends it with the process.
+std::atomic<pid_t> privateServer{0};
+
+void EndWithServer(int) {
+  if (const pid_t pid = privateServer.load(); pid > 0) ::kill(pid, SIGKILL);
+  ::_exit(130);
+}
+
 // Ends the process, and a private server with it, when the run takes far longer than planned:
 // no wait of the measurement may hang.
 class Watchdog {
  public:
-  Watchdog(double seconds, std::atomic<pid_t>& serverPid) : serverPid_(serverPid) {
+  explicit Watchdog(double seconds) {
     thread_ = std::thread([this, seconds] {
       std::unique_lock lock(mutex_);
       if (done_.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return finished_; })) return;
       std::cerr << "kestu-latency: gave up after " << seconds << " s\n";
-      if (const pid_t pid = serverPid_.load(); pid > 0) ::kill(pid, SIGKILL);
+      if (const pid_t pid = privateServer.load(); pid > 0) ::kill(pid, SIGKILL);
       std::_Exit(3);
     });
   }
@@ -123,7 +131,6 @@ class Watchdog {
   }
 
  private:
-  std::atomic<pid_t>& serverPid_;
   std::mutex mutex_;
   std::condition_variable done_;
   bool finished_ = false;
@@ -157,6 +164,13 @@ void Keep(const std::string& folder, const RunData& data) {
   for (const RenderedBlock& b : data.rendered) requests << b.calledNs << ',' << b.firstFrame << ',' << b.frames << '\n';
 }
 
+std::string LoadAverage() {
+  std::ifstream load("/proc/loadavg");
+  std::string one, five, fifteen;
+  load >> one >> five >> fifteen;
+  return load ? one + " " + five + " " + fifteen : "?";
+}
+
 int Run(int argc, char** argv) {
   Options options;
   std::string error;
@@ -171,9 +185,10 @@ int Run(int argc, char** argv) {
     return 2;
   }
 
-  std::atomic<pid_t> serverPid{0};
   // Start-up, the settling pauses and tear-down take well under a minute.
-  const Watchdog watchdog(PlannedSeconds(plan) * 1.5 + 90, serverPid);
+  const Watchdog watchdog(PlannedSeconds(plan) * 1.5 + 90);
+  ::signal(SIGINT, &EndWithServer);
+  ::signal(SIGTERM, &EndWithServer);
 
   const std::uint32_t sinkRate = 48000;
   std::unique_ptr<PulseServer> server = options.useServer ? PulseServer::UseExisting(options.sink, error)
@@ -182,7 +197,7 @@ int Run(int argc, char** argv) {
     std::cerr << "kestu-latency: " << error << "\n";
     return 1;
   }
-  serverPid = server->ChildPid();
+  privateServer = server->ChildPid();
   ::setenv("PULSE_SINK", server->Sink().c_str(), 1);
   ::setenv("PULSE_SOURCE", (server->Sink() + ".monitor").c_str(), 1);
 
@@ -191,6 +206,9 @@ int Run(int argc, char** argv) {
 
   const double maxSeconds = PlannedSeconds(plan) * 1.5 + 60;
   MonitorCapture capture(server->SinkRate(), kRecordBlockFrames, maxSeconds);
+
+  // The recorder first: it wakes the null sink, and the program's stream then finds the sink as
+  // it will stay while measured.
   if (!capture.Start(error)) {
     std::cerr << "kestu-latency: " << error << "\n";
     return 1;
@@ -232,21 +250,17 @@ int Run(int argc, char** argv) {
 
   RunSettings settings;
   settings.plan = plan;
+  settings.recordBlockFrames = capture.BlockFrames();
   settings.privateServer = server->IsPrivate();
   settings.sinkRate = server->SinkRate();
-  settings.recordBlockFrames = capture.BlockFrames();
   settings.api = output.Device().ApiName();
   settings.primaryRate = output.Rate();
   settings.deviceRate = output.Device().DeviceRate();
   settings.bufferFrames = output.Device().BufferFrames();
   settings.rtaudioLatencyFrames = output.Device().StreamLatencyFrames();
-  if (std::ifstream load("/proc/loadavg"); load) {
-    std::string one, five, fifteen;
-    load >> one >> five >> fifteen;
-    settings.loadAverage = one + " " + five + " " + fifteen;
-  }
+  settings.loadAverage = LoadAverage();
   const auto askServer = [&](const char* when) {
-    settings.server.push_back({when, server->QuerySink(), server->QueryStream("KestuSequencer")});
+    settings.server.push_back({when, true, server->QuerySink(), server->QueryStream("KestuSequencer")});
   };
 
   Idle(1.0);  // the streams settle
@@ -256,13 +270,19 @@ int Run(int argc, char** argv) {
   data.session = RunSession(plan, *sound, samples, pitch, askServer);
   output.StopKeeping();
   capture.Stop();
+  // The recorder asks for small blocks, and so the null sink mixes in small ones; this is what the
+  // program's stream gets on its own.
+  Idle(1.0);
+  askServer("without the recorder");
+  settings.server.back().recording = false;
   settings.intervalMs = data.session.intervalMs;
+  settings.loadAverage += ", as it ended " + LoadAverage();
 
   samples.FreeAll();
   sound.reset();
   output.Close();
+  privateServer = 0;
   server.reset();
-  serverPid = 0;
 
   data.recordRate = capture.Rate();
   data.recording = capture.Samples();

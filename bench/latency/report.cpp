@@ -50,11 +50,15 @@ std::size_t Found(const std::vector<double>& values) {
 
 // The largest figure the server gave for a field over the run; -1 when it never gave one.
 template <typename Field>
-long Largest(const RunSettings& settings, Field field) {
+long Largest(const RunSettings& settings, bool recording, Field field) {
   long most = -1;
-  for (const ServerSample& s : settings.server) most = std::max(most, field(s));
+  for (const ServerSample& s : settings.server) {
+    if (s.recording == recording) most = std::max(most, field(s));
+  }
   return most;
 }
+
+long SinkConfiguredUs(const ServerSample& s) { return s.sink ? s.sink->configuredUs : -1L; }
 
 std::string Verdict(double value, double aim) { return value <= aim ? "met" : "missed"; }
 
@@ -62,8 +66,9 @@ std::string Verdict(double value, double aim) { return value <= aim ? "met" : "m
 
 void PrintReport(std::ostream& out, const RunSettings& settings, const Analysis& a) {
   const double requestMs = 1000.0 * settings.bufferFrames / std::max<std::uint32_t>(settings.deviceRate, 1);
-  const long sinkBlockUs = Largest(settings, [](const ServerSample& s) { return s.sink ? s.sink->configuredUs : -1L; });
-  const long bufferUs = Largest(settings, [](const ServerSample& s) { return s.stream ? s.stream->bufferUs : -1L; });
+  const long sinkBlockUs = Largest(settings, true, SinkConfiguredUs);
+  const long aloneUs = Largest(settings, false, SinkConfiguredUs);
+  const long bufferUs = Largest(settings, true, [](const ServerSample& s) { return s.stream ? s.stream->bufferUs : -1L; });
 
   out << "kestu-latency: the program's editing and playback, RtAudio into a PulseAudio null sink\n\n";
   out << "settings\n";
@@ -75,7 +80,7 @@ void PrintReport(std::ostream& out, const RunSettings& settings, const Analysis&
       << " frames (" << Ms(1000.0 * settings.recordBlockFrames / std::max<std::uint32_t>(settings.sinkRate, 1))
       << " ms)\n";
   for (const ServerSample& s : settings.server) {
-    out << "  " << std::left << std::setw(19) << s.when << std::right << "   our stream: "
+    out << "  " << std::left << std::setw(21) << s.when << std::right << " our stream: "
         << (s.stream ? Us(s.stream->bufferUs) : "?") << " ms in the server's buffer, "
         << (s.stream ? Us(s.stream->sinkUs) : "?") << " ms in the sink; the sink configured for "
         << (s.sink ? Us(s.sink->configuredUs) : "?") << " ms\n";
@@ -84,29 +89,26 @@ void PrintReport(std::ostream& out, const RunSettings& settings, const Analysis&
       << " notes, one in every " << settings.plan.columnSpacing << " columns, at tempo " << settings.plan.tempo
       << " (ticks of " << settings.intervalMs << " ms); light mode " << (settings.plan.lightMode ? "on" : "off")
       << "; instrument " << settings.plan.instrument << ", row " << settings.plan.row << "\n";
-  out << "  machine    load average " << (settings.loadAverage.empty() ? "?" : settings.loadAverage) << "\n\n";
+  out << "  machine    load average as the run began " << settings.loadAverage << "\n\n";
 
   out << "method\n"
-         "  The monitor is recorded in this process and every block timed on steady_clock as it\n"
-         "  arrives, the clock the presses and ticks are timed on. No block arrives before the server\n"
-         "  made it, so the earliest arrivals trace the server's clock: a line through the\n"
-         "  earliest block of each second, joined by straight lines. A sound's time is that line at\n"
-         "  its first frame.\n";
+         "  The sink's monitor is recorded in this process, each block timed on steady_clock as it\n"
+         "  arrives: the clock the presses and ticks are timed on. No block arrives before the server\n"
+         "  made it, so the earliest arrivals trace the server's clock: the earliest block of each\n"
+         "  second, joined by straight lines. A sound's time is that line at its first frame. The same\n"
+         "  sound is found in the mixer's output, timed by the output callback that rendered it.\n";
   if (a.timeline) {
-    out << "  This run: " << a.timeline->knots.size() << " seconds; each earliest block lies within "
-        << Ms(a.timeline->roughnessNs / 1e6) << " ms of the line between its neighbours. The null sink's\n"
-        << "  clock ran " << std::fixed << std::setprecision(0) << a.timeline->DriftPpm(settings.sinkRate)
-        << " ppm fast of steady_clock and wandered " << Ms(a.timeline->wanderNs / 1e6)
-        << " ms off a straight line.\n";
+    out << "  This run: " << a.timeline->knots.size() << " s; each second's earliest block within "
+        << Ms(a.timeline->roughnessNs / 1e6) << " ms of the line through its neighbours;\n  the null sink's clock ran "
+        << std::fixed << std::setprecision(0) << a.timeline->DriftPpm(settings.sinkRate)
+        << " ppm fast of steady_clock and wandered " << Ms(a.timeline->wanderNs / 1e6) << " ms off a straight line.\n";
   } else {
     out << "  This run recorded too few blocks to be placed in time.\n";
   }
-  out << "  Its error: the line is late by the hand-over of the earliest blocks (not seen from here,\n"
-         "  at least 0); the null sink mixes "
-      << Us(sinkBlockUs)
-      << " ms ahead of its clock (its configured latency), so a card in\n"
-         "  its place would play a frame up to that much after the line: the figures may be low by it.\n"
-         "  The wait for the device's request is timed inside the program's output callback.\n";
+  out << "  Error: the line is late by the hand-over of the earliest blocks (unseen, at least 0), and\n"
+         "  the null sink mixes "
+      << Us(sinkBlockUs) << " ms ahead of its clock, so a card in its place would play a frame up\n"
+         "  to that much after the line: the figures may be that much low, and off by the roughness.\n";
   Row(out, "recorded blocks, arrival after the line", a.arrivalLatenessMs);
   out << "  sounds found: " << a.renderedSounds << " in the mixer's output, " << a.recordedSounds
       << " in the recording\n\n";
@@ -149,6 +151,11 @@ void PrintReport(std::ostream& out, const RunSettings& settings, const Analysis&
         << ") until the device asks for its next buffer, as the mixer takes commands only then;\n"
         << "                   then " << Ms(onward.median) << " ms (median) to the sound, of which the server says "
         << Us(bufferUs) << " ms wait in our stream's buffer and " << Us(sinkBlockUs) << " ms in the sink\n";
+  }
+  if (aloneUs > sinkBlockUs && sinkBlockUs >= 0) {
+    out << "  the recorder     makes the null sink mix " << Us(sinkBlockUs) << " ms ahead; for the program alone it mixes "
+        << Us(aloneUs) << " ms ahead,\n                   so the sound would come up to " << Us(aloneUs - sinkBlockUs)
+        << " ms later (a sound card adds its own buffer instead)\n";
   }
 }
 

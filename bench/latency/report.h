@@ -13,6 +13,7 @@ namespace kestu::latency {
 
 struct ServerSample {
   std::string when;
+  bool recording = true;  // the recorder was connected
   std::optional<SinkLatency> sink;
   std::optional<StreamLatency> stream;
 };
