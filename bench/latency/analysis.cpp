@@ -49,7 +49,8 @@ Analysis Analyse(const RunData& data, int columnSpacing) {
 
   std::vector<double> renderNs;
   for (const std::uint64_t frame : FindOnsets(data.mixed, data.mixRate)) {
-    renderNs.push_back(RenderTimeNs(data.rendered, frame));
+    const double ns = RenderTimeNs(data.rendered, frame);
+    if (!std::isnan(ns)) renderNs.push_back(ns);
   }
   result.renderedSounds = renderNs.size();
   std::vector<double> soundNs;

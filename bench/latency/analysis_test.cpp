@@ -5,6 +5,7 @@
 #include <cmath>
 #include <random>
 
+#include "bench/latency/analysis.h"
 #include "bench/latency/onsets.h"
 #include "bench/latency/stats.h"
 #include "bench/latency/timeline.h"
@@ -179,6 +180,113 @@ TEST(Summarize, DeviationsAndDifferences) {
   EXPECT_DOUBLE_EQ(differences[0], 3);
   EXPECT_TRUE(std::isnan(differences[1]));
   EXPECT_TRUE(Differences({5}).empty());
+}
+
+}  // namespace
+}  // namespace kestu::latency
+
+namespace kestu::latency {
+namespace {
+
+// A run made up to the frame: the recorder's blocks arrive exactly on the server's clock, which
+// starts at kStartNs; the mixer renders 256 frames at each request, every 10 ms.
+constexpr double kStartNs = 1e12;
+constexpr std::uint32_t kMixRate = 23160;
+constexpr double kRequestNs = 10e6;
+
+struct MadeUpRun {
+  RunData data;
+  explicit MadeUpRun(double seconds) {
+    data.recordRate = kRate;
+    data.recording.assign(static_cast<std::size_t>(seconds * kRate), 0);
+    for (std::uint64_t end = 48; end <= data.recording.size(); end += 48) {
+      data.arrivals.push_back({static_cast<std::int64_t>(kStartNs + static_cast<double>(end) * kNsPerFrame), end});
+    }
+    data.mixRate = kMixRate;
+    data.mixed.assign(static_cast<std::size_t>(seconds * kMixRate), 0);
+    for (std::uint64_t first = 0; first + 256 <= data.mixed.size(); first += 256) {
+      data.rendered.push_back({static_cast<std::int64_t>(kStartNs + static_cast<double>(first / 256) * kRequestNs),
+                               first, 256});
+    }
+    data.session.intervalMs = 120;
+  }
+  // A sound rendered at request `request` and heard at `heardNs` on the server's clock.
+  void Sound(std::size_t request, double heardNs) {
+    data.mixed[request * 256 + 1] = 5000;
+    const auto frame = static_cast<std::size_t>((heardNs - kStartNs) / kNsPerFrame) - 1;
+    data.recording[frame] = 5000;
+  }
+};
+
+TEST(Analyse, SplitsEachDelayAtTheRequestThatRenderedTheSound) {
+  MadeUpRun run(10);
+  // Presses at 1 s and 2 s: the first waits 4 ms for its request, the sound comes 20 ms after the
+  // press; the second just misses a request and waits 9.9 ms, heard 25 ms after.
+  run.data.session.presses = {{static_cast<std::int64_t>(kStartNs + 1.006e9), static_cast<std::int64_t>(kStartNs + 1.006e9 + 5e4)},
+                              {static_cast<std::int64_t>(kStartNs + 2.0001e9), static_cast<std::int64_t>(kStartNs + 2.0002e9)}};
+  run.Sound(101, kStartNs + 1.026e9);
+  run.Sound(201, kStartNs + 2.0251e9);
+  const Analysis a = Analyse(run.data, 2);
+  ASSERT_TRUE(a.timeline.has_value());
+  EXPECT_EQ(a.recordedSounds, 2u);
+  EXPECT_EQ(a.renderedSounds, 2u);
+  ASSERT_EQ(a.presses.toSound.size(), 2u);
+  EXPECT_NEAR(a.presses.toRender[0], 4.0, 0.01);
+  EXPECT_NEAR(a.presses.toSound[0], 20.0, 0.03);
+  EXPECT_NEAR(a.presses.toRender[1], 9.9, 0.01);
+  EXPECT_NEAR(a.presses.toSound[1], 25.0, 0.03);
+  EXPECT_NEAR(a.presses.handler[0], 0.05, 1e-6);
+  for (const double late : a.arrivalLatenessMs) EXPECT_NEAR(late, 0, 1e-3);
+}
+
+TEST(Analyse, TicksThatVoiceNotesAgainstTheirSoundsAndTheTimersOwnPace) {
+  MadeUpRun run(10);
+  // Ticks every 120 ms from 1 s, a note on every fourth; the third note's tick comes 3 ms late.
+  const double late = 3e6;
+  for (int i = 0; i < 16; ++i) {
+    Tick t{};
+    t.beginNs = static_cast<std::int64_t>(kStartNs + 1e9 + i * 120e6 + (i == 9 ? late : 0));
+    t.endNs = t.beginNs + 400000;
+    t.step = i + 1;
+    t.column = t.step % 2 == 0 ? t.step / 2 : 0;
+    t.sounds = t.step % 4 == 2;
+    run.data.session.ticks.push_back(t);
+  }
+  std::vector<double> expected;
+  for (const Tick& t : run.data.session.ticks) {
+    if (!t.sounds) continue;
+    const auto request = static_cast<std::size_t>((static_cast<double>(t.beginNs) - kStartNs) / kRequestNs) + 1;
+    run.Sound(request, static_cast<double>(t.beginNs) + 22e6);
+    expected.push_back(static_cast<double>(request) * kRequestNs + kStartNs - static_cast<double>(t.beginNs));
+  }
+  const Analysis a = Analyse(run.data, 2);
+  ASSERT_EQ(a.columns.toSound.size(), 4u);
+  for (std::size_t i = 0; i < 4; ++i) {
+    EXPECT_NEAR(a.columns.toSound[i], 22.0, 0.03) << i;
+    EXPECT_NEAR(a.columns.toRender[i], expected[i] / 1e6, 0.01) << i;
+    EXPECT_NEAR(a.columns.handler[i], 0.4, 1e-6);
+  }
+  // Onset to onset: the late tick's note comes 3 ms late against the score's 480 ms, and the next
+  // one 3 ms early.
+  ASSERT_EQ(a.soundIntervalErrorMs.size(), 3u);
+  EXPECT_NEAR(a.soundIntervalErrorMs[0], 0, 0.05);
+  EXPECT_NEAR(a.soundIntervalErrorMs[1], 3, 0.05);
+  EXPECT_NEAR(a.soundIntervalErrorMs[2], -3, 0.05);
+  ASSERT_EQ(a.tickIntervalErrorMs.size(), 15u);
+  EXPECT_NEAR(a.tickIntervalErrorMs[8], 3, 1e-6);
+  EXPECT_NEAR(a.tickIntervalErrorMs[9], -3, 1e-6);
+  EXPECT_NEAR(a.requestIntervalMs.front(), 10, 1e-6);
+}
+
+TEST(Analyse, AnEventWithoutASoundStaysUnheard) {
+  MadeUpRun run(5);
+  run.data.session.presses = {{static_cast<std::int64_t>(kStartNs + 1e9), static_cast<std::int64_t>(kStartNs + 1e9)},
+                              {static_cast<std::int64_t>(kStartNs + 2e9), static_cast<std::int64_t>(kStartNs + 2e9)}};
+  run.Sound(201, kStartNs + 2.02e9);  // only the second press was heard
+  const Analysis a = Analyse(run.data, 2);
+  EXPECT_TRUE(std::isnan(a.presses.toSound[0]));
+  EXPECT_TRUE(std::isnan(a.presses.toRender[0]));
+  EXPECT_NEAR(a.presses.toSound[1], 20, 0.03);
 }
 
 }  // namespace

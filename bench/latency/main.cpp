@@ -92,7 +92,8 @@ bool Parse(int argc, char** argv, Options& options, std::string& error) {
   return true;
 }
 
-// Each note must end before the next one starts, so that its first frame stands out of silence.
+// Each note must end before the next one starts, so that its first frame stands out of the
+// silence the onset rule asks for (50 ms), with a margin.
 int SpacingFor(int tempo, double sampleSeconds) {
   const double columnSeconds = 2.0 * Transport::IntervalForTempo(tempo) / 1000.0;
   int spacing = 1;

@@ -127,7 +127,7 @@ void PrintReport(std::ostream& out, const RunSettings& settings, const Analysis&
   Row(out, "the tick handler itself", a.columns.handler);
   const std::vector<double> jitter = DeviationsFromMedian(a.columns.toSound);
   Row(out, "jitter: |tick to sound - its median|", jitter);
-  Row(out, "jitter: |onset to onset - the score's|", Absolute(a.soundIntervalErrorMs));
+  Row(out, "jitter: |onset to onset - score spacing|", Absolute(a.soundIntervalErrorMs));
   Row(out, "timer: |tick to tick - interval|", Absolute(a.tickIntervalErrorMs));
   Row(out, "device requests, one to the next", a.requestIntervalMs);
   out << "  " << Found(a.columns.toSound) << " of " << a.columns.toSound.size() << " notes were heard\n\n";

@@ -82,6 +82,7 @@ void Bound(QEventLoop& loop, QTimer& guard, double seconds) {
 
 void RunPresses(const SessionPlan& plan, TDDSD& sound, const SampleBank& samples, const PitchTables& pitch,
                 SessionResult& result) {
+  if (plan.presses <= 0) return;
   ScoreDocument document;
   document.CurrentTool = plan.instrument;
   const view::EditContext context{document, false, 0, &sound, view::SamplesOf(samples), pitch};
