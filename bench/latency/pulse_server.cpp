@@ -152,7 +152,8 @@ bool PulseServer::ReadSinkRate(std::string& error) {
   const std::vector<std::string> block =
       sinks ? BlockContaining(*sinks, "Sink #", "Name: " + sink_) : std::vector<std::string>{};
   for (const std::string& line : block) {
-    const std::size_t at = line.find("Sample Specification:");
+    // pactl's sample format line, e.g. "Sample ...: s16le 2ch 48000Hz".
+    const std::size_t at = line.find("Sample ");
     const std::size_t hz = line.find("Hz");
     if (at == std::string::npos || hz == std::string::npos) continue;
     const std::size_t space = line.rfind(' ', hz);
