@@ -118,13 +118,22 @@ OfflineResult OfflinePlayer::Play(const ScoreDocument& score, int loops, const F
   OfflineResult result;
   std::array<std::int16_t, 2 * kChunkFrames> chunk;
   const std::uint64_t rate = Rate();
-  const auto renderUntil = [&](std::uint64_t frame) {
-    while (result.frames < frame) {
-      const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(kChunkFrames, frame - result.frames));
-      output_.RenderInto(chunk.data(), n);
-      sink(chunk.data(), n);
-      result.frames += n;
+  // The mixer hands out each frame `latency` frames after the one its sound started in. The
+  // first `latency` frames it gives are dropped and as many more are taken at the end, so every
+  // note lies in the result at exactly the frame of its tick.
+  const std::uint32_t latency = output_.LatencyFrames();
+  std::uint64_t pulled = 0;
+  const auto pull = [&](std::uint32_t n) {
+    output_.RenderInto(chunk.data(), n);
+    const std::uint64_t skip = pulled < latency ? std::min<std::uint64_t>(latency - pulled, n) : 0;
+    pulled += n;
+    if (skip < n) {
+      sink(chunk.data() + 2 * skip, static_cast<std::uint32_t>(n - skip));
+      result.frames += n - skip;
     }
+  };
+  const auto renderUntil = [&](std::uint64_t frame) {
+    while (pulled < frame) pull(static_cast<std::uint32_t>(std::min<std::uint64_t>(kChunkFrames, frame - pulled)));
   };
 
   transport.PlayBtnClick();
@@ -142,6 +151,8 @@ OfflineResult OfflinePlayer::Play(const ScoreDocument& score, int loops, const F
     }
   }
 
+  // What is still in the look-ahead when the last tick comes.
+  renderUntil(pulled + latency);
   // Ring out: on until no channel plays and a whole block comes out silent, which also lets the
   // short fades of cut-off voices finish. That silent block is not handed on.
   for (;;) {

@@ -3,6 +3,7 @@
 #include "sound/dsound/device_core.h"
 #include "sound/dsound/dsound.h"
 #include "sound/dsound/format_rules.h"
+#include "sound/dsound/sample_planes.h"
 
 namespace kestu::ds {
 
@@ -64,6 +65,8 @@ HRESULT IDirectSoundBuffer::Unlock(void* region1, std::uint32_t bytes1, void* re
   }
   if (const HRESULT fault = core_->Fault(SoundCall::Unlock); fault != DS_OK) return fault;
   locked_ = false;
+  // Lock made sure that no voice reads the sample now.
+  FillPlanes(voice_->sample, *planes_);
   return DS_OK;
 }
 

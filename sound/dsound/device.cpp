@@ -3,6 +3,7 @@
 #include "sound/dsound/device_core.h"
 #include "sound/dsound/dsound.h"
 #include "sound/dsound/format_rules.h"
+#include "sound/dsound/sample_planes.h"
 
 namespace kestu::ds {
 
@@ -52,10 +53,12 @@ HRESULT IDirectSound::CreateSoundBuffer(const DSBUFFERDESC* desc, IDirectSoundBu
   if (desc->dwBufferBytes < blockAlign || desc->dwBufferBytes > DSBSIZE_MAX) return DSERR_INVALIDPARAM;
 
   std::shared_ptr<std::vector<std::uint8_t>> data;
+  std::shared_ptr<std::vector<float>> planes;
   try {
     // Unwritten parts are silence: 0 for 16 bits, 128 for 8 bits.
     data = std::make_shared<std::vector<std::uint8_t>>(desc->dwBufferBytes,
                                                        format.wBitsPerSample == 8 ? 128 : 0);
+    planes = MakeSamplePlanes(desc->dwBufferBytes / blockAlign, format.nChannels);
   } catch (const std::bad_alloc&) {
     return DSERR_OUTOFMEMORY;
   }
@@ -65,9 +68,10 @@ HRESULT IDirectSound::CreateSoundBuffer(const DSBUFFERDESC* desc, IDirectSoundBu
   secondary->blockAlign_ = blockAlign;
   secondary->frequency_ = format.nSamplesPerSec;
   secondary->data_ = data;
-  const SampleView view{data->data(), desc->dwBufferBytes / blockAlign, format.nChannels,
-                        format.wBitsPerSample};
-  secondary->voice_ = core_->NewVoice(data, view);
+  secondary->planes_ = planes;
+  SampleView view{data->data(), desc->dwBufferBytes / blockAlign, format.nChannels, format.wBitsPerSample};
+  AttachPlanes(view, *planes);
+  secondary->voice_ = core_->NewVoice(data, planes, view);
   secondary->voice_->frequency = secondary->frequency_;
   *buffer = secondary;
   return DS_OK;
@@ -84,7 +88,8 @@ HRESULT IDirectSound::DuplicateSoundBuffer(IDirectSoundBuffer* original, IDirect
   copy->blockAlign_ = original->blockAlign_;
   copy->frequency_ = original->frequency_;
   copy->data_ = original->data_;
-  copy->voice_ = core_->NewVoice(original->data_, original->voice_->sample);
+  copy->planes_ = original->planes_;
+  copy->voice_ = core_->NewVoice(original->data_, original->planes_, original->voice_->sample);
   copy->voice_->frequency = copy->frequency_;
   *duplicate = copy;
   return DS_OK;

@@ -34,11 +34,12 @@ void DeviceCore::CloseOutput() {
 }
 
 Voice* DeviceCore::NewVoice(std::shared_ptr<const std::vector<std::uint8_t>> data,
-                            const SampleView& view) {
+                            std::shared_ptr<const std::vector<float>> planes, const SampleView& view) {
   Collect();
   auto* voice = new Voice;
   voice->sample = view;
   voice->keepAlive = std::move(data);
+  voice->keepPlanesAlive = std::move(planes);
   return voice;
 }
 

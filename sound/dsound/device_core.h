@@ -30,7 +30,8 @@ class DeviceCore {
   HRESULT Fault(SoundCall call) { return faults_ ? faults_->Take(call) : DS_OK; }
   const std::shared_ptr<FaultPlan>& Faults() const { return faults_; }
 
-  Voice* NewVoice(std::shared_ptr<const std::vector<std::uint8_t>> data, const SampleView& view);
+  Voice* NewVoice(std::shared_ptr<const std::vector<std::uint8_t>> data,
+                 std::shared_ptr<const std::vector<float>> planes, const SampleView& view);
   // Hands the voice back: it is freed once the mixer has retired it.
   void ReleaseVoice(Voice* voice, std::uint32_t serial);
   void Send(const Command& command);

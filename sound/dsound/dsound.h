@@ -75,6 +75,7 @@ class IDirectSoundBuffer : public RefCounted {
   std::uint32_t frequency_ = 0;
   WAVEFORMATEX format_{};
   std::shared_ptr<std::vector<std::uint8_t>> data_;  // secondary only
+  std::shared_ptr<std::vector<float>> planes_;       // secondary only: data_ as the resampler reads it
   Voice* voice_ = nullptr;                            // secondary only; freed by the core
   bool locked_ = false;
   std::uint16_t blockAlign_ = 1;

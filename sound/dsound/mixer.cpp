@@ -1,5 +1,7 @@
 #include "sound/dsound/mixer.h"
 
+#include "sound/dsound/resampler.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -11,91 +13,9 @@ namespace {
 // A cut-off voice fades over 1.5 ms instead of clicking.
 std::uint32_t FadeFramesFor(std::uint32_t rate) { return std::max<std::uint32_t>(1, rate * 3 / 2000); }
 
-template <int Bits, int Channels>
-inline float SampleAt(const std::uint8_t* bytes, std::uint32_t frame, int channel) {
-  const std::size_t index = static_cast<std::size_t>(frame) * Channels + channel;
-  if constexpr (Bits == 16) {
-    std::int16_t value;
-    std::memcpy(&value, bytes + index * 2, sizeof value);
-    return static_cast<float>(value);
-  } else {
-    return (static_cast<float>(bytes[index]) - 128.0f) * 256.0f;
-  }
-}
-
-// Adds frame `index` (interpolated towards `next` by `fraction`) to one output frame.
-template <int Bits, int Channels>
-inline void AddFrame(const std::uint8_t* bytes, std::uint32_t index, std::uint32_t next,
-                     float fraction, float gain, float* out) {
-  const float a0 = SampleAt<Bits, Channels>(bytes, index, 0);
-  const float left = a0 + (SampleAt<Bits, Channels>(bytes, next, 0) - a0) * fraction;
-  if constexpr (Channels == 2) {
-    const float a1 = SampleAt<Bits, Channels>(bytes, index, 1);
-    const float right = a1 + (SampleAt<Bits, Channels>(bytes, next, 1) - a1) * fraction;
-    out[0] += left * gain;
-    out[1] += right * gain;
-  } else {
-    out[0] += left * gain;
-    out[1] += left * gain;
-  }
-}
-
-// Mixes one play head into `mix` for up to `frames` frames; a head that runs
-// off the sample's end or finishes its fade becomes inactive.
-template <int Bits, int Channels>
-void MixHead(const SampleView& sample, PlayHead& head, float* mix, std::uint32_t frames) noexcept {
-  const std::uint64_t end = static_cast<std::uint64_t>(sample.frames) << 32;
-  const std::uint64_t lastFrameStart =
-      sample.frames > 0 ? static_cast<std::uint64_t>(sample.frames - 1) << 32 : 0;
-  const std::uint32_t limit = head.fadeFrames > 0 ? std::min(frames, head.fadeFrames) : frames;
-  const std::uint64_t step = head.step;
-  std::uint64_t position = head.position;
-  float gain = head.gain;
-  const float gainStep = head.gainStep;
-  std::uint32_t i = 0;
-
-  // Every frame before the last one has a real successor: no bounds checks.
-  if (position < lastFrameStart) {
-    const std::uint64_t untilLast = (lastFrameStart - position + step - 1) / step;
-    const auto fast = static_cast<std::uint32_t>(std::min<std::uint64_t>(limit, untilLast));
-    for (; i < fast; ++i) {
-      const auto index = static_cast<std::uint32_t>(position >> 32);
-      const float fraction = static_cast<float>(static_cast<std::uint32_t>(position)) * 0x1p-32f;
-      AddFrame<Bits, Channels>(sample.bytes, index, index + 1, fraction, gain, mix + 2 * i);
-      position += step;
-      gain += gainStep;
-    }
-  }
-  // The last frame holds its value instead of reading past the end.
-  for (; i < limit && position < end; ++i) {
-    const auto index = static_cast<std::uint32_t>(position >> 32);
-    const float fraction = static_cast<float>(static_cast<std::uint32_t>(position)) * 0x1p-32f;
-    const std::uint32_t next = std::min(index + 1, sample.frames - 1);
-    AddFrame<Bits, Channels>(sample.bytes, index, next, fraction, gain, mix + 2 * i);
-    position += step;
-    gain += gainStep;
-  }
-
-  head.position = position;
-  head.gain = gain;
-  if (head.fadeFrames > 0) {
-    head.fadeFrames -= i;
-    if (head.fadeFrames == 0) head.active = false;
-  }
-  if (position >= end) head.active = false;
-}
-
-void MixAnyHead(const SampleView& sample, PlayHead& head, float* mix, std::uint32_t frames) noexcept {
-  if (sample.frames == 0 || head.step == 0) {
-    head.active = false;
-    return;
-  }
-  const bool stereo = sample.channels == 2;
-  if (sample.bits == 16) {
-    stereo ? MixHead<16, 2>(sample, head, mix, frames) : MixHead<16, 1>(sample, head, mix, frames);
-  } else {
-    stereo ? MixHead<8, 2>(sample, head, mix, frames) : MixHead<8, 1>(sample, head, mix, frames);
-  }
+void MixAnyHead(const SampleView& sample, PlayHead& head, const SincTables& tables, float* mix,
+                std::uint32_t frames) noexcept {
+  MixResampled(sample, head, tables, mix, frames);
 }
 
 std::int16_t Saturate(float value) {
@@ -104,6 +24,8 @@ std::int16_t Saturate(float value) {
 }
 
 }  // namespace
+
+Mixer::Mixer() : tables_(SincTables::Shared()) { master_.SetRate(rate_); }
 
 std::uint64_t Mixer::StepFor(std::uint32_t frequency) const noexcept {
   const double ratio = static_cast<double>(frequency) / static_cast<double>(rate_);
@@ -192,6 +114,7 @@ void Mixer::Apply(const Command& command) noexcept {
     channels_ = static_cast<std::uint16_t>(command.value2 & 0xFFFF);
     bits_ = static_cast<std::uint16_t>(command.value2 >> 16);
     fadeFrames_ = FadeFramesFor(rate_);
+    master_.SetRate(rate_);
     for (std::size_t i = 0; i < listedCount_; ++i) {
       listed_[i]->main.step = StepFor(listed_[i]->frequency);
     }
@@ -246,11 +169,11 @@ void Mixer::MixBlock(float* mix, std::uint32_t frames) noexcept {
   while (i < listedCount_) {
     Voice& voice = *listed_[i];
     if (voice.main.active) {
-      MixAnyHead(voice.sample, voice.main, mix, frames);
+      MixAnyHead(voice.sample, voice.main, tables_, mix, frames);
       // A one-shot voice that played to its end is rewound, ready to play again.
       if (!voice.main.active) voice.main.position = 0;
     }
-    if (voice.tail.active) MixAnyHead(voice.sample, voice.tail, mix, frames);
+    if (voice.tail.active) MixAnyHead(voice.sample, voice.tail, tables_, mix, frames);
     if (voice.main.active || voice.tail.active) {
       Publish(voice);
       ++i;
@@ -263,9 +186,10 @@ void Mixer::MixBlock(float* mix, std::uint32_t frames) noexcept {
 void Mixer::FinishBlock(const float* mix, std::int16_t* stereo, std::uint32_t frames) noexcept {
   const bool mono = channels_ == 1;
   const bool eightBit = bits_ == 8;
+  master_.Process(mix, finished_.data(), frames);
   for (std::uint32_t i = 0; i < frames; ++i) {
-    float left = mix[2 * i];
-    float right = mix[2 * i + 1];
+    float left = finished_[2 * i];
+    float right = finished_[2 * i + 1];
     if (mono) left = right = 0.5f * (left + right);
     std::int16_t outLeft = Saturate(left);
     std::int16_t outRight = Saturate(right);

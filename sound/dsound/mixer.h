@@ -1,5 +1,6 @@
 // The software mixer: sums every playing voice, resampled from its own
-// frequency by linear interpolation, into the primary format, with saturation.
+// frequency by a band-limited filter, and passes the sum through the master
+// stage (headroom and a look-ahead limiter) into the primary format.
 // Send is the GUI thread's side; RenderFrames is the audio thread's side.
 #pragma once
 
@@ -8,6 +9,8 @@
 #include <cstdint>
 #include <deque>
 
+#include "sound/dsound/master_stage.h"
+#include "sound/dsound/sinc_table.h"
 #include "sound/dsound/spsc_queue.h"
 #include "sound/dsound/voice.h"
 #include "sound/output/audio_output.h"
@@ -20,6 +23,9 @@ class Mixer : public FrameSource {
   static constexpr std::size_t kCommandCapacity = 4096;
   static constexpr std::uint32_t kBlockFrames = 256;
   static constexpr std::uint32_t kDefaultRate = 22050;
+
+  // GUI thread: the resampler's tables are ready before any frame is mixed.
+  Mixer();
 
   // GUI thread. A command the full ring cannot take waits, in order, for
   // the next Send (or DeliverPending) to find room.
@@ -35,6 +41,10 @@ class Mixer : public FrameSource {
 
   // Audio thread (tests: whoever renders). The primary rate in use.
   std::uint32_t Rate() const { return rate_; }
+
+  // Any thread. Every frame leaves the mixer this many frames after the frame
+  // in which its sound was started: the master stage's look-ahead.
+  std::uint32_t LatencyFrames() const noexcept override { return MasterStage::kLookaheadFrames; }
 
  private:
   void ApplyCommands() noexcept;
@@ -58,6 +68,9 @@ class Mixer : public FrameSource {
   std::uint16_t bits_ = 8;  // the primary format before anyone sets it: 8 bits, stereo
   std::uint32_t fadeFrames_ = 0;
   std::array<float, 2 * kBlockFrames> mix_{};
+  std::array<float, 2 * kBlockFrames> finished_{};
+  const SincTables& tables_;
+  MasterStage master_;
 };
 
 }  // namespace kestu::ds

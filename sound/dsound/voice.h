@@ -16,6 +16,11 @@ struct SampleView {
   std::uint32_t frames = 0;
   std::uint16_t channels = 1;  // 1 or 2
   std::uint16_t bits = 16;     // 8 or 16
+  // The same frames as floats, one plane per channel `planeStride` apart,
+  // each with silence on both sides so the resampler's filter may reach
+  // past either end (see SamplePlanes).
+  const float* planes = nullptr;
+  std::uint32_t planeStride = 0;
 };
 
 // A read position moving through the sample; 32.32 fixed-point frames.
@@ -33,6 +38,7 @@ struct Voice {
   SampleView sample;
   // GUI thread only: keeps the sample memory alive as long as the voice exists.
   std::shared_ptr<const std::vector<std::uint8_t>> keepAlive;
+  std::shared_ptr<const std::vector<float>> keepPlanesAlive;
 
   // Mixer only.
   PlayHead main;

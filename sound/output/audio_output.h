@@ -19,6 +19,9 @@ class FrameSource {
   // (the offline output): hands over every command still waiting for room,
   // so that a render sees all that was asked before it.
   virtual void DeliverPending() {}
+  // Any thread. How many frames after the frame in which a sound is started
+  // it comes out of RenderFrames (a look-ahead in the source's last stage).
+  virtual std::uint32_t LatencyFrames() const noexcept { return 0; }
 };
 
 class AudioOutput {

@@ -24,6 +24,9 @@ class OfflineOutput : public AudioOutput {
   // Frames per second the attached mixer produces (its primary format's rate).
   std::uint32_t Rate() const { return rate_; }
   bool IsOpen() const { return source_ != nullptr; }
+  // Frames between the start of a sound and its first frame in Render's
+  // output (the mixer's look-ahead); 0 without a source.
+  std::uint32_t LatencyFrames() const { return source_ != nullptr ? source_->LatencyFrames() : 0; }
 
   // Makes the next Open calls fail, as a machine without a sound device would.
   void SetRefuseOpen(bool refuse) { refuseOpen_ = refuse; }

@@ -12,17 +12,20 @@ namespace kestu::synth {
 Signal BassDrum() {
   Signal out(FramesFor(0.5));
   Noise noise(111);
-  Biquad beater = Biquad::Lowpass(3000.0, 0.7);
-  double phase = 0.0;
+  Biquad beater = Biquad::Lowpass(5000.0, 0.7);
+  double phase = 0.0, knock_phase = 0.0;
   for (std::size_t n = 0; n < out.size(); ++n) {
     const double t = TimeOf(n);
     // The head's pitch drops as the beater's dent relaxes.
     const double hz = 55.0 + 130.0 * ExpDecay(t, 0.03);
     phase += kTwoPi * hz / kSampleRate;
-    const double body = ExpDecay(t, 0.16) * std::sin(phase);
-    const double click = 0.35 * ExpDecay(t, 0.0025) * beater.Process(noise.Next());
+    // The head's second mode and the shell: the knock that small speakers can still play.
+    knock_phase += kTwoPi * (170.0 + 180.0 * ExpDecay(t, 0.02)) / kSampleRate;
+    const double body = ExpDecay(t, 0.11) * std::sin(phase);
+    const double knock = 0.9 * ExpDecay(t, 0.07) * std::sin(knock_phase);
+    const double click = 0.6 * ExpDecay(t, 0.004) * beater.Process(noise.Next());
     // Driven a little into saturation for punch.
-    out[n] = std::tanh(1.8 * (body + click));
+    out[n] = std::tanh(1.8 * (body + knock + click));
   }
   return out;
 }

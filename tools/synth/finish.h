@@ -1,5 +1,5 @@
 #pragma once
-// The last stage of every sample: remove DC, fade the ends, set the peak, quantise to 16 bits.
+// The last stage of every sample: remove DC, fade the ends, level by loudness, quantise to 16 bits.
 #include <cstdint>
 #include <vector>
 
@@ -7,6 +7,11 @@
 
 namespace kestu::synth {
 
+// Every sample is made this loud (ITU-R BS.1770, as a mono file at its own rate), so instruments
+// balance by how loud they sound, not by their peaks.
+inline constexpr double kTargetLufs = -16.0;
+// No peak goes above this; a sound too spiky to reach the loudness under it has its first peaks
+// held down (a fast transient limiter) until it does.
 inline constexpr double kPeakDbfs = -1.0;
 
 struct Ends {

@@ -45,7 +45,7 @@ Signal StringEnsemble(Register reg) {
                             {3.5, 1.0, 5.8, 1.2},
                             {8.0, 0.8, 5.0, 3.3}};
   double phases[5] = {0.3, 1.9, 4.4, 2.8, 5.6};
-  const HeldNote envelope{0.15, 0.4, 0.9, seconds - 0.2, 0.18};
+  const HeldNote envelope{0.05, 0.4, 0.9, seconds - 0.2, 0.18};
   constexpr double kHighestHz = 9000.0;
   for (std::size_t n = 0; n < out.size(); ++n) {
     const double t = TimeOf(n);
@@ -56,9 +56,11 @@ Signal StringEnsemble(Register reg) {
                              std::sin(kTwoPi * player.vibrato_hz * t + player.vibrato_phase);
       const double hz = f0 * CentsToRatio(player.detune_cents + vibrato);
       phases[p] += kTwoPi * hz / kSampleRate;
-      // A bowed string's wave is close to a sawtooth: every harmonic at 1/k.
+      // A bowed string's wave is close to a sawtooth: every harmonic at 1/k. Each player's
+      // harmonics keep phases of their own, as real strings' do, so that the section's waves
+      // never all line up into one tall spike.
       double saw = 0.0;
-      for (int k = 1; k * hz < kHighestHz; ++k) saw += std::sin(k * phases[p]) / k;
+      for (int k = 1; k * hz < kHighestHz; ++k) saw += std::sin(k * phases[p] + 2.399 * k * (p + 1)) / k;
       sum += player.level * saw;
     }
     out[n] = envelope(t) * sum;

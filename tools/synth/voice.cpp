@@ -46,9 +46,9 @@ Signal Choir(Register reg) {
     double vibrato_phase;
   };
   const Singer singers[] = {{-5.0, 5.3, 0.0}, {0.0, 5.7, 2.2}, {5.0, 5.0, 4.1}};
-  double phases[3] = {0.0, 2.0, 4.0};
+  double phases[3] = {0.0, 0.3, 0.6};  // nearly together: the section speaks at once, then drifts apart
   Noise noise(101 + static_cast<int>(high));
-  const HeldNote envelope{0.12, 0.4, 0.9, seconds - 0.2, 0.18};
+  const HeldNote envelope{0.03, 0.4, 0.9, seconds - 0.2, 0.18};
   constexpr double kHighestHz = 5000.0;
   // "a" as an alto sings it, and as a soprano does an octave up.
   const double alto[4][2] = {{800, 80}, {1150, 90}, {2800, 120}, {3500, 130}};
@@ -69,8 +69,9 @@ Signal Choir(Register reg) {
                             1.0 * std::sin(kTwoPi * 1.9 * t + 2.0 * s);
       const double hz = f0 * CentsToRatio(singer.detune_cents + vibrato + wander);
       phases[s] += kTwoPi * hz / kSampleRate;
-      // The glottal pulse train with lip radiation falls about 6 dB an octave.
-      for (int k = 1; k * hz < kHighestHz; ++k) source += std::sin(k * phases[s]) / k;
+      // The glottal pulse train with lip radiation falls about 6 dB an octave. Each singer's
+      // harmonics keep phases of their own, so the voices never line up into one tall spike.
+      for (int k = 1; k * hz < kHighestHz; ++k) source += std::sin(k * phases[s] + 2.399 * k * s) / k;
     }
     source += 0.4 * breath_band.Process(noise.Next());
     double voiced = envelope(t) * source;

@@ -1,0 +1,50 @@
+#include "sound/dsound/master_stage.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kestu::ds {
+
+namespace {
+
+// How fast the gain comes back after a peak.
+constexpr double kRecoverySeconds = 0.06;
+
+}  // namespace
+
+MasterStage::MasterStage() {
+  required_.fill(1.0f);
+  held_.fill(1.0f);
+  SetRate(22050);
+}
+
+void MasterStage::SetRate(std::uint32_t rate) noexcept {
+  recovery_ = static_cast<float>(1.0 - std::exp(-1.0 / (kRecoverySeconds * std::max<std::uint32_t>(rate, 1))));
+}
+
+// The output frame n is input frame n - L times the mean of the released gain
+// over frames n - L .. n. Each of those is at most the least gain required
+// within L frames before it, which includes frame n - L's own: so the mean,
+// and the output, never exceed what frame n - L needs. The mean also makes
+// the gain come down as a smooth ramp over the look-ahead.
+void MasterStage::Process(const float* in, float* out, std::uint32_t frames) noexcept {
+  for (std::uint32_t i = 0; i < frames; ++i) {
+    const float left = in[2 * i] * kHeadroomGain;
+    const float right = in[2 * i + 1] * kHeadroomGain;
+    const float peak = std::max(std::fabs(left), std::fabs(right));
+    delayed_[2 * at_] = left;
+    delayed_[2 * at_ + 1] = right;
+    required_[at_] = peak > kCeiling ? kCeiling / peak : 1.0f;
+    const float least = *std::min_element(required_.begin(), required_.end());
+    released_ = std::min(least, released_ + (1.0f - released_) * recovery_);
+    heldSum_ += static_cast<double>(released_) - held_[at_];
+    held_[at_] = released_;
+    const float gain = std::min(1.0f, static_cast<float>(heldSum_ / kWindow));
+    at_ = at_ + 1 == kWindow ? 0 : at_ + 1;
+    // The slot after the newest holds the oldest frame: input n - L.
+    out[2 * i] = delayed_[2 * at_] * gain;
+    out[2 * i + 1] = delayed_[2 * at_ + 1] * gain;
+  }
+}
+
+}  // namespace kestu::ds

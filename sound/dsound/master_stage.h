@@ -1,0 +1,46 @@
+// The stage every mixed frame passes before it leaves the mixer: a fixed
+// headroom gain, then a look-ahead peak limiter that keeps the sum below full
+// scale without clipping it. The live output and the offline render both go
+// through it, so a render is what is heard.
+//
+// The limiter sees kLookaheadFrames frames ahead: its output is the input
+// delayed by that much, and its gain has already come down, smoothly, by the
+// time a peak leaves the delay. It only acts when the sum would pass the
+// ceiling, and recovers over a few tens of milliseconds.
+// Audio thread after construction: fixed-size state, no allocation.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace kestu::ds {
+
+class MasterStage {
+ public:
+  // 1.4 ms at the program's 23160 Hz: the extra latency of the live output.
+  static constexpr std::uint32_t kLookaheadFrames = 32;
+  // Fixed gain on the sum: room for a chord before the limiter has to act.
+  static constexpr float kHeadroomGain = 0.5f;
+  // The limiter's ceiling on the 16-bit scale: -0.5 dBFS.
+  static constexpr float kCeiling = 30934.0f;
+
+  MasterStage();
+  // The primary rate, which sets how fast the gain recovers.
+  void SetRate(std::uint32_t rate) noexcept;
+  // Takes `frames` interleaved stereo frames of the sum and gives as many
+  // frames out, kLookaheadFrames behind, every one within the ceiling.
+  void Process(const float* in, float* out, std::uint32_t frames) noexcept;
+
+ private:
+  static constexpr std::uint32_t kWindow = kLookaheadFrames + 1;
+
+  std::array<float, 2 * kWindow> delayed_{};  // the input frames in flight
+  std::array<float, kWindow> required_{};     // gain each of them needs
+  std::array<float, kWindow> held_{};         // the released gain, averaged
+  double heldSum_ = kWindow;
+  float released_ = 1.0f;
+  float recovery_ = 0.0f;  // per frame, towards 1
+  std::uint32_t at_ = 0;
+};
+
+}  // namespace kestu::ds

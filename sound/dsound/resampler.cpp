@@ -1,0 +1,112 @@
+#include "sound/dsound/resampler.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace kestu::ds {
+
+namespace {
+
+constexpr std::uint64_t kOneFrame = std::uint64_t{1} << 32;
+
+using Vec8 = float __attribute__((vector_size(32)));
+
+inline float Sum8(const Vec8& v) {
+  return ((v[0] + v[4]) + (v[1] + v[5])) + ((v[2] + v[6]) + (v[3] + v[7]));
+}
+
+// The filtered value at a position between two table rows: both rows' dot
+// products with the frames, interpolated by where the position lies between.
+inline float FilterAt(const float* frames, const float* row, std::uint32_t taps, float between) {
+  const float* next = row + taps;
+  Vec8 a = {}, b = {};
+  for (std::uint32_t k = 0; k < taps; k += 8) {
+    Vec8 x, low, high;  // unaligned loads
+    std::memcpy(&x, frames + k, sizeof x);
+    std::memcpy(&low, row + k, sizeof low);
+    std::memcpy(&high, next + k, sizeof high);
+    a += x * low;
+    b += x * high;
+  }
+  const float low = Sum8(a);
+  return low + (Sum8(b) - low) * between;
+}
+
+template <int Channels>
+std::uint32_t MixFiltered(const SampleView& sample, PlayHead& head, const SincTables& tables, float* mix,
+                          std::uint32_t limit) noexcept {
+  const std::uint64_t end = static_cast<std::uint64_t>(sample.frames) << 32;
+  const SincTables::Table& table = tables.ForStep(static_cast<double>(head.step) * 0x1p-32);
+  const std::uint32_t taps = table.taps;
+  const float* first = sample.planes - (taps / 2 - 1);
+  std::uint64_t position = head.position;
+  float gain = head.gain;
+  std::uint32_t i = 0;
+  for (; i < limit && position < end; ++i) {
+    const auto frame = static_cast<std::uint32_t>(position >> 32);
+    const std::uint64_t phase = (position & 0xFFFFFFFFu) * table.phases;
+    const float* row = table.rows + (phase >> 32) * taps;
+    const float between = static_cast<float>(static_cast<std::uint32_t>(phase)) * 0x1p-32f;
+    const float left = FilterAt(first + frame, row, taps, between);
+    if constexpr (Channels == 2) {
+      const float right = FilterAt(first + sample.planeStride + frame, row, taps, between);
+      mix[2 * i] += left * gain;
+      mix[2 * i + 1] += right * gain;
+    } else {
+      mix[2 * i] += left * gain;
+      mix[2 * i + 1] += left * gain;
+    }
+    position += head.step;
+    gain += head.gainStep;
+  }
+  head.position = position;
+  head.gain = gain;
+  return i;
+}
+
+// At the sample's own rate, on a whole frame, the frames pass unchanged.
+template <int Channels>
+std::uint32_t MixUnchanged(const SampleView& sample, PlayHead& head, float* mix, std::uint32_t limit) noexcept {
+  const auto frame = static_cast<std::uint32_t>(head.position >> 32);
+  const std::uint32_t count = std::min(limit, sample.frames - std::min(frame, sample.frames));
+  const float* left = sample.planes + frame;
+  const float* right = left + (Channels == 2 ? sample.planeStride : 0);
+  float gain = head.gain;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    mix[2 * i] += left[i] * gain;
+    mix[2 * i + 1] += right[i] * gain;
+    gain += head.gainStep;
+  }
+  head.position += static_cast<std::uint64_t>(count) << 32;
+  head.gain = gain;
+  return count;
+}
+
+template <int Channels>
+std::uint32_t MixChannels(const SampleView& sample, PlayHead& head, const SincTables& tables, float* mix,
+                          std::uint32_t limit) noexcept {
+  if (head.step == kOneFrame && (head.position & 0xFFFFFFFFu) == 0) {
+    return MixUnchanged<Channels>(sample, head, mix, limit);
+  }
+  return MixFiltered<Channels>(sample, head, tables, mix, limit);
+}
+
+}  // namespace
+
+void MixResampled(const SampleView& sample, PlayHead& head, const SincTables& tables, float* mix,
+                  std::uint32_t frames) noexcept {
+  if (sample.frames == 0 || sample.planes == nullptr || head.step == 0) {
+    head.active = false;
+    return;
+  }
+  const std::uint32_t limit = head.fadeFrames > 0 ? std::min(frames, head.fadeFrames) : frames;
+  const std::uint32_t mixed = sample.channels == 2 ? MixChannels<2>(sample, head, tables, mix, limit)
+                                                   : MixChannels<1>(sample, head, tables, mix, limit);
+  if (head.fadeFrames > 0) {
+    head.fadeFrames -= mixed;
+    if (head.fadeFrames == 0) head.active = false;
+  }
+  if (head.position >= static_cast<std::uint64_t>(sample.frames) << 32) head.active = false;
+}
+
+}  // namespace kestu::ds

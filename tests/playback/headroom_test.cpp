@@ -1,0 +1,156 @@
+// The program's own samples through the mixer, as the program plays them: single notes balanced by
+// loudness, and no clipped frame for any column of up to three notes with a preview on top, nor in
+// the examples. Runs in the build folder, where waves/ holds the synthesizer's files.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <iostream>
+
+#include "playback/column_voicing.h"
+#include "playback/offline_render.h"
+#include "playback/pitch_tables.h"
+#include "playback/sample_bank.h"
+#include "score/sequence_text.h"
+#include "sound/ddsd.h"
+#include "sound/output/offline_output.h"
+#include "tools/synth/loudness.h"
+
+namespace kestu::test {
+namespace {
+
+constexpr double kRate = 23160.0;
+
+struct Note {
+  int instrument, row;
+};
+
+std::size_t ClippedSamples(const std::vector<std::int16_t>& stereo) {
+  return static_cast<std::size_t>(std::count_if(stereo.begin(), stereo.end(),
+                                                [](std::int16_t v) { return v >= 32767 || v <= -32768; }));
+}
+
+class Headroom : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    device_ = std::make_unique<TDDSD>(nullptr, ds::SoundSystemConfig{UseOutput(output_), nullptr});
+    device_->SetDebugOption(0);
+    device_->Loaded();
+    device_->SetPrimaryFormat(static_cast<std::uint32_t>(kRate), 16, true);
+    tables_.Fill();
+    samples_.LoadAll(device_.get());
+    ASSERT_FALSE(samples_.AnyWithoutSoundData()) << "run in the build folder, with waves/ built";
+  }
+  void TearDown() override {
+    samples_.FreeAll();
+    device_.reset();
+  }
+
+  // Starts `notes` together, each on the channel given, as one render frame.
+  void Start(const std::vector<std::pair<std::uint32_t, Note>>& notes) {
+    for (const auto& [index, note] : notes) {
+      const Voice voice = VoiceOf(tables_, note.instrument, note.row);
+      TDDSDChannel& channel = *device_->GetChannel(index);
+      channel.setWaveData(samples_.Sample(voice.sample));
+      channel.SetRateRatio(voice.ratio);
+      channel.PlayFromStart();
+    }
+  }
+  // Renders `seconds` and then lets everything stop and fade.
+  std::vector<std::int16_t> RenderAndSilence(double seconds) {
+    std::vector<std::int16_t> out = output_.Render(static_cast<std::uint32_t>(seconds * kRate));
+    for (std::uint32_t c = 0; c < 8; ++c) device_->GetChannel(c)->Stop();
+    output_.Render(2048);
+    return out;
+  }
+
+  OfflineOutput output_;
+  std::unique_ptr<TDDSD> device_;
+  PitchTables tables_;
+  SampleBank samples_;
+};
+
+// Each instrument alone on row 9, where it plays at its sample's own rate: within 3 dB of the
+// level every sample is made for (-16 LUFS as a mono file: -13 played on both sides, -6 dB of
+// headroom), so no instrument drowns another and none is merely turned down.
+TEST_F(Headroom, SingleNotesOnRow9AreLevelledByLoudness) {
+  constexpr double kExpectedLufs = -19.0;
+  double quietest = 0.0, loudest = -100.0;
+  for (int instrument = 1; instrument <= 15; ++instrument) {
+    Start({{kBankAFirstChannel, {instrument, 9}}});
+    const std::vector<std::int16_t> out = RenderAndSilence(2.0);
+    std::vector<std::vector<double>> channels(2, std::vector<double>(out.size() / 2));
+    for (std::size_t i = 0; i < out.size() / 2; ++i) {
+      channels[0][i] = out[2 * i] / 32768.0;
+      channels[1][i] = out[2 * i + 1] / 32768.0;
+    }
+    const double lufs = synth::IntegratedLoudness(channels, kRate);
+    std::cout << "  instrument " << instrument << " on row 9: " << lufs << " LUFS\n";
+    EXPECT_NEAR(lufs, kExpectedLufs, 3.0) << "instrument " << instrument;
+    quietest = std::min(quietest, lufs);
+    loudest = std::max(loudest, lufs);
+  }
+  std::cout << "  span " << loudest - quietest << " dB\n";
+  EXPECT_LE(loudest - quietest, 6.0);
+}
+
+// Three notes started in the same frame, so that their attacks add up, with a preview note on the
+// preview channel in that frame too: every instrument in chords of itself high, middle and low,
+// every instrument with two others, and the spikiest sounds (piano, guitar, drums) together.
+TEST_F(Headroom, NoChordWithAPreviewOnTopClips) {
+  std::vector<std::array<Note, 4>> chords;
+  const auto wrap = [](int i) { return (i - 1) % 15 + 1; };
+  for (int a = 1; a <= 15; ++a) {
+    chords.push_back({{{a, 1}, {a, 2}, {a, 3}, {a, 4}}});
+    chords.push_back({{{a, 5}, {a, 7}, {a, 9}, {a, 6}}});
+    chords.push_back({{{a, 9}, {a, 11}, {a, 13}, {a, 12}}});
+    chords.push_back({{{a, 1}, {wrap(a + 5), 6}, {wrap(a + 10), 11}, {wrap(a + 2), 8}}});
+    chords.push_back({{{a, 3}, {wrap(a + 1), 9}, {wrap(a + 7), 13}, {wrap(a + 3), 2}}});
+  }
+  const int spiky[] = {1, 3, 6, 7, 8, 11};
+  for (int a : spiky) {
+    for (int b : spiky) chords.push_back({{{a, 8}, {b, 9}, {a, 10}, {b, 1}}});
+  }
+  std::size_t clipped = 0;
+  for (const auto& chord : chords) {
+    Start({{kBankAFirstChannel, chord[0]},
+           {kBankAFirstChannel + 1, chord[1]},
+           {kBankAFirstChannel + 2, chord[2]},
+           {kPreviewChannel, chord[3]}});
+    const std::size_t count = ClippedSamples(RenderAndSilence(0.6));
+    EXPECT_EQ(count, 0u) << "instruments " << chord[0].instrument << ", " << chord[1].instrument << ", "
+                         << chord[2].instrument << " and preview " << chord[3].instrument;
+    clipped += count;
+  }
+  std::cout << "  " << chords.size() << " chords, " << clipped << " clipped samples\n";
+}
+
+TEST_F(Headroom, NoExampleClips) {
+  OfflinePlayer player;
+  ASSERT_TRUE(player.DeviceOpen());
+  int examples = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(std::string(KESTU_SOURCE_DIR) + "/examples")) {
+    if (entry.path().extension() != ".ksq") continue;
+    ++examples;
+    std::ifstream file(entry.path());
+    std::stringstream text;
+    text << file.rdbuf();
+    ScoreDocument doc;
+    ASSERT_EQ(ReadSequenceText(doc, text.str(), [](const std::string&) {}), ReadResult::Loaded) << entry.path();
+    std::size_t clipped = 0, frames = 0;
+    player.Play(doc, 2, [&](const std::int16_t* stereo, std::uint32_t n) {
+      clipped += ClippedSamples(std::vector<std::int16_t>(stereo, stereo + 2 * n));
+      frames += n;
+    });
+    std::cout << "  " << entry.path().filename() << ": " << frames << " frames, " << clipped << " clipped\n";
+    EXPECT_GT(frames, 0u);
+    EXPECT_EQ(clipped, 0u) << entry.path();
+  }
+  EXPECT_GT(examples, 0);
+}
+
+}  // namespace
+}  // namespace kestu::test
