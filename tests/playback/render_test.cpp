@@ -7,12 +7,14 @@
 #include <cmath>
 
 #include "playback/transport.h"
+#include "sound/dsound/master_stage.h"
 #include "tests/playback/playback_fixture.h"
 
 namespace kestu::test {
 namespace {
 
-constexpr double kAmplitude = 8000.0;
+// The test tones' amplitude as it comes out: through the master stage's headroom.
+constexpr double kAmplitude = 8000.0 * ds::MasterStage::kHeadroomGain;
 
 class Render : public SampleFolderTest {
  protected:

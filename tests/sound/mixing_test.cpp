@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "sound/ddsd.h"
+#include "sound/dsound/master_stage.h"
 #include "sound/wave.h"
 #include "tests/sound/sound_fixture.h"
 
@@ -12,6 +13,14 @@ namespace kestu::test {
 namespace {
 
 using Frames = std::vector<std::int16_t>;
+
+// A frame leaves the mixer this many frames after the one its sound started in.
+constexpr std::size_t kLag = ds::MasterStage::kLookaheadFrames;
+
+// What a sample value becomes on its way out: the master stage's headroom.
+std::int16_t Out(double value) {
+  return static_cast<std::int16_t>(std::lrint(value * ds::MasterStage::kHeadroomGain));
+}
 
 std::int16_t Left(const Frames& f, std::size_t i) { return f[2 * i]; }
 std::int16_t Right(const Frames& f, std::size_t i) { return f[2 * i + 1]; }
@@ -55,12 +64,13 @@ TEST_F(Mixing, AtItsOwnRateAVoiceReproducesTheSampleFrameForFrame) {
   Channel(0).setWaveData(&wave);
   Channel(0).SetRateRatio(1.0);
   Channel(0).PlayFromStart();
-  const Frames out = output_.Render(3100);
+  const Frames out = output_.Render(3100 + kLag);
+  for (std::size_t i = 0; i < kLag; ++i) ASSERT_EQ(Left(out, i), 0) << i;
   for (std::size_t i = 0; i < samples.size(); ++i) {
-    ASSERT_EQ(Left(out, i), samples[i]) << i;
-    ASSERT_EQ(Right(out, i), samples[i]) << i;
+    ASSERT_EQ(Left(out, kLag + i), Out(samples[i])) << i;
+    ASSERT_EQ(Right(out, kLag + i), Out(samples[i])) << i;
   }
-  EXPECT_EQ(SilentFrom(out), samples.size());
+  EXPECT_EQ(SilentFrom(out), kLag + samples.size());
   EXPECT_FALSE(Channel(0).Buffer()->IsPlaying());
 }
 
@@ -78,15 +88,15 @@ TEST_F(Mixing, StereoAndEightBitSamplesKeepTheirValues) {
 
   Channel(1).setWaveData(&two);
   Channel(1).PlayFromStart();
-  Frames out = output_.Render(120);
+  Frames out = output_.Render(120 + kLag);
   for (int i = 0; i < 100; ++i) {
-    ASSERT_EQ(Left(out, i), i * 100);
-    ASSERT_EQ(Right(out, i), -i * 50);
+    ASSERT_EQ(Left(out, kLag + i), Out(i * 100));
+    ASSERT_EQ(Right(out, kLag + i), Out(-i * 50));
   }
   Channel(2).setWaveData(&eight);
   Channel(2).PlayFromStart();
-  out = output_.Render(120);
-  for (int i = 0; i < 100; ++i) ASSERT_EQ(Left(out, i), i * 256);
+  out = output_.Render(120 + kLag);
+  for (int i = 0; i < 100; ++i) ASSERT_EQ(Left(out, kLag + i), Out(i * 256));
 }
 
 TEST_F(Mixing, AtRatioTwoAVoiceEndsInHalfTheTimeAndStaysInTune) {
@@ -100,7 +110,7 @@ TEST_F(Mixing, AtRatioTwoAVoiceEndsInHalfTheTimeAndStaysInTune) {
   Channel(0).PlayFromStart();
   const Frames out = output_.Render(kRate);
   const std::size_t end = SilentFrom(out);
-  EXPECT_NEAR(static_cast<double>(end), square.size() / 2.0, 2.0);
+  EXPECT_NEAR(static_cast<double>(end), kLag + square.size() / 2.0, 2.0);
   int crossings = 0;
   for (std::size_t i = 1; i < end; ++i) crossings += (Left(out, i - 1) < 0) != (Left(out, i) < 0);
   EXPECT_NEAR(crossings, 2 * 400 * 0.25, 2);  // a quarter second of 400 Hz
@@ -135,21 +145,25 @@ TEST_F(Mixing, TwoDuplicatesOfOneSamplePlayIndependently) {
   EXPECT_EQ(b->Position(), 200u * 2);
 }
 
-TEST_F(Mixing, VoicesSumWithSaturation) {
-  TDDSDWaveData& loud = Load(MonoWave16(kRate, std::vector<std::int16_t>(100, 30000)));
-  TDDSDWaveData& low = Load(MonoWave16(kRate, std::vector<std::int16_t>(100, -30000)));
+// Two loud voices fit in the headroom as they are; three would pass full scale and are held
+// under the limiter's ceiling instead of being clipped.
+TEST_F(Mixing, VoicesSumWithinTheHeadroomOrUnderTheLimiter) {
+  TDDSDWaveData& loud = Load(MonoWave16(kRate, std::vector<std::int16_t>(400, 30000)));
+  TDDSDWaveData& low = Load(MonoWave16(kRate, std::vector<std::int16_t>(400, -30000)));
   for (std::uint32_t c : {1u, 2u}) {
     Channel(c).setWaveData(&loud);
     Channel(c).PlayFromStart();
   }
-  Frames out = output_.Render(50);
-  EXPECT_EQ(Left(out, 10), 32767);
+  Frames out = output_.Render(300);
+  EXPECT_EQ(Left(out, kLag + 10), Out(60000));
   for (std::uint32_t c : {1u, 2u, 3u}) {
     Channel(c).setWaveData(&low);
     Channel(c).PlayFromStart();
   }
-  out = output_.Render(80);
-  EXPECT_EQ(Left(out, 60), -32768);
+  out = output_.Render(300);
+  const auto ceiling = static_cast<int>(ds::MasterStage::kCeiling);
+  for (std::size_t i = 0; i < out.size(); ++i) ASSERT_LE(std::abs(out[i]), ceiling) << i;
+  EXPECT_LE(Left(out, kLag + 100), -ceiling + 2) << "held at the ceiling, not lower";
 }
 
 // After a cut the sound must not drop at once (a click) but be gone within 2 ms.
@@ -177,7 +191,7 @@ TEST_F(Mixing, StopReattachAndReleaseFadeOutWithinTwoMilliseconds) {
     Channel(0).PlayFromStart();
     output_.Render(100);
     cut(Channel(0), wave, other);
-    ExpectFadeAfter(output_.Render(200), 0, level);
+    ExpectFadeAfter(output_.Render(200), kLag, Out(level));
   }
 }
 
@@ -190,8 +204,8 @@ TEST_F(Mixing, RestartWhileSoundingFadesTheOldPositionAndStartsAgain) {
   Channel(0).PlayFromStart();
   const Frames out = output_.Render(200);
   // Restarted voice plus the fading tail of the old position.
-  EXPECT_GT(Left(out, 0), samples[0]);
-  EXPECT_EQ(Left(out, 100), samples[100]);
+  EXPECT_GT(Left(out, kLag), Out(samples[0]));
+  EXPECT_EQ(Left(out, kLag + 100), Out(samples[100]));
   EXPECT_TRUE(Channel(0).Buffer()->IsPlaying());
 }
 
@@ -228,7 +242,7 @@ TEST_F(Mixing, AttachingNoneOrAnEmptySampleSilencesTheChannel) {
     Channel(0).PlayFromStart();
     Channel(0).SetRateRatio(2.0);
     const Frames out = output_.Render(400);
-    EXPECT_LE(SilentFrom(out), 2 * kRate / 1000);  // only the fade of what was cut
+    EXPECT_LE(SilentFrom(out), kLag + 2 * kRate / 1000);  // only the fade of what was cut
   }
   EXPECT_FALSE(LogExists());
 }
@@ -261,7 +275,7 @@ TEST_F(Mixing, SampleReleaseLeavesPlayingDuplicatesAlone) {
   output_.Render(100);
   wave.reset();  // released with no reference left, while its duplicate sounds
   const Frames out = output_.Render(100);
-  EXPECT_EQ(Left(out, 0), samples[100]);
+  EXPECT_EQ(Left(out, kLag), Out(samples[100]));
   EXPECT_FALSE(LogExists());
 }
 
@@ -272,9 +286,9 @@ TEST_F(Mixing, MonoEightBitPrimaryFormatIsHonoured) {
       RiffBytes().Chunk("fmt ", RiffBytes::Format(1, 2, kRate, 16)).Chunk("data", RiffBytes::Pcm16(stereo)).Form());
   Channel(0).setWaveData(&wave);
   Channel(0).PlayFromStart();
-  const Frames out = output_.Render(2);
-  EXPECT_EQ(Left(out, 0), Right(out, 0));
-  EXPECT_EQ(Left(out, 0), 2048);  // 2000 kept to 8 bits
+  const Frames out = output_.Render(2 + kLag);
+  EXPECT_EQ(Left(out, kLag), Right(out, kLag));
+  EXPECT_EQ(Left(out, kLag), 1024);  // 2000 at the headroom, 1000, kept to 8 bits
 }
 
 TEST_F(Mixing, FrequenciesOutsideTheRangeAreRefused) {
@@ -307,7 +321,7 @@ TEST_F(Mixing, ManyCommandsWithoutRenderingAreAllKept) {
   Frames out;
   for (int i = 0; i < 20; ++i) out = output_.Render(2);  // drain what is waiting
   out = output_.Render(800);
-  EXPECT_EQ(SilentFrom(out), samples.size() - 40);
+  EXPECT_EQ(SilentFrom(out), kLag + samples.size() - 40);
 }
 
 }  // namespace

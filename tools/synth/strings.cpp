@@ -60,7 +60,7 @@ Signal StringEnsemble(Register reg) {
       // harmonics keep phases of their own, as real strings' do, so that the section's waves
       // never all line up into one tall spike.
       double saw = 0.0;
-      for (int k = 1; k * hz < kHighestHz; ++k) saw += std::sin(k * phases[p] + 2.399 * k * (p + 1)) / k;
+      for (int k = 1; k * hz < kHighestHz; ++k) saw += std::sin(k * phases[p] + 3.1 * k * (p + 1)) / k;
       sum += player.level * saw;
     }
     out[n] = envelope(t) * sum;
