@@ -34,8 +34,16 @@ void MasterStage::Process(const float* in, float* out, std::uint32_t frames) noe
     const float peak = std::max(std::fabs(left), std::fabs(right));
     delayed_[2 * at_] = left;
     delayed_[2 * at_ + 1] = right;
-    required_[at_] = peak > kCeiling ? kCeiling / peak : 1.0f;
-    const float least = *std::min_element(required_.begin(), required_.end());
+    const float required = peak > kCeiling ? kCeiling / peak : 1.0f;
+    // The least over the window changes only when a lower gain comes in or the least one leaves.
+    const bool leastLeaves = required_[at_] == least_;
+    required_[at_] = required;
+    if (required <= least_) {
+      least_ = required;
+    } else if (leastLeaves) {
+      least_ = *std::min_element(required_.begin(), required_.end());
+    }
+    const float least = least_;
     released_ = std::min(least, released_ + (1.0f - released_) * recovery_);
     heldSum_ += static_cast<double>(released_) - held_[at_];
     held_[at_] = released_;

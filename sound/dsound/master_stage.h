@@ -37,6 +37,7 @@ class MasterStage {
   std::array<float, 2 * kWindow> delayed_{};  // the input frames in flight
   std::array<float, kWindow> required_{};     // gain each of them needs
   std::array<float, kWindow> held_{};         // the released gain, averaged
+  float least_ = 1.0f;                        // the least of required_
   double heldSum_ = kWindow;
   float released_ = 1.0f;
   float recovery_ = 0.0f;  // per frame, towards 1
