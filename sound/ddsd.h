@@ -38,6 +38,18 @@ class TDDSD : public TComponent {
   TDDSDChannel* GetChannel(std::uint32_t index);
 
   bool DeviceOpen() const { return deviceOpen_; }
+
+  // Channel calls made from now on belong to steady_clock time `stampNs` (a
+  // playback tick's): each takes effect that long before its sound, so notes
+  // land on their own time, not on the output's block grid. 0: at once.
+  void SetCommandTime(std::int64_t stampNs);
+  // Every second or two: an output that stopped for good (its sound server
+  // went away) is opened again once it can be, with every channel silent.
+  // True while sound goes out.
+  bool RestoreOutput();
+  // Stamped commands that sounded late, and times the output ran dry.
+  std::uint64_t LateCommands() const;
+  std::uint64_t Underruns() const;
   ds::IDirectSound* DirectSound() const { return directSound_; }
   ds::IDirectSoundBuffer* PrimaryBuffer() const { return primaryBuffer_; }
   ds::IDirectSound3DListener* Listener3D() const { return listener3D_; }

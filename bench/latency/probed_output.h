@@ -43,7 +43,7 @@ class ProbedOutput : public AudioOutput, private FrameSource {
   const RtAudioOutput& Device() const { return device_; }
 
  private:
-  void RenderFrames(std::int16_t* stereo, std::uint32_t frames) noexcept override;
+  void RenderFrames(std::int16_t* stereo, std::uint32_t frames, const BlockTime& time) noexcept override;
   void DeliverPending() override;
 
   RtAudioOutput device_;
