@@ -145,7 +145,7 @@ bool TDDSD::RestoreOutput() {
   return directSound_->OutputOpen() || directSound_->ReopenOutput();
 }
 
-std::uint64_t TDDSD::LateCommands() const { return directSound_ ? directSound_->LateCommands() : 0; }
+std::uint64_t TDDSD::LateStarts() const { return directSound_ ? directSound_->LateStarts() : 0; }
 std::uint64_t TDDSD::Underruns() const { return directSound_ ? directSound_->Underruns() : 0; }
 
 }  // namespace kestu

@@ -48,7 +48,7 @@ class TDDSD : public TComponent {
   // True while sound goes out.
   bool RestoreOutput();
   // Stamped commands that sounded late, and times the output ran dry.
-  std::uint64_t LateCommands() const;
+  std::uint64_t LateStarts() const;
   std::uint64_t Underruns() const;
   ds::IDirectSound* DirectSound() const { return directSound_; }
   ds::IDirectSoundBuffer* PrimaryBuffer() const { return primaryBuffer_; }
@@ -70,6 +70,19 @@ class TDDSD : public TComponent {
   std::vector<std::unique_ptr<TDDSDChannel>> channels_;
   // Samples loaded through this device; told when the device goes first.
   std::vector<TDDSDGenWave*> samples_;
+};
+
+// The channel calls made while it lives belong to steady_clock time `stampNs`
+// (see TDDSD::SetCommandTime); afterwards calls take effect at once again.
+class TimedSoundCalls {
+ public:
+  TimedSoundCalls(TDDSD& device, std::int64_t stampNs) : device_(device) { device_.SetCommandTime(stampNs); }
+  ~TimedSoundCalls() { device_.SetCommandTime(0); }
+  TimedSoundCalls(const TimedSoundCalls&) = delete;
+  TimedSoundCalls& operator=(const TimedSoundCalls&) = delete;
+
+ private:
+  TDDSD& device_;
 };
 
 }  // namespace kestu

@@ -22,7 +22,7 @@ HRESULT DirectSoundCreate(const void* deviceId, IDirectSound** device, void* out
 IDirectSound::~IDirectSound() { core_->CloseOutput(); }
 
 void IDirectSound::SetCommandStamp(std::int64_t stampNs) { core_->SetStamp(stampNs); }
-std::uint64_t IDirectSound::LateCommands() const { return core_->LateCommands(); }
+std::uint64_t IDirectSound::LateStarts() const { return core_->LateStarts(); }
 std::uint64_t IDirectSound::Underruns() const { return core_->Underruns(); }
 bool IDirectSound::OutputOpen() const { return core_->IsOpen(); }
 bool IDirectSound::ReopenOutput() { return core_->ReopenOutput(); }

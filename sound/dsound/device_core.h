@@ -37,7 +37,7 @@ class DeviceCore {
   // Commands sent from now on carry this stamp (0: at once). Stamps never go
   // backwards, so that the mixer meets them in order.
   void SetStamp(std::int64_t stampNs);
-  std::uint64_t LateCommands() const { return mixer_->LateCommands(); }
+  std::uint64_t LateStarts() const { return mixer_->LateStarts(); }
   std::uint64_t Underruns() const;
   // After the output stopped for good: a new one, with the mixer reset.
   bool ReopenOutput();

@@ -100,7 +100,7 @@ class IDirectSound : public RefCounted {
   // the output's lead, at the exact frame; 0 (the default): at once.
   void SetCommandStamp(std::int64_t stampNs);
   // Stamped commands that took effect late, and times the output ran dry.
-  std::uint64_t LateCommands() const;
+  std::uint64_t LateStarts() const;
   std::uint64_t Underruns() const;
   // Whether an output pulls from the mixer now. An output that stopped for
   // good is closed; ReopenOutput then tries to open one again (a sound server

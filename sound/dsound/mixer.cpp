@@ -169,7 +169,7 @@ void Mixer::Wait(const Command& command) noexcept {
   if (waitingCount_ == waiting_.size()) {
     // No room to wait: better late than lost.
     ApplyWaitingFor(command.voice);
-    late_.fetch_add(1, std::memory_order_relaxed);
+    if (command.kind == CommandKind::Play) late_.fetch_add(1, std::memory_order_relaxed);
     Apply(command);
     return;
   }
@@ -210,7 +210,10 @@ std::uint32_t Mixer::ApplyWaitingDue(const BlockTime& time, std::uint32_t done, 
     const Command& command = waiting_[i];
     const std::int64_t frame = FrameOf(command, time);
     if (frame <= static_cast<std::int64_t>(done)) {
-      if (frame < 0) late_.fetch_add(1, std::memory_order_relaxed);
+      // The clock model's own corrections move a block by a frame or two;
+      // only a start a millisecond or more behind its time was late.
+      const std::int64_t lateFrames = std::max<std::int64_t>(1, rate_ / 1000);
+      if (frame <= -lateFrames && command.kind == CommandKind::Play) late_.fetch_add(1, std::memory_order_relaxed);
       Apply(command);
     } else {
       waiting_[kept++] = command;

@@ -43,9 +43,9 @@ class Mixer : public FrameSource {
   void RenderFrames(std::int16_t* stereo, std::uint32_t frames, const BlockTime& time) noexcept override;
   using FrameSource::RenderFrames;
 
-  // Any thread. Stamped commands that took effect later than their time
-  // (their frame had passed, or the waiting list was full).
-  std::uint64_t LateCommands() const { return late_.load(std::memory_order_relaxed); }
+  // Any thread. Stamped starts of a voice that took effect later than their
+  // time (their frame had passed, or the waiting list was full): notes heard late.
+  std::uint64_t LateStarts() const { return late_.load(std::memory_order_relaxed); }
 
   // Audio thread (tests: whoever renders). The primary rate in use.
   std::uint32_t Rate() const { return rate_; }

@@ -8,9 +8,9 @@ namespace kestu {
 namespace {
 
 // The loop settles fast after a seating, then narrows to ignore the jitter.
-constexpr double kSettlingBandwidthHz = 8.0;
+constexpr double kSettlingBandwidthHz = 2.0;
 constexpr double kSteadyBandwidthHz = 0.5;
-constexpr std::uint32_t kSettlingBlocks = 64;
+constexpr std::uint32_t kSettlingBlocks = 128;
 // A real device's clock is within a fraction of a percent of its nominal rate.
 constexpr double kMaxRateDeviation = 0.005;
 // A reading this far from the prediction is not jitter: the stream broke off.
@@ -34,13 +34,31 @@ void ClockModel::Seat(std::int64_t readingNs) noexcept {
   predictedNs_ = static_cast<double>(readingNs);
   periodNs_ = nominalPeriodNs_;
   blocksSinceSeat_ = 0;
+  suspect_ = false;
 }
 
 BlockTime ClockModel::OnBlock(std::int64_t readingNs, std::uint32_t frames) noexcept {
   const double blockNs = frames * (periodNs_ > 0 ? periodNs_ : nominalPeriodNs_);
   if (seated_) {
     const double error = static_cast<double>(readingNs) - predictedNs_;
-    if (std::abs(error) > std::max(kMinReseatErrorNs, 2.0 * blockNs)) seated_ = false;
+    const double limit = std::max(kMinReseatErrorNs, 2.0 * blockNs);
+    if (std::abs(error) <= limit) {
+      suspect_ = false;
+    } else if (!suspect_ || std::abs(error - suspectErrorNs_) > limit) {
+      // Far off once: trust the prediction for this block and wait for the next reading.
+      suspect_ = true;
+      suspectErrorNs_ = error;
+      const double blockStart = predictedNs_;
+      predictedNs_ += blockNs;
+      return BlockTime{static_cast<std::int64_t>(std::llround(blockStart)), leadNs_};
+    } else {
+      // Twice far off, and by about the same: the stream moved. Keep the
+      // measured rate and move the phase by the mean of the two readings.
+      const double jump = 0.5 * (error + suspectErrorNs_);
+      const double period = periodNs_;
+      Seat(static_cast<std::int64_t>(std::llround(predictedNs_ + jump)));
+      periodNs_ = period;
+    }
   }
   if (!seated_) Seat(readingNs);
 

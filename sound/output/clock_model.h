@@ -3,8 +3,9 @@
 // for their cycles. Each reading is noisy (a callback wakes late, a server
 // reports its latency in steps); the loop follows the stream's real rate and
 // phase and ignores the noise, so that a stamped command lands on the frame
-// its time gives, not on the block grid. A reading far off the prediction (an
-// underrun, a stalled device, a jump of the clock) seats the loop anew.
+// its time gives, not on the block grid. One reading far off the prediction
+// (a callback woken very late) is ignored; two in a row that agree (the
+// stream itself moved: an underrun, a stalled device) seat the loop anew.
 //
 // Start on the GUI thread before the stream runs; everything else on the
 // audio thread. No locks, allocations or system calls.
@@ -50,6 +51,8 @@ class ClockModel {
   // Audio thread only.
   bool seated_ = false;
   bool everSeated_ = false;
+  bool suspect_ = false;       // the last reading was far off
+  double suspectErrorNs_ = 0;
   double predictedNs_ = 0;  // when the next block is due
   double periodNs_ = 0;     // per frame, as measured
   std::uint32_t blocksSinceSeat_ = 0;
