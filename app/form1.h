@@ -14,6 +14,7 @@
 #include "app/toolkit.h"
 #include "playback/pitch_tables.h"
 #include "playback/sample_bank.h"
+#include "playback/tick_schedule.h"
 #include "playback/transport.h"
 #include "score/document.h"
 #include "score/sequence_text.h"
@@ -151,6 +152,7 @@ class TForm1 : public QMainWindow, private TransportTimer, private TransportView
   int Interval() const override;
   void SetEnabled(bool enabled) override;
   bool Enabled() const override;
+  std::int64_t TickDueNs() const override { return tickDueNs_; }
   void SetScrollPosition(int position) override;
   int ScrollPosition() const override;
   void RenderPlain() override;
@@ -176,6 +178,8 @@ class TForm1 : public QMainWindow, private TransportTimer, private TransportView
   std::string openDialogName_;
   QFont numberFont_;
   QStyle* bandStyle_ = nullptr;  // owned as a child of the window
+  TickSchedule tickSchedule_;
+  std::int64_t tickDueNs_ = 0;
 };
 
 }  // namespace kestu

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QScrollBar>
 #include <QToolButton>
+#include <chrono>
 
 #include "app/form1.h"
 #include "assets/images.h"
@@ -17,7 +18,17 @@ void TForm1::StopBtnClick() { Playback.StopBtnClick(); }
 
 void TForm1::TempoBarChange() { Playback.TempoBarChange(); }
 
-void TForm1::TimerTimer() { Playback.TimerTimer(); }
+namespace {
+std::int64_t SteadyNowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+}  // namespace
+
+void TForm1::TimerTimer() {
+  tickDueNs_ = tickSchedule_.OnTick(SteadyNowNs());
+  Playback.TimerTimer();
+}
 
 void TForm1::ScrollBarChange() { RenderScore(-1, -1, -1); }
 
@@ -55,14 +66,20 @@ void TForm1::PreviewTool(int tool) {
 // How the transport reaches the timer and the window.
 
 void TForm1::SetInterval(int milliseconds) {
-  if (Timer->interval() != milliseconds) Timer->setInterval(milliseconds);  // re-arms a running timer
+  if (Timer->interval() == milliseconds) return;
+  // Read before the timer's own reading, so that its ticks are never due before ours.
+  const std::int64_t now = SteadyNowNs();
+  Timer->setInterval(milliseconds);  // re-arms a running timer
+  if (Timer->isActive()) tickSchedule_.Arm(now, milliseconds);
 }
 
 int TForm1::Interval() const { return Timer->interval(); }
 
 void TForm1::SetEnabled(bool enabled) {
   if (enabled) {
+    const std::int64_t now = SteadyNowNs();
     Timer->start();
+    tickSchedule_.Arm(now, Timer->interval());
   } else {
     Timer->stop();
   }

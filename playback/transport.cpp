@@ -1,6 +1,7 @@
 #include "playback/transport.h"
 
 #include "playback/column_voicing.h"
+#include "sound/ddsd.h"
 
 namespace kestu {
 
@@ -55,6 +56,7 @@ void Transport::TimerTimer() {
   }
   if (PlayStep % 2 == 0) {
     if (device_ != nullptr && samples_ != nullptr && tables_ != nullptr) {
+      const TimedSoundCalls timed(*device_, timer_.TickDueNs());
       VoiceColumn(*device_, *samples_, *tables_, document_, PlayColumn);
     } else {
       ++PlayColumn;

@@ -35,6 +35,10 @@ class TransportTimer {
   // Enabling arms the timer: the first tick comes one interval later.
   virtual void SetEnabled(bool enabled) = 0;
   virtual bool Enabled() const = 0;
+  // During a tick: the steady_clock time in nanoseconds at which it was due,
+  // where the column's notes are placed in the output stream. 0 for a timer
+  // that keeps no real time: the notes then start at once.
+  virtual std::int64_t TickDueNs() const { return 0; }
 };
 
 class TransportView {

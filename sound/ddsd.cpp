@@ -136,4 +136,16 @@ void TDDSD::ReleaseAll() {
   }
 }
 
+void TDDSD::SetCommandTime(std::int64_t stampNs) {
+  if (directSound_ != nullptr) directSound_->SetCommandStamp(stampNs);
+}
+
+bool TDDSD::RestoreOutput() {
+  if (directSound_ == nullptr) return false;
+  return directSound_->OutputOpen() || directSound_->ReopenOutput();
+}
+
+std::uint64_t TDDSD::LateStarts() const { return directSound_ ? directSound_->LateStarts() : 0; }
+std::uint64_t TDDSD::Underruns() const { return directSound_ ? directSound_->Underruns() : 0; }
+
 }  // namespace kestu

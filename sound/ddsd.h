@@ -38,6 +38,18 @@ class TDDSD : public TComponent {
   TDDSDChannel* GetChannel(std::uint32_t index);
 
   bool DeviceOpen() const { return deviceOpen_; }
+
+  // Channel calls made from now on belong to steady_clock time `stampNs` (a
+  // playback tick's): each takes effect that long before its sound, so notes
+  // land on their own time, not on the output's block grid. 0: at once.
+  void SetCommandTime(std::int64_t stampNs);
+  // Every second or two: an output that stopped for good (its sound server
+  // went away) is opened again once it can be, with every channel silent.
+  // True while sound goes out.
+  bool RestoreOutput();
+  // Stamped commands that sounded late, and times the output ran dry.
+  std::uint64_t LateStarts() const;
+  std::uint64_t Underruns() const;
   ds::IDirectSound* DirectSound() const { return directSound_; }
   ds::IDirectSoundBuffer* PrimaryBuffer() const { return primaryBuffer_; }
   ds::IDirectSound3DListener* Listener3D() const { return listener3D_; }
@@ -58,6 +70,19 @@ class TDDSD : public TComponent {
   std::vector<std::unique_ptr<TDDSDChannel>> channels_;
   // Samples loaded through this device; told when the device goes first.
   std::vector<TDDSDGenWave*> samples_;
+};
+
+// The channel calls made while it lives belong to steady_clock time `stampNs`
+// (see TDDSD::SetCommandTime); afterwards calls take effect at once again.
+class TimedSoundCalls {
+ public:
+  TimedSoundCalls(TDDSD& device, std::int64_t stampNs) : device_(device) { device_.SetCommandTime(stampNs); }
+  ~TimedSoundCalls() { device_.SetCommandTime(0); }
+  TimedSoundCalls(const TimedSoundCalls&) = delete;
+  TimedSoundCalls& operator=(const TimedSoundCalls&) = delete;
+
+ private:
+  TDDSD& device_;
 };
 
 }  // namespace kestu

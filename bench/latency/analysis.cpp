@@ -66,16 +66,22 @@ Analysis Analyse(const RunData& data, int columnSpacing) {
   // A sound belongs to the event before it as long as the next one has not come.
   result.presses = Delays(session.presses, renderNs, soundNs, 250 * kMs);
   std::vector<TimedEvent> voicing;
+  std::vector<double> voicingDueNs;
   std::vector<double> tickBegins;
   for (const Tick& t : session.ticks) {
     tickBegins.push_back(static_cast<double>(t.beginNs));
-    if (t.sounds) voicing.push_back(t);
+    if (!t.sounds) continue;
+    voicing.push_back(t);
+    // A timer that keeps no due times places its notes at the tick's start.
+    voicingDueNs.push_back(static_cast<double>(t.dueNs != 0 ? t.dueNs : t.beginNs));
   }
   result.columns = Delays(voicing, renderNs, soundNs, std::max(50 * kMs, columnSpacing * columnNs - kMs));
 
   std::vector<double> soundTimes;
   for (std::size_t i = 0; i < voicing.size(); ++i) {
-    soundTimes.push_back(static_cast<double>(voicing[i].beginNs) / kMs + result.columns.toSound[i]);
+    const double soundMs = static_cast<double>(voicing[i].beginNs) / kMs + result.columns.toSound[i];
+    soundTimes.push_back(soundMs);
+    result.columnsFromDueMs.push_back(soundMs - voicingDueNs[i] / kMs);
   }
   for (const double d : Differences(soundTimes)) result.soundIntervalErrorMs.push_back(d - columnSpacing * columnNs / kMs);
   for (const double d : Differences(tickBegins)) result.tickIntervalErrorMs.push_back(d / kMs - session.intervalMs);

@@ -33,6 +33,7 @@ struct Analysis {
   std::vector<double> arrivalLatenessMs;  // each recorded block after the timeline
   EventDelays presses;
   EventDelays columns;                    // ticks that voiced a column with a note
+  std::vector<double> columnsFromDueMs;   // the same sounds, from when each tick was due
   std::vector<double> soundIntervalErrorMs;  // onset to onset minus the score's spacing
   std::vector<double> tickIntervalErrorMs;   // tick to tick minus the timer's interval
   std::vector<double> requestIntervalMs;     // between the device's requests

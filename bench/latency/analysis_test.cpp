@@ -245,7 +245,8 @@ TEST(Analyse, TicksThatVoiceNotesAgainstTheirSoundsAndTheTimersOwnPace) {
   const double late = 3e6;
   for (int i = 0; i < 16; ++i) {
     Tick t{};
-    t.beginNs = static_cast<std::int64_t>(kStartNs + 1e9 + i * 120e6 + (i == 9 ? late : 0));
+    t.dueNs = static_cast<std::int64_t>(kStartNs + 1e9 + i * 120e6);
+    t.beginNs = t.dueNs + (i == 9 ? static_cast<std::int64_t>(late) : 0);
     t.endNs = t.beginNs + 400000;
     t.step = i + 1;
     t.column = t.step % 2 == 0 ? t.step / 2 : 0;
@@ -265,6 +266,8 @@ TEST(Analyse, TicksThatVoiceNotesAgainstTheirSoundsAndTheTimersOwnPace) {
     EXPECT_NEAR(a.columns.toSound[i], 22.0, 0.03) << i;
     EXPECT_NEAR(a.columns.toRender[i], expected[i] / 1e6, 0.01) << i;
     EXPECT_NEAR(a.columns.handler[i], 0.4, 1e-6);
+    // From when the tick was due, the late tick's sound is late by as much.
+    EXPECT_NEAR(a.columnsFromDueMs[i], i == 2 ? 25.0 : 22.0, 0.03) << i;
   }
   // Onset to onset: the late tick's note comes 3 ms late against the score's 480 ms, and the next
   // one 3 ms early.

@@ -16,6 +16,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "bench/latency/analysis.h"
 #include "bench/latency/monitor_capture.h"
@@ -36,18 +37,21 @@ namespace {
 constexpr std::uint32_t kPrimaryRate = 23160;
 constexpr std::uint32_t kRecordBlockFrames = 48;
 constexpr const char* kUsage =
-    "usage: kestu-latency [--presses N] [--columns N] [--tempo T] [--light] [--seed S]\n"
-    "                     [--server [--sink NAME]] [--keep DIR]\n"
+    "usage: kestu-latency [--fast] [--presses N] [--columns N] [--tempo T] [--light] [--seed S]\n"
+    "                     [--load N] [--server [--sink NAME]] [--keep DIR]\n"
+    "  --fast        the fastest tempo's plan: tempo 1500, a column every 40 ms\n"
     "  --presses N   presses on the score view (default 100)\n"
     "  --columns N   sounding columns played back (default 200)\n"
     "  --tempo T     playback tempo, 100..1500 (default 250)\n"
     "  --light       light mode: ticks do not redraw the view\n"
+    "  --load N      N threads kept busy beside the program during the run (default 0)\n"
     "  --server      use the PulseAudio server of the environment instead of a private one,\n"
     "                recording the monitor of sink NAME (default \"null\")\n"
     "  --keep DIR    also write DIR/recording.wav, DIR/mixer.wav and DIR/events.csv\n";
 
 struct Options {
   SessionPlan plan;
+  int loadThreads = 0;
   bool useServer = false;
   std::string sink = "null";
   std::string keep;
@@ -68,6 +72,10 @@ bool Parse(int argc, char** argv, Options& options, std::string& error) {
     int seed = 0;
     if (arg == "--light") {
       options.plan.lightMode = true;
+    } else if (arg == "--fast") {
+      options.plan.tempo = kMaxTempo;
+    } else if (arg == "--load" && hasValue && ParseInt(argv[i + 1], 0, 64, options.loadThreads)) {
+      ++i;
     } else if (arg == "--server") {
       options.useServer = true;
     } else if (arg == "--presses" && hasValue && ParseInt(argv[i + 1], 0, 100000, options.plan.presses)) {
@@ -100,6 +108,29 @@ int SpacingFor(int tempo, double sampleSeconds) {
   while (spacing * columnSeconds < sampleSeconds + 0.06) ++spacing;
   return spacing;
 }
+
+// Threads that keep the cores busy while they live, as other programs on a shared machine do.
+class BusyThreads {
+ public:
+  explicit BusyThreads(int count) {
+    for (int i = 0; i < count; ++i) {
+      threads_.emplace_back([this] {
+        std::uint64_t spin = 0;
+        while (!stop_.load(std::memory_order_relaxed)) spin = spin * 6364136223846793005ull + 1;
+        sink_.fetch_add(spin, std::memory_order_relaxed);
+      });
+    }
+  }
+  ~BusyThreads() {
+    stop_.store(true);
+    for (std::thread& t : threads_) t.join();
+  }
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::atomic<std::uint64_t> sink_{0};
+  std::vector<std::thread> threads_;
+};
 
 // The private server, for the watchdog and for an interrupt: either ends it with the process.
 std::atomic<pid_t> privateServer{0};
@@ -266,10 +297,19 @@ int Run(int argc, char** argv) {
 
   Idle(1.0);  // the streams settle
   askServer("before the presses");
+  settings.loadThreads = options.loadThreads;
+  const std::uint64_t lateBefore = sound->LateStarts();
+  const std::uint64_t underrunsBefore = sound->Underruns();
   output.StartKeeping();
   RunData data;
-  data.session = RunSession(plan, *sound, samples, pitch, askServer);
+  {
+    const BusyThreads load(options.loadThreads);
+    data.session = RunSession(plan, *sound, samples, pitch, askServer);
+  }
   output.StopKeeping();
+  settings.lateStarts = sound->LateStarts() - lateBefore;
+  settings.underruns = sound->Underruns() - underrunsBefore;
+  settings.leadUs = output.LeadNs() >= 0 ? output.LeadNs() / 1000 : -1;
   capture.Stop();
   // The recorder asks for small blocks, and so the null sink mixes in small ones; this is what the
   // program's stream gets on its own.

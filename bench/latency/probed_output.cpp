@@ -34,9 +34,10 @@ void ProbedOutput::DeliverPending() {
   if (mixer_ != nullptr) mixer_->DeliverPending();
 }
 
-void ProbedOutput::RenderFrames(std::int16_t* stereo, std::uint32_t frames) noexcept {
+void ProbedOutput::RenderFrames(std::int16_t* stereo, std::uint32_t frames, const BlockTime& time) noexcept {
   const auto called = std::chrono::steady_clock::now();
-  mixer_->RenderFrames(stereo, frames);
+  mixer_->RenderFrames(stereo, frames, time);
+  leadNs_.store(time.leadNs, std::memory_order_relaxed);
   if (!keeping_.load(std::memory_order_acquire) || full_.load(std::memory_order_relaxed)) return;
   const std::size_t first = frameCount_.load(std::memory_order_relaxed);
   const std::size_t block = blockCount_.load(std::memory_order_relaxed);

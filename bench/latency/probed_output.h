@@ -39,11 +39,13 @@ class ProbedOutput : public AudioOutput, private FrameSource {
   std::vector<std::int16_t> Frames() const;
   std::vector<RenderedBlock> Blocks() const;
   bool Full() const { return full_.load(std::memory_order_acquire); }
+  // How far ahead of its sound a stamped note is placed, as the output last said; -1 before.
+  std::int64_t LeadNs() const { return leadNs_.load(std::memory_order_relaxed); }
 
   const RtAudioOutput& Device() const { return device_; }
 
  private:
-  void RenderFrames(std::int16_t* stereo, std::uint32_t frames) noexcept override;
+  void RenderFrames(std::int16_t* stereo, std::uint32_t frames, const BlockTime& time) noexcept override;
   void DeliverPending() override;
 
   RtAudioOutput device_;
@@ -55,6 +57,7 @@ class ProbedOutput : public AudioOutput, private FrameSource {
   std::atomic<std::size_t> frameCount_{0};
   std::atomic<std::size_t> blockCount_{0};
   std::atomic<bool> full_{false};
+  std::atomic<std::int64_t> leadNs_{-1};
 };
 
 }  // namespace kestu::latency

@@ -31,11 +31,19 @@ struct RunSettings {
   int intervalMs = 0;
   std::vector<ServerSample> server;
   std::string loadAverage;  // /proc/loadavg as the run began: the machine is shared
+  int loadThreads = 0;      // busy threads run beside the program
+  long long leadUs = -1;    // how far ahead of its sound a tick's note is placed
+  std::uint64_t lateStarts = 0;  // stamped notes that started late, over the whole run
+  std::uint64_t underruns = 0;   // times the output ran dry
 };
 
-// The aims: a preview within this many ms of the press, playback within this much jitter.
-inline constexpr double kPreviewAimMs = 15.0;
-inline constexpr double kJitterAimMs = 2.0;
+// The aims: a preview within these many ms of the press (median, p99); playback's delay from a
+// tick to its sound constant within this much; onsets as far apart as the score says within this
+// much (twice that with the machine kept busy).
+inline constexpr double kPreviewMedianAimMs = 10.0;
+inline constexpr double kPreviewAimMs = 14.0;
+inline constexpr double kJitterAimMs = 1.0;
+inline constexpr double kSpacingAimMs = 1.0;
 
 void PrintReport(std::ostream& out, const RunSettings& settings, const Analysis& analysis);
 

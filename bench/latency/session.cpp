@@ -8,6 +8,7 @@
 #include <chrono>
 #include <random>
 
+#include "playback/tick_schedule.h"
 #include "playback/transport.h"
 #include "view/mouse_editing.h"
 #include "view/render_score.h"
@@ -21,20 +22,37 @@ std::int64_t Now() { return std::chrono::steady_clock::now().time_since_epoch().
 
 int Milliseconds(double seconds) { return static_cast<int>(seconds * 1000.0 + 0.5); }
 
-// The window's playback timer: a QTimer with Qt::PreciseTimer, re-armed by a new interval.
+// The window's playback timer: a QTimer with Qt::PreciseTimer, re-armed by a new interval, that
+// knows when each of its ticks was due, as the window's does.
 class PreciseTransportTimer : public TransportTimer {
  public:
   PreciseTransportTimer() { timer_.setTimerType(Qt::PreciseTimer); }
   void SetInterval(int milliseconds) override {
-    if (timer_.interval() != milliseconds) timer_.setInterval(milliseconds);
+    if (timer_.interval() == milliseconds) return;
+    const std::int64_t now = Now();
+    timer_.setInterval(milliseconds);
+    if (timer_.isActive()) schedule_.Arm(now, milliseconds);
   }
   int Interval() const override { return timer_.interval(); }
-  void SetEnabled(bool enabled) override { enabled ? timer_.start() : timer_.stop(); }
+  void SetEnabled(bool enabled) override {
+    if (!enabled) {
+      timer_.stop();
+      return;
+    }
+    const std::int64_t now = Now();
+    timer_.start();
+    schedule_.Arm(now, timer_.interval());
+  }
   bool Enabled() const override { return timer_.isActive(); }
+  std::int64_t TickDueNs() const override { return dueNs_; }
+  // At a tick's start, before the transport's.
+  void Ticked(std::int64_t nowNs) { dueNs_ = schedule_.OnTick(nowNs); }
   QTimer& Underlying() { return timer_; }
 
  private:
   QTimer timer_;
+  TickSchedule schedule_;
+  std::int64_t dueNs_ = 0;
 };
 
 // The window's side of a tick: the scroll bar redraws the view when its value changes, and the
@@ -141,6 +159,8 @@ void RunPlayback(const SessionPlan& plan, TDDSD& sound, const SampleBank& sample
   QObject::connect(&timer.Underlying(), &QTimer::timeout, [&] {
     Tick tick{};
     tick.beginNs = Now();
+    timer.Ticked(tick.beginNs);
+    tick.dueNs = timer.TickDueNs();
     tick.step = transport.PlayStep;
     tick.column = tick.step % 2 == 0 ? transport.PlayColumn : 0;
     transport.TimerTimer();

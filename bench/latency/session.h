@@ -24,6 +24,7 @@ struct TimedEvent {
 };
 
 struct Tick : TimedEvent {
+  std::int64_t dueNs = 0;  // when the timer's tick was due: the time its notes are placed at
   int step;            // PlayStep as the tick began
   int column;          // the column an even step voiced; 0 for an odd step
   bool sounds = false; // that column holds a note

@@ -22,6 +22,12 @@ HRESULT DirectSoundCreate(const void* deviceId, IDirectSound** device, void* out
 
 IDirectSound::~IDirectSound() { core_->CloseOutput(); }
 
+void IDirectSound::SetCommandStamp(std::int64_t stampNs) { core_->SetStamp(stampNs); }
+std::uint64_t IDirectSound::LateStarts() const { return core_->LateStarts(); }
+std::uint64_t IDirectSound::Underruns() const { return core_->Underruns(); }
+bool IDirectSound::OutputOpen() const { return core_->IsOpen(); }
+bool IDirectSound::ReopenOutput() { return core_->ReopenOutput(); }
+
 HRESULT IDirectSound::SetCooperativeLevel(std::uintptr_t /*window*/, std::uint32_t level) {
   if (level < DSSCL_NORMAL || level > DSSCL_WRITEPRIMARY) return DSERR_INVALIDPARAM;
   if (const HRESULT fault = core_->Fault(SoundCall::SetCooperativeLevel); fault != DS_OK) return fault;

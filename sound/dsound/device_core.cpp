@@ -14,8 +14,28 @@ DeviceCore::~DeviceCore() {
 
 bool DeviceCore::OpenOutput() {
   if (output_ == nullptr) return false;
-  open_ = output_->Open(*mixer_, Mixer::kDefaultRate);
+  open_ = output_->Open(*mixer_, rate_);
+  everOpen_ = everOpen_ || open_;
   return open_;
+}
+
+bool DeviceCore::ReopenOutput() {
+  if (open_) return true;
+  if (!everOpen_) return false;
+  // Nothing pulls now: the mixer is ours to reset.
+  mixer_->Reset();
+  Collect();
+  return OpenOutput();
+}
+
+std::uint64_t DeviceCore::Underruns() const { return open_ ? output_->Underruns() : 0; }
+
+void DeviceCore::SetStamp(std::int64_t stampNs) {
+  if (stampNs != 0) {
+    stampNs = std::max(stampNs, lastStampNs_);
+    lastStampNs_ = stampNs;
+  }
+  stampNs_ = stampNs;
 }
 
 bool DeviceCore::IsOpen() {
@@ -27,8 +47,9 @@ void DeviceCore::CloseOutput() {
   if (!open_) return;
   output_->Close();
   open_ = false;
-  mixer_->DropPending();
-  // Nothing reads the voices now.
+  // Nothing pulls now: what was on its way is taken and every voice falls
+  // silent, so that the voices and the mixer agree if an output comes back.
+  mixer_->Reset();
   for (Voice* voice : graveyard_) delete voice;
   graveyard_.clear();
 }
@@ -55,13 +76,16 @@ void DeviceCore::ReleaseVoice(Voice* voice, std::uint32_t serial) {
 void DeviceCore::Send(const Command& command) {
   if (!IsOpen()) return;
   Collect();
-  mixer_->Send(command);
+  Command stamped = command;
+  if (command.kind != CommandKind::SetFormat) stamped.stampNs = stampNs_;
+  mixer_->Send(stamped);
 }
 
 void DeviceCore::SetFormat(std::uint32_t rate, std::uint16_t channels, std::uint16_t bits) {
   if (!IsOpen()) return;
   Send({CommandKind::SetFormat, nullptr, rate,
         static_cast<std::uint32_t>(channels) | static_cast<std::uint32_t>(bits) << 16, 0});
+  rate_ = rate;
   output_->ChangeRate(rate);
 }
 

@@ -35,6 +35,13 @@ class DeviceCore {
   // Hands the voice back: it is freed once the mixer has retired it.
   void ReleaseVoice(Voice* voice, std::uint32_t serial);
   void Send(const Command& command);
+  // Commands sent from now on carry this stamp (0: at once). Stamps never go
+  // backwards, so that the mixer meets them in order.
+  void SetStamp(std::int64_t stampNs);
+  std::uint64_t LateStarts() const { return mixer_->LateStarts(); }
+  std::uint64_t Underruns() const;
+  // After the output stopped for good: a new one, with the mixer reset.
+  bool ReopenOutput();
   void SetFormat(std::uint32_t rate, std::uint16_t channels, std::uint16_t bits);
   // Frees the voices the mixer has retired.
   void Collect();
@@ -46,6 +53,10 @@ class DeviceCore {
   std::shared_ptr<FaultPlan> faults_;
   std::unique_ptr<Mixer> mixer_;
   bool open_ = false;
+  bool everOpen_ = false;
+  std::uint32_t rate_ = Mixer::kDefaultRate;
+  std::int64_t stampNs_ = 0;
+  std::int64_t lastStampNs_ = 0;
   std::vector<Voice*> graveyard_;
 };
 

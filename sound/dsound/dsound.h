@@ -96,6 +96,19 @@ class IDirectSound : public RefCounted {
 
   std::uint32_t CooperativeLevel() const { return level_; }
 
+  // Beyond the sound system it stands for: buffer calls made from now on
+  // belong to steady_clock time `stampNs` and take effect at that time plus
+  // the output's lead, at the exact frame; 0 (the default): at once.
+  void SetCommandStamp(std::int64_t stampNs);
+  // Stamped commands that took effect late, and times the output ran dry.
+  std::uint64_t LateStarts() const;
+  std::uint64_t Underruns() const;
+  // Whether an output pulls from the mixer now. An output that stopped for
+  // good is closed; ReopenOutput then tries to open one again (a sound server
+  // that came back), with every voice silent.
+  bool OutputOpen() const;
+  bool ReopenOutput();
+
  private:
   friend HRESULT DirectSoundCreate(const void*, IDirectSound**, void*, const SoundSystemConfig&);
   explicit IDirectSound(std::shared_ptr<DeviceCore> core) : core_(std::move(core)) {}

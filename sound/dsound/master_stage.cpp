@@ -13,9 +13,18 @@ constexpr double kRecoverySeconds = 0.06;
 }  // namespace
 
 MasterStage::MasterStage() {
+  Reset();
+  SetRate(22050);
+}
+
+void MasterStage::Reset() noexcept {
+  delayed_.fill(0.0f);
   required_.fill(1.0f);
   held_.fill(1.0f);
-  SetRate(22050);
+  least_ = 1.0f;
+  heldSum_ = kWindow;
+  released_ = 1.0f;
+  at_ = 0;
 }
 
 void MasterStage::SetRate(std::uint32_t rate) noexcept {

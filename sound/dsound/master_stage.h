@@ -25,6 +25,8 @@ class MasterStage {
   static constexpr float kCeiling = 30934.0f;
 
   MasterStage();
+  // Silence in flight and the gain at rest, as after construction.
+  void Reset() noexcept;
   // The primary rate, which sets how fast the gain recovers.
   void SetRate(std::uint32_t rate) noexcept;
   // Takes `frames` interleaved stereo frames of the sum and gives as many

@@ -49,9 +49,18 @@ void Mixer::DeliverPending() {
   }
 }
 
-void Mixer::RenderFrames(std::int16_t* stereo, std::uint32_t frames) noexcept {
-  ApplyCommands();
+void Mixer::RenderFrames(std::int16_t* stereo, std::uint32_t frames, const BlockTime& time) noexcept {
+  TakeCommands(time);
   if (fadeFrames_ == 0) fadeFrames_ = FadeFramesFor(rate_);
+  std::uint32_t done = 0;
+  while (done < frames) {
+    const std::uint32_t until = ApplyWaitingDue(time, done, frames);
+    MixSpan(stereo + 2 * static_cast<std::size_t>(done), until - done);
+    done = until;
+  }
+}
+
+void Mixer::MixSpan(std::int16_t* stereo, std::uint32_t frames) noexcept {
   while (frames > 0) {
     const std::uint32_t block = std::min(frames, kBlockFrames);
     std::fill(mix_.begin(), mix_.begin() + 2 * block, 0.0f);
@@ -62,9 +71,93 @@ void Mixer::RenderFrames(std::int16_t* stereo, std::uint32_t frames) noexcept {
   }
 }
 
-void Mixer::ApplyCommands() noexcept {
+void Mixer::ApplyCommands() noexcept { TakeCommands(BlockTime{}); }
+
+void Mixer::TakeCommands(const BlockTime& time) noexcept {
   Command command;
-  while (commands_.Pop(command)) Apply(command);
+  while (commands_.Pop(command)) {
+    if (command.stampNs != 0 && time.firstFrameNs != 0) {
+      Wait(command);
+      continue;
+    }
+    // What comes at once follows whatever was asked before it: a voice's
+    // waiting commands go first, and a new format finds nothing waiting.
+    ApplyWaitingFor(command.kind == CommandKind::SetFormat ? nullptr : command.voice);
+    Apply(command);
+  }
+}
+
+void Mixer::Wait(const Command& command) noexcept {
+  if (waitingCount_ == waiting_.size()) {
+    // No room to wait: better late than lost.
+    ApplyWaitingFor(command.voice);
+    if (command.kind == CommandKind::Play) late_.fetch_add(1, std::memory_order_relaxed);
+    Apply(command);
+    return;
+  }
+  waiting_[waitingCount_++] = command;
+}
+
+// Applies, in order, the waiting commands of `voice` (of every voice when null).
+void Mixer::ApplyWaitingFor(const Voice* voice) noexcept {
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < waitingCount_; ++i) {
+    const Command& command = waiting_[i];
+    if (voice == nullptr || command.voice == voice) {
+      Apply(command);
+    } else {
+      waiting_[kept++] = command;
+    }
+  }
+  waitingCount_ = kept;
+}
+
+std::int64_t Mixer::FrameOf(const Command& command, const BlockTime& time) const noexcept {
+  // Beyond ten seconds either way the exact frame no longer matters.
+  constexpr std::int64_t kFar = 10'000'000'000;
+  const std::int64_t offsetNs = std::clamp(command.stampNs + time.leadNs - time.firstFrameNs, -kFar, kFar);
+  const std::int64_t scaled = offsetNs * static_cast<std::int64_t>(rate_);
+  constexpr std::int64_t kNsPerSecond = 1'000'000'000;
+  // Floor, so that a time inside a frame belongs to that frame.
+  const std::int64_t heard = scaled >= 0 ? scaled / kNsPerSecond : -((-scaled + kNsPerSecond - 1) / kNsPerSecond);
+  // Mixed the master stage's look-ahead earlier, it is heard at its time.
+  return heard - static_cast<std::int64_t>(MasterStage::kLookaheadFrames);
+}
+
+// Applies the waiting commands due at or before frame `done` of this block,
+// in the order they came; returns the frame where the next one is due (or
+// `frames`). A command whose frame has passed starts now and counts as late.
+std::uint32_t Mixer::ApplyWaitingDue(const BlockTime& time, std::uint32_t done, std::uint32_t frames) noexcept {
+  std::uint32_t next = frames;
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < waitingCount_; ++i) {
+    const Command& command = waiting_[i];
+    const std::int64_t frame = FrameOf(command, time);
+    if (frame <= static_cast<std::int64_t>(done)) {
+      // The clock model's own corrections move a block by a frame or two;
+      // only a start a millisecond or more behind its time was late.
+      const std::int64_t lateFrames = std::max<std::int64_t>(1, rate_ / 1000);
+      if (frame <= -lateFrames && command.kind == CommandKind::Play) late_.fetch_add(1, std::memory_order_relaxed);
+      Apply(command);
+    } else {
+      waiting_[kept++] = command;
+      if (frame < static_cast<std::int64_t>(next)) next = static_cast<std::uint32_t>(frame);
+    }
+  }
+  waitingCount_ = kept;
+  return next;
+}
+
+void Mixer::Reset() noexcept {
+  DeliverPending();
+  ApplyWaitingFor(nullptr);
+  while (listedCount_ > 0) {
+    Voice& voice = *listed_[listedCount_ - 1];
+    voice.main.active = false;
+    voice.tail.active = false;
+    Unlist(listedCount_ - 1);
+  }
+  master_.Reset();
 }
 
 bool Mixer::List(Voice& voice) noexcept {

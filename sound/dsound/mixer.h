@@ -2,9 +2,12 @@
 // frequency by a band-limited filter, and passes the sum through the master
 // stage (headroom and a look-ahead limiter) into the primary format.
 // Send is the GUI thread's side; RenderFrames is the audio thread's side.
+// Commands stamped with a time wait in a fixed list until the block that
+// holds their frame, and take effect at that frame inside it.
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -23,6 +26,7 @@ class Mixer : public FrameSource {
   static constexpr std::size_t kCommandCapacity = 4096;
   static constexpr std::uint32_t kBlockFrames = 256;
   static constexpr std::uint32_t kDefaultRate = 22050;
+  static constexpr std::size_t kWaitingCapacity = 1024;
 
   // GUI thread: the resampler's tables are ready before any frame is mixed.
   Mixer();
@@ -32,12 +36,22 @@ class Mixer : public FrameSource {
   void Send(const Command& command);
   // GUI thread, synchronous outputs only: the caller is the render side too.
   void DeliverPending() override;
-  // GUI thread, once the output has stopped: the waiting commands are moot.
+  // GUI thread, once the output has stopped for good: the waiting commands are moot.
   void DropPending() { outbox_.clear(); }
+  // GUI thread, while no output pulls: takes every command still on its way,
+  // then silences every voice, so that the mixer starts afresh on the next
+  // output with each voice's state as the GUI thread expects it.
+  void Reset() noexcept;
 
-  // Audio thread. Applies waiting commands, then mixes `frames` frames of
-  // interleaved int16 stereo at the primary rate.
-  void RenderFrames(std::int16_t* stereo, std::uint32_t frames) noexcept override;
+  // Audio thread. Takes the commands on their way, then mixes `frames`
+  // frames of interleaved int16 stereo at the primary rate, starting each
+  // stamped command at the frame `time` gives it.
+  void RenderFrames(std::int16_t* stereo, std::uint32_t frames, const BlockTime& time) noexcept override;
+  using FrameSource::RenderFrames;
+
+  // Any thread. Stamped starts of a voice that took effect later than their
+  // time (their frame had passed, or the waiting list was full): notes heard late.
+  std::uint64_t LateStarts() const { return late_.load(std::memory_order_relaxed); }
 
   // Audio thread (tests: whoever renders). The primary rate in use.
   std::uint32_t Rate() const { return rate_; }
@@ -48,6 +62,12 @@ class Mixer : public FrameSource {
 
  private:
   void ApplyCommands() noexcept;
+  void TakeCommands(const BlockTime& time) noexcept;
+  void Wait(const Command& command) noexcept;
+  void ApplyWaitingFor(const Voice* voice) noexcept;
+  std::uint32_t ApplyWaitingDue(const BlockTime& time, std::uint32_t done, std::uint32_t frames) noexcept;
+  std::int64_t FrameOf(const Command& command, const BlockTime& time) const noexcept;
+  void MixSpan(std::int16_t* stereo, std::uint32_t frames) noexcept;
   void Apply(const Command& command) noexcept;
   bool List(Voice& voice) noexcept;
   void Unlist(std::size_t index) noexcept;
@@ -60,6 +80,10 @@ class Mixer : public FrameSource {
   void FlushOutbox();
 
   SpscQueue<Command, kCommandCapacity> commands_;
+  // Audio thread: stamped commands not yet due, in the order they came.
+  std::array<Command, kWaitingCapacity> waiting_{};
+  std::size_t waitingCount_ = 0;
+  std::atomic<std::uint64_t> late_{0};
   std::deque<Command> outbox_;  // GUI thread only
   std::array<Voice*, kMaxListedVoices> listed_{};
   std::size_t listedCount_ = 0;

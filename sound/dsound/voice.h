@@ -65,6 +65,10 @@ struct Command {
   std::uint32_t value = 0;
   std::uint32_t value2 = 0;
   std::uint32_t serial = 0;
+  // steady_clock nanoseconds this command belongs to (a playback tick's
+  // time); it takes effect at that time plus the output's lead, at the exact
+  // frame. 0: at once, with the next block.
+  std::int64_t stampNs = 0;
 };
 
 }  // namespace kestu::ds

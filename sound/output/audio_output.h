@@ -8,13 +8,29 @@
 
 namespace kestu {
 
+// Where a block of frames stands in time, as the output's clock model sees it.
+struct BlockTime {
+  // steady_clock nanoseconds at which the block's first frame is due at the
+  // output. 0: the output keeps no time (the offline output), and commands
+  // stamped with a time start at the next block like any other.
+  std::int64_t firstFrameNs = 0;
+  // How long after its stamp a stamped command sounds. Fixed while a stream
+  // is open: it covers the wait for the output's next request, so that every
+  // stamp still lies ahead of the block that renders it.
+  std::int64_t leadNs = 0;
+};
+
 class FrameSource {
  public:
   virtual ~FrameSource() = default;
   // Audio thread (or the offline output's caller). Fills `frames` interleaved
   // int16 stereo frames at the rate last given to the output. Never blocks,
   // locks, allocates, frees or logs.
-  virtual void RenderFrames(std::int16_t* stereo, std::uint32_t frames) noexcept = 0;
+  virtual void RenderFrames(std::int16_t* stereo, std::uint32_t frames, const BlockTime& time) noexcept = 0;
+  // The same for a block that stands nowhere in time.
+  void RenderFrames(std::int16_t* stereo, std::uint32_t frames) noexcept {
+    RenderFrames(stereo, frames, BlockTime{});
+  }
   // Only for outputs that render on the thread that drives the sound device
   // (the offline output): hands over every command still waiting for room,
   // so that a render sees all that was asked before it.
@@ -37,6 +53,9 @@ class AudioOutput {
   // GUI thread. False once the output has stopped pulling for good (its
   // device went away); the sound device then closes it and goes silent.
   virtual bool IsPulling() const { return true; }
+  // Any thread. Times the output ran dry (the device asked and nothing was
+  // ready in time), counted since Open.
+  virtual std::uint64_t Underruns() const { return 0; }
 };
 
 // Opens the output a sound device uses; a null result means "no device".

@@ -17,13 +17,13 @@ std::vector<std::int16_t> OfflineOutput::Render(std::uint32_t frames) {
   return stereo;
 }
 
-void OfflineOutput::RenderInto(std::int16_t* stereo, std::uint32_t frames) {
+void OfflineOutput::RenderInto(std::int16_t* stereo, std::uint32_t frames, const BlockTime& time) {
   if (source_ == nullptr) {
     std::fill_n(stereo, 2 * static_cast<std::size_t>(frames), std::int16_t{0});
     return;
   }
   source_->DeliverPending();
-  source_->RenderFrames(stereo, frames);
+  source_->RenderFrames(stereo, frames, time);
 }
 
 }  // namespace kestu

@@ -19,7 +19,10 @@ class OfflineOutput : public AudioOutput {
   // Renders `frames` frames of interleaved int16 stereo at Rate(); silence
   // when no sound device is attached.
   std::vector<std::int16_t> Render(std::uint32_t frames);
-  void RenderInto(std::int16_t* stereo, std::uint32_t frames);
+  // `time` places the block in time as a device output's clock model would
+  // (tests of stamped commands); by default the block stands nowhere in time
+  // and every command takes effect at its start.
+  void RenderInto(std::int16_t* stereo, std::uint32_t frames, const BlockTime& time = {});
 
   // Frames per second the attached mixer produces (its primary format's rate).
   std::uint32_t Rate() const { return rate_; }

@@ -16,25 +16,34 @@ void RateConverter::Configure(std::uint32_t sourceRate, std::uint32_t targetRate
   scratch_.assign(2 * (fetched + 2), 0);
 }
 
-void RateConverter::Pull(FrameSource& source, std::int16_t* stereo, std::uint32_t frames) noexcept {
+void RateConverter::Pull(FrameSource& source, std::int16_t* stereo, std::uint32_t frames,
+                         const BlockTime& time) noexcept {
   if (IsIdentity()) {
-    source.RenderFrames(stereo, frames);
+    source.RenderFrames(stereo, frames, time);
     return;
   }
+  BlockTime chunkTime = time;
+  const double targetFrameNs = 1e9 / targetRate_;
   while (frames > 0) {
     const std::uint32_t chunk = std::min(frames, maxFrames_);
-    PullChunk(source, stereo, chunk);
+    PullChunk(source, stereo, chunk, chunkTime);
     stereo += 2 * chunk;
     frames -= chunk;
+    if (chunkTime.firstFrameNs != 0) chunkTime.firstFrameNs += std::llround(chunk * targetFrameNs);
   }
 }
 
-void RateConverter::PullChunk(FrameSource& source, std::int16_t* stereo, std::uint32_t frames) noexcept {
+void RateConverter::PullChunk(FrameSource& source, std::int16_t* stereo, std::uint32_t frames,
+                              const BlockTime& time) noexcept {
   // Positions run from -1 (scratch frame 0) upward; fetch what the last
   // target frame needs as its upper neighbour.
   const double last = phase_ + (frames - 1) * step_;
   const auto fetch = static_cast<std::uint32_t>(std::max(0.0, std::floor(last) + 1));
-  if (fetch > 0) source.RenderFrames(scratch_.data() + 4, fetch);
+  // The first fetched frame stands at position 1, (1 - phase) / step target
+  // frames after the chunk's first.
+  BlockTime fetchTime = time;
+  if (time.firstFrameNs != 0) fetchTime.firstFrameNs += std::llround((1.0 - phase_) / step_ * 1e9 / targetRate_);
+  if (fetch > 0) source.RenderFrames(scratch_.data() + 4, fetch, fetchTime);
   for (std::uint32_t i = 0; i < frames; ++i) {
     const double position = phase_ + i * step_ + 1.0;  // index into scratch frames
     const auto index = static_cast<std::uint32_t>(position);

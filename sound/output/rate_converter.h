@@ -15,10 +15,11 @@ class RateConverter {
   void Configure(std::uint32_t sourceRate, std::uint32_t targetRate, std::uint32_t maxFramesPerPull);
   bool IsIdentity() const { return sourceRate_ == targetRate_; }
   // Fills `frames` interleaved stereo frames at the target rate.
-  void Pull(FrameSource& source, std::int16_t* stereo, std::uint32_t frames) noexcept;
+  // `time` is the target block's; the source's blocks get theirs from it.
+  void Pull(FrameSource& source, std::int16_t* stereo, std::uint32_t frames, const BlockTime& time = {}) noexcept;
 
  private:
-  void PullChunk(FrameSource& source, std::int16_t* stereo, std::uint32_t frames) noexcept;
+  void PullChunk(FrameSource& source, std::int16_t* stereo, std::uint32_t frames, const BlockTime& time) noexcept;
 
   std::uint32_t sourceRate_ = 0;
   std::uint32_t targetRate_ = 0;

@@ -11,6 +11,7 @@
 #include <thread>
 #include <utility>
 
+#include "sound/output/clock_model.h"
 #include "sound/output/rate_converter.h"
 
 namespace kestu {
@@ -98,16 +99,25 @@ struct RtAudioOutput::Impl {
   std::uint32_t deviceRate = 0;
   std::uint32_t bufferFrames = 0;
   RateConverter converter;
+  ClockModel clock;
+  std::atomic<std::uint64_t> underruns{0};
   // Audio thread only: how fast the device asks for frames.
   std::chrono::steady_clock::time_point paceStart{};
   std::uint64_t paceFrames = 0;
   std::atomic<bool> aborted{false};  // set by the audio thread, read by the GUI thread
 
   // Audio thread.
-  static int Callback(void* output, void*, unsigned int frames, double, RtAudioStreamStatus,
+  static int Callback(void* output, void*, unsigned int frames, double, RtAudioStreamStatus status,
                       void* user) {
     auto* self = static_cast<Impl*>(user);
-    self->converter.Pull(*self->source, static_cast<std::int16_t*>(output), frames);
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    if ((status & RTAUDIO_OUTPUT_UNDERFLOW) != 0) {
+      self->underruns.fetch_add(1, std::memory_order_relaxed);
+      self->clock.Reseat();
+    }
+    const BlockTime time =
+        self->clock.OnBlock(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count(), frames);
+    self->converter.Pull(*self->source, static_cast<std::int16_t*>(output), frames, time);
     if (!self->AsksTooFast(frames)) return 0;
     self->aborted.store(true, std::memory_order_release);
     return 2;
@@ -168,6 +178,8 @@ struct RtAudioOutput::Impl {
     bufferFrames = opened->bufferFrames;
     api = opened->api;
     converter.Configure(primaryRate, deviceRate, bufferFrames);
+    clock.Start(deviceRate, bufferFrames);
+    underruns.store(0, std::memory_order_relaxed);
     paceFrames = 0;
     aborted.store(false, std::memory_order_relaxed);
     audio = std::move(opened->audio);
@@ -221,6 +233,8 @@ bool RtAudioOutput::IsOpen() const { return impl_->audio != nullptr; }
 std::string RtAudioOutput::ApiName() const { return IsOpen() ? impl_->api : std::string(); }
 std::uint32_t RtAudioOutput::DeviceRate() const { return IsOpen() ? impl_->deviceRate : 0; }
 std::uint32_t RtAudioOutput::BufferFrames() const { return IsOpen() ? impl_->bufferFrames : 0; }
+
+std::uint64_t RtAudioOutput::Underruns() const { return impl_->underruns.load(std::memory_order_relaxed); }
 
 long RtAudioOutput::StreamLatencyFrames() const {
   if (!IsOpen()) return 0;

@@ -31,6 +31,7 @@ class RtAudioOutput : public AudioOutput {
   std::uint32_t BufferFrames() const;
   // The stream's own latency in device frames, as the device reports it.
   long StreamLatencyFrames() const;
+  std::uint64_t Underruns() const override;
 
  private:
   struct Impl;

@@ -44,7 +44,7 @@ TEST_F(DeviceOutput, WithoutAServerTheOutputFailsAndTheComponentRunsSilent) {
   OfflineOutput unused;
   RtAudioOutput output(3000ms);
   class Nothing : public FrameSource {
-    void RenderFrames(std::int16_t*, std::uint32_t) noexcept override {}
+    void RenderFrames(std::int16_t*, std::uint32_t, const BlockTime&) noexcept override {}
   } nothing;
   EXPECT_FALSE(output.Open(nothing, 23160));
   EXPECT_FALSE(output.IsOpen());
@@ -74,7 +74,7 @@ TEST_F(DeviceOutput, AServerThatNeverAnswersCountsAsNoDevice) {
 
   RtAudioOutput output(300ms);
   class Nothing : public FrameSource {
-    void RenderFrames(std::int16_t*, std::uint32_t) noexcept override {}
+    void RenderFrames(std::int16_t*, std::uint32_t, const BlockTime&) noexcept override {}
   } nothing;
   const auto start = std::chrono::steady_clock::now();
   EXPECT_FALSE(output.Open(nothing, 23160));

@@ -13,7 +13,8 @@ namespace {
 class ToneSource : public FrameSource {
  public:
   ToneSource(double hz, double rate) : step_(2.0 * M_PI * hz / rate) {}
-  void RenderFrames(std::int16_t* stereo, std::uint32_t frames) noexcept override {
+  using FrameSource::RenderFrames;
+  void RenderFrames(std::int16_t* stereo, std::uint32_t frames, const BlockTime&) noexcept override {
     for (std::uint32_t i = 0; i < frames; ++i, ++count_) {
       const auto v = static_cast<std::int16_t>(std::lrint(10000.0 * std::sin(step_ * count_)));
       stereo[2 * i] = v;

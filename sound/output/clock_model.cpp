@@ -1,0 +1,79 @@
+#include "sound/output/clock_model.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kestu {
+
+namespace {
+
+// The loop settles fast after a seating, then narrows to ignore the jitter.
+constexpr double kSettlingBandwidthHz = 2.0;
+constexpr double kSteadyBandwidthHz = 0.5;
+constexpr std::uint32_t kSettlingBlocks = 128;
+// A real device's clock is within a fraction of a percent of its nominal rate.
+constexpr double kMaxRateDeviation = 0.005;
+// A reading this far from the prediction is not jitter: the stream broke off.
+constexpr double kMinReseatErrorNs = 4e6;
+
+}  // namespace
+
+void ClockModel::Start(std::uint32_t rate, std::uint32_t blockFrames, std::int64_t readingDelayNs) {
+  nominalPeriodNs_ = 1e9 / std::max<std::uint32_t>(rate, 1);
+  blockSeconds_ = std::max<std::uint32_t>(blockFrames, 1) * nominalPeriodNs_ / 1e9;
+  leadNs_ = static_cast<std::int64_t>(2 * blockSeconds_ * 1e9) + kLeadMarginNs + std::max<std::int64_t>(readingDelayNs, 0);
+  seated_ = false;
+  everSeated_ = false;
+  reseats_.store(0, std::memory_order_relaxed);
+}
+
+void ClockModel::Seat(std::int64_t readingNs) noexcept {
+  if (everSeated_) reseats_.fetch_add(1, std::memory_order_relaxed);
+  everSeated_ = true;
+  seated_ = true;
+  predictedNs_ = static_cast<double>(readingNs);
+  periodNs_ = nominalPeriodNs_;
+  blocksSinceSeat_ = 0;
+  suspect_ = false;
+}
+
+BlockTime ClockModel::OnBlock(std::int64_t readingNs, std::uint32_t frames) noexcept {
+  const double blockNs = frames * (periodNs_ > 0 ? periodNs_ : nominalPeriodNs_);
+  if (seated_) {
+    const double error = static_cast<double>(readingNs) - predictedNs_;
+    const double limit = std::max(kMinReseatErrorNs, 2.0 * blockNs);
+    if (std::abs(error) <= limit) {
+      suspect_ = false;
+    } else if (!suspect_ || std::abs(error - suspectErrorNs_) > limit) {
+      // Far off once: trust the prediction for this block and wait for the next reading.
+      suspect_ = true;
+      suspectErrorNs_ = error;
+      const double blockStart = predictedNs_;
+      predictedNs_ += blockNs;
+      return BlockTime{static_cast<std::int64_t>(std::llround(blockStart)), leadNs_};
+    } else {
+      // Twice far off, and by about the same: the stream moved. Keep the
+      // measured rate and move the phase by the mean of the two readings.
+      const double jump = 0.5 * (error + suspectErrorNs_);
+      const double period = periodNs_;
+      Seat(static_cast<std::int64_t>(std::llround(predictedNs_ + jump)));
+      periodNs_ = period;
+    }
+  }
+  if (!seated_) Seat(readingNs);
+
+  const double error = static_cast<double>(readingNs) - predictedNs_;
+  const double bandwidth = blocksSinceSeat_ < kSettlingBlocks ? kSettlingBandwidthHz : kSteadyBandwidthHz;
+  const double omega = 2.0 * M_PI * bandwidth * frames * nominalPeriodNs_ / 1e9;
+  const double blockStart = predictedNs_ + std::sqrt(2.0) * omega * error;
+  if (frames > 0) {
+    periodNs_ += omega * omega * error / frames;
+    periodNs_ = std::clamp(periodNs_, nominalPeriodNs_ * (1 - kMaxRateDeviation),
+                           nominalPeriodNs_ * (1 + kMaxRateDeviation));
+  }
+  predictedNs_ = blockStart + frames * periodNs_;
+  if (blocksSinceSeat_ < kSettlingBlocks) ++blocksSinceSeat_;
+  return BlockTime{static_cast<std::int64_t>(std::llround(blockStart)), leadNs_};
+}
+
+}  // namespace kestu
