@@ -28,16 +28,34 @@ double BesselI0(double x) {
   return sum;
 }
 
-// The low-pass at position x, in frames of the lower rate, centred at 0.
-double Kernel(double x) {
-  constexpr double kHalfSpan = SincTables::kLowerRateTaps / 2.0;
-  if (std::fabs(x) >= kHalfSpan) return 0.0;
-  const double u = x / kHalfSpan;
-  const double window = BesselI0(kBeta * std::sqrt(1.0 - u * u)) / BesselI0(kBeta);
-  const double arg = kCutoff * x;
-  const double sinc = arg == 0.0 ? 1.0 : std::sin(std::numbers::pi * arg) / (std::numbers::pi * arg);
-  return kCutoff * sinc * window;
-}
+// The low-pass, in frames of the lower rate, sampled finely once on its right half (it is
+// even), so that the many rows of all the tables come from cheap interpolation rather than a
+// Bessel series each.
+class Kernel {
+ public:
+  Kernel() : points_(kPointsPerFrame * static_cast<std::size_t>(kHalfSpan) + 2) {
+    const double windowScale = 1.0 / BesselI0(kBeta);
+    for (std::size_t i = 0; i < points_.size(); ++i) {
+      const double x = static_cast<double>(i) / kPointsPerFrame;
+      const double u = std::min(x / kHalfSpan, 1.0);
+      const double window = BesselI0(kBeta * std::sqrt(1.0 - u * u)) * windowScale;
+      const double arg = kCutoff * x;
+      const double sinc = arg == 0.0 ? 1.0 : std::sin(std::numbers::pi * arg) / (std::numbers::pi * arg);
+      points_[i] = x >= kHalfSpan ? 0.0 : kCutoff * sinc * window;
+    }
+  }
+  double operator()(double x) const {
+    const double at = std::fabs(x) * kPointsPerFrame;
+    if (at >= static_cast<double>(points_.size() - 2)) return 0.0;
+    const auto i = static_cast<std::size_t>(at);
+    return points_[i] + (points_[i + 1] - points_[i]) * (at - static_cast<double>(i));
+  }
+
+ private:
+  static constexpr double kHalfSpan = SincTables::kLowerRateTaps / 2.0;
+  static constexpr std::size_t kPointsPerFrame = 4096;
+  std::vector<double> points_;
+};
 
 }  // namespace
 
@@ -64,6 +82,7 @@ SincTables::SincTables() {
   coefficients_.assign(total, 0.0f);
   float* next = coefficients_.data();
   std::vector<double> row;
+  const Kernel kernel;
   for (std::uint32_t j = 0; j < kTableCount; ++j) {
     const Shape& s = shapes[j];
     tables_[j] = {next, s.taps, s.phases};
@@ -75,7 +94,7 @@ SincTables::SincTables() {
       double sum = 0.0;
       for (std::uint32_t k = 0; k < s.taps; ++k) {
         const double t = static_cast<double>(k) - (s.taps / 2.0 - 1.0) - phase;
-        row[k] = s.scale * Kernel(s.scale * t);
+        row[k] = s.scale * kernel(s.scale * t);
         sum += row[k];
       }
       // Every row passes DC at exactly unity, so no fraction is louder than another.
