@@ -54,6 +54,9 @@ void MasterStage::Process(const float* in, float* out, std::uint32_t frames) noe
     }
     const float least = least_;
     released_ = std::min(least, released_ + (1.0f - released_) * recovery_);
+    // The recovery only nears 1; the last hundredth of a decibel is taken in one step, so the
+    // stage is exactly transparent again once the peak has passed.
+    if (released_ > 0.9988f) released_ = std::min(least, 1.0f);
     heldSum_ += static_cast<double>(released_) - held_[at_];
     held_[at_] = released_;
     const float gain = std::min(1.0f, static_cast<float>(heldSum_ / kWindow));
