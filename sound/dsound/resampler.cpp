@@ -95,7 +95,16 @@ std::uint32_t MixChannels(const SampleView& sample, PlayHead& head, const SincTa
 
 // The filter is most of the mixer's work: where the processor has them, wider vectors and fused
 // multiply-adds (this file is built to contract a * b + c) do it in half the time.
-#if defined(__x86_64__) && defined(__GNUC__)
+// ThreadSanitizer cannot run the clones' resolver, which runs before it starts.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__SANITIZE_THREAD__)
+#define KESTU_RESAMPLER_CLONES 1
+#endif
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#undef KESTU_RESAMPLER_CLONES
+#endif
+#endif
+#ifdef KESTU_RESAMPLER_CLONES
 __attribute__((target_clones("arch=x86-64-v3", "default"), flatten))
 #endif
 void MixResampled(const SampleView& sample, PlayHead& head, const SincTables& tables, float* mix,
