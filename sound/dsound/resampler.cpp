@@ -9,29 +9,6 @@ namespace {
 
 constexpr std::uint64_t kOneFrame = std::uint64_t{1} << 32;
 
-using Vec8 = float __attribute__((vector_size(32)));
-
-inline float Sum8(const Vec8& v) {
-  return ((v[0] + v[4]) + (v[1] + v[5])) + ((v[2] + v[6]) + (v[3] + v[7]));
-}
-
-// The filtered value at a position between two table rows: both rows' dot
-// products with the frames, interpolated by where the position lies between.
-inline float FilterAt(const float* frames, const float* row, std::uint32_t taps, float between) {
-  const float* next = row + taps;
-  Vec8 a = {}, b = {};
-  for (std::uint32_t k = 0; k < taps; k += 8) {
-    Vec8 x, low, high;  // unaligned loads
-    std::memcpy(&x, frames + k, sizeof x);
-    std::memcpy(&low, row + k, sizeof low);
-    std::memcpy(&high, next + k, sizeof high);
-    a += x * low;
-    b += x * high;
-  }
-  const float low = Sum8(a);
-  return low + (Sum8(b) - low) * between;
-}
-
 template <int Channels>
 std::uint32_t MixFiltered(const SampleView& sample, PlayHead& head, const SincTables& tables, float* mix,
                           std::uint32_t limit) noexcept {
@@ -47,9 +24,9 @@ std::uint32_t MixFiltered(const SampleView& sample, PlayHead& head, const SincTa
     const std::uint64_t phase = (position & 0xFFFFFFFFu) * table.phases;
     const float* row = table.rows + (phase >> 32) * taps;
     const float between = static_cast<float>(static_cast<std::uint32_t>(phase)) * 0x1p-32f;
-    const float left = FilterAt(first + frame, row, taps, between);
+    const float left = FilterBetweenRows(first + frame, row, taps, between);
     if constexpr (Channels == 2) {
-      const float right = FilterAt(first + sample.planeStride + frame, row, taps, between);
+      const float right = FilterBetweenRows(first + sample.planeStride + frame, row, taps, between);
       mix[2 * i] += left * gain;
       mix[2 * i + 1] += right * gain;
     } else {

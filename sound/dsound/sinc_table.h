@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace kestu::ds {
@@ -47,5 +48,25 @@ class SincTables {
   std::vector<float> coefficients_;
   Table tables_[kTableCount];
 };
+
+// The filtered value at a position between two rows of a table: both rows'
+// dot products with `frames` (the first frame the filter reaches), then
+// interpolated by where the position lies between them. Real-time safe.
+inline float FilterBetweenRows(const float* frames, const float* row, std::uint32_t taps, float between) noexcept {
+  using Vec8 = float __attribute__((vector_size(32)));
+  const float* next = row + taps;
+  Vec8 a = {}, b = {};
+  for (std::uint32_t k = 0; k < taps; k += 8) {
+    Vec8 x, low, high;  // unaligned loads
+    std::memcpy(&x, frames + k, sizeof x);
+    std::memcpy(&low, row + k, sizeof low);
+    std::memcpy(&high, next + k, sizeof high);
+    a += x * low;
+    b += x * high;
+  }
+  const float lowSum = ((a[0] + a[4]) + (a[1] + a[5])) + ((a[2] + a[6]) + (a[3] + a[7]));
+  const float highSum = ((b[0] + b[4]) + (b[1] + b[5])) + ((b[2] + b[6]) + (b[3] + b[7]));
+  return lowSum + (highSum - lowSum) * between;
+}
 
 }  // namespace kestu::ds

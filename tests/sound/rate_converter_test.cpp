@@ -2,9 +2,11 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <iostream>
 #include <vector>
 
 #include "sound/output/rate_converter.h"
+#include "tests/support/spectrum.h"
 
 namespace kestu {
 namespace {
@@ -63,11 +65,43 @@ TEST(RateConverter, KeepsPitchAndPaceAcrossUnevenPulls) {
     }
     const double seconds = static_cast<double>(pulled) / c.to;
     EXPECT_NEAR(ZeroCrossings(out), 2 * 441 * seconds, 3) << c.from << "->" << c.to;
-    EXPECT_NEAR(static_cast<double>(source.count_), seconds * c.from, 3.0) << c.from << "->" << c.to;
-    // No seams: neighbouring frames of a 441 Hz tone differ little.
+    // The source runs ahead by the filter's reach, and no further.
+    EXPECT_NEAR(static_cast<double>(source.count_), seconds * c.from + converter.LookaheadFrames(), 3.0)
+        << c.from << "->" << c.to;
+    // No seams: neighbouring frames of a 441 Hz tone differ little (past the onset, which the
+    // band limit rounds off).
     const double maxStep = 10000.0 * 2.0 * M_PI * 441.0 / c.to * 1.1 + 2;
-    for (std::size_t i = 2; i < out.size(); i += 2) ASSERT_LE(std::abs(out[i] - out[i - 2]), maxStep) << i;
+    for (std::size_t i = 2 * 64; i < out.size(); i += 2) ASSERT_LE(std::abs(out[i] - out[i - 2]), maxStep) << i;
     for (std::size_t i = 0; i < out.size(); i += 2) ASSERT_NEAR(out[i], -out[i + 1], 1);
+  }
+}
+
+// A device at another rate gets the tone and nothing else: no image of the mixer's rate when the
+// device runs faster, no alias when it runs slower.
+TEST(RateConverter, AddsNoImagesOrAliases) {
+  struct Case {
+    std::uint32_t from, to;
+    double toneHz, unwantedHz;
+  } cases[] = {{23160, 48000, 8000.0, 23160.0 - 8000.0},
+               {23160, 44100, 10000.0, 23160.0 - 10000.0},
+               {48000, 23160, 15000.0, 23160.0 - 15000.0},
+               {48000, 23160, 7000.0, 48000.0 - 7000.0 - 23160.0}};
+  for (const Case& c : cases) {
+    RateConverter converter;
+    converter.Configure(c.from, c.to, 256);
+    ToneSource source(c.toneHz, c.from);
+    std::vector<std::int16_t> out(2 * 48 * 256);
+    for (std::size_t at = 0; at < out.size() / 2; at += 256) converter.Pull(source, out.data() + 2 * at, 256);
+    const std::vector<double> left = test::ChannelOf(out);
+    const double tone = test::LevelOfComponentDb(left, c.to, 2000, 8192, c.toneHz, 10000.0);
+    const double unwanted = test::LevelOfComponentDb(left, c.to, 2000, 8192, test::Folded(c.unwantedHz, c.to), 10000.0);
+    std::cout << "  " << c.from << " -> " << c.to << ": " << c.toneHz << " Hz at " << tone << " dB, "
+              << test::Folded(c.unwantedHz, c.to) << " Hz at " << unwanted << " dB\n";
+    // Flat where the lower of the two rates keeps its pass band.
+    if (c.toneHz < std::min(c.from, c.to) / 2.0 * 0.7) {
+      EXPECT_NEAR(tone, 0.0, 0.5) << c.from << "->" << c.to;
+    }
+    EXPECT_LE(unwanted, -60.0) << c.from << "->" << c.to << " at " << test::Folded(c.unwantedHz, c.to) << " Hz";
   }
 }
 
