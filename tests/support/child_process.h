@@ -3,6 +3,7 @@
 // root (as CI runs them), under a file size limit that stands in for a full disk, or both.
 #include <fcntl.h>
 #include <grp.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -93,18 +94,23 @@ struct ProgramRun {
   std::string out, err;
 };
 
-// Runs a program with its arguments, standard input empty, its outputs collected.
+// Runs a program with its arguments, standard input empty, its outputs collected through pipes
+// (a file size limit of the child does not cut them short).
 inline ProgramRun RunProgram(const std::vector<std::string>& argv, const ChildOptions& options = {}) {
-  char outName[] = "/tmp/kestu-child-out-XXXXXX";
-  char errName[] = "/tmp/kestu-child-err-XXXXXX";
-  const int outFd = ::mkstemp(outName);
-  const int errFd = ::mkstemp(errName);
+  int outPipe[2], errPipe[2];
   ProgramRun run;
+  if (::pipe(outPipe) != 0) return run;
+  if (::pipe(errPipe) != 0) {
+    ::close(outPipe[0]);
+    ::close(outPipe[1]);
+    return run;
+  }
   std::fflush(nullptr);
-  const pid_t pid = outFd < 0 || errFd < 0 ? -1 : ::fork();
+  const pid_t pid = ::fork();
   if (pid == 0) {
     const int nullFd = ::open("/dev/null", O_RDONLY);
-    if (nullFd < 0 || ::dup2(nullFd, 0) < 0 || ::dup2(outFd, 1) < 0 || ::dup2(errFd, 2) < 0) ::_exit(126);
+    if (nullFd < 0 || ::dup2(nullFd, 0) < 0 || ::dup2(outPipe[1], 1) < 0 || ::dup2(errPipe[1], 2) < 0) ::_exit(126);
+    for (int fd : {outPipe[0], outPipe[1], errPipe[0], errPipe[1], nullFd}) ::close(fd);
     if (!detail::ApplyChildOptions(options)) ::_exit(126);
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -112,21 +118,37 @@ inline ProgramRun RunProgram(const std::vector<std::string>& argv, const ChildOp
     ::execv(args[0], args.data());
     ::_exit(127);
   }
+  ::close(outPipe[1]);
+  ::close(errPipe[1]);
   if (pid > 0) {
+    // Both at once, so that neither pipe fills while the other is read.
+    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+    std::string* texts[2] = {&run.out, &run.err};
+    int open = 2;
+    while (open > 0) {
+      if (::poll(fds, 2, -1) < 0) {
+        if (errno == EINTR) continue;
+        break;
+      }
+      for (int i = 0; i < 2; ++i) {
+        if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+        char buffer[4096];
+        const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+        if (n > 0) {
+          texts[i]->append(buffer, static_cast<size_t>(n));
+        } else if (n == 0 || errno != EINTR) {
+          fds[i].fd = -1;
+          --open;
+        }
+      }
+    }
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    ::lseek(outFd, 0, SEEK_SET);
-    ::lseek(errFd, 0, SEEK_SET);
-    run.out = detail::ReadAll(outFd);
-    run.err = detail::ReadAll(errFd);
   }
-  for (int fd : {outFd, errFd}) {
-    if (fd >= 0) ::close(fd);
-  }
-  ::unlink(outName);
-  ::unlink(errName);
+  ::close(outPipe[0]);
+  ::close(errPipe[0]);
   return run;
 }
 
