@@ -265,5 +265,54 @@ TEST_F(Form1Files, AFifoOrAFolderGivenAsTheSaveNameIsRefusedWithoutWaiting) {
   }
 }
 
+class Form1OwnSamples : public Form1Test {
+ protected:
+  bool WithSamples() const override { return false; }
+  void SetUp() override {
+    Form1Test::SetUp();
+    fs::copy(fs::path(KESTU_BUILD_DIR) / "waves", Path("waves"));
+  }
+  // A 16-bit sample's format chunk with other channels and bits, its data `bytes` long.
+  void WriteWave(int n, std::uint16_t tag, std::uint16_t channels, std::uint16_t bits, std::uint32_t bytes) const {
+    std::string wave = "RIFF";
+    auto u32 = [&](std::uint32_t v) { for (int i = 0; i < 4; ++i) wave += char(v >> (8 * i)); };
+    auto u16 = [&](std::uint16_t v) { wave += char(v); wave += char(v >> 8); };
+    u32(4 + 24 + 8 + bytes);
+    wave += "WAVEfmt ";
+    u32(16);
+    u16(tag);
+    u16(channels);
+    u32(22050);
+    u32(22050u * channels * bits / 8);
+    u16(static_cast<std::uint16_t>(channels * bits / 8));
+    u16(bits);
+    wave += "data";
+    u32(bytes);
+    wave += std::string(bytes, '\0');
+    WriteFile("waves/Sound" + std::to_string(n) + ".wav", wave);
+  }
+};
+
+TEST_F(Form1OwnSamples, StartUpNamesTheSampleFilesThatFailed) {
+  fs::remove(Path("waves/Sound3.wav"));
+  WriteFile("waves/Sound5.wav", "hello");
+  WriteWave(9, 3, 2, 32, 800);  // float: converted, plays
+  ScriptedToolkit second;
+  OfflineOutput secondOutput;
+  ::testing::internal::CaptureStderr();
+  { TForm1 window(second, UseOutput(secondOutput)); }
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "waves/Sound3.wavが、見つかりません\nwaves/Sound5.wavは、WAVEファイルではありません\n");
+  EXPECT_EQ(second.log, std::vector<std::string>{"error:サウンドファイルがありません。終了してください。"});
+}
+
+TEST_F(Form1OwnSamples, ASampleThatCannotBeUsedIsNamedBeforeTheProgramEnds) {
+  WriteWave(7, 1, 6, 16, 1200);
+  ScriptedToolkit second;
+  OfflineOutput secondOutput;
+  EXPECT_EXIT({ TForm1 window(second, UseOutput(secondOutput)); }, ::testing::ExitedWithCode(1),
+              "waves/Sound7.wav: この形式のサウンドは使えません（形式 1、6チャンネル、16ビット、22050Hz）\n$");
+}
+
 }  // namespace
 }  // namespace kestu::testing

@@ -48,7 +48,7 @@ class CliFiles : public ::testing::Test {
   static ProgramRun Cli(const std::vector<std::string>& args, ChildOptions options = {}) {
     std::vector<std::string> argv{kCli};
     argv.insert(argv.end(), args.begin(), args.end());
-    options.workingFolder = KESTU_BUILD_DIR;
+    if (options.workingFolder.empty()) options.workingFolder = KESTU_BUILD_DIR;
     ProgramRun run = RunProgram(argv, options);
     // The toolkit's own word about a missing runtime folder is not the command's.
     const std::string qtNote = "QStandardPaths: XDG_RUNTIME_DIR not set";
@@ -137,6 +137,32 @@ TEST_F(CliFiles, AnOutputReplacesTheOldOneKeepingItsModeAndLink) {
   struct stat st {};
   ASSERT_EQ(::stat("/dev/null", &st), 0);
   EXPECT_TRUE(S_ISCHR(st.st_mode));
+}
+
+TEST_F(CliFiles, RenderNamesASampleItCannotUseAndEndsWithStatusOne) {
+  fs::copy(fs::path(KESTU_BUILD_DIR) / "waves", Path("waves"));
+  // Six channels of 16 bits at 8000 Hz: no mixer format, nothing to convert to.
+  std::string wave = "RIFF";
+  auto u32 = [&](std::uint32_t v) { for (int i = 0; i < 4; ++i) wave += char(v >> (8 * i)); };
+  auto u16 = [&](std::uint16_t v) { wave += char(v); wave += char(v >> 8); };
+  u32(4 + 24 + 8 + 120);
+  wave += "WAVEfmt ";
+  u32(16);
+  u16(1);
+  u16(6);
+  u32(8000);
+  u32(8000 * 12);
+  u16(12);
+  u16(16);
+  wave += "data";
+  u32(120);
+  wave += std::string(120, '\0');
+  Write("waves/Sound4.wav", wave);
+  const ProgramRun run = Cli({"render", Path("tune.ksq"), Path("out.wav")},
+                             {.asOrdinaryUser = false, .fileSizeLimit = {}, .workingFolder = dir_.string()});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "waves/Sound4.wav: この形式のサウンドは使えません（形式 1、6チャンネル、16ビット、8000Hz）\n");
+  EXPECT_FALSE(fs::exists(Path("out.wav")));
 }
 
 }  // namespace
