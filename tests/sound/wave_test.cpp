@@ -172,6 +172,22 @@ TEST_F(WaveLoading, OtherFormatsAreConvertedToSixteenBitsWhenLoaded) {
   EXPECT_FALSE(LogExists());
 }
 
+TEST_F(WaveLoading, ConvertedSamplesKeepTheirRateFromOneToOneHundredNinetyTwoKilohertz) {
+  for (std::uint32_t rate : {1000u, 8000u, 44100u, 96000u, 192000u}) {
+    for (auto [tag, bits] : {std::pair<std::uint16_t, std::uint16_t>{1, 24}, {3, 32}}) {
+      const auto bytes = RiffBytes()
+                             .Chunk("fmt ", RiffBytes::Format(tag, 2, rate, bits))
+                             .Chunk("data", std::vector<std::uint8_t>(bits / 8 * 2 * 10, 0))
+                             .Form();
+      TDDSDWaveData wave(device_.get(), Write("rate.wav", bytes));
+      ASSERT_NE(wave.Buffer(), nullptr) << rate << "/" << bits;
+      EXPECT_EQ(wave.Buffer()->Frequency(), rate);
+      EXPECT_EQ(wave.Format().nAvgBytesPerSec, rate * 4);
+      EXPECT_EQ(wave.DataSize(), 40u);
+    }
+  }
+}
+
 TEST_F(WaveLoading, ASampleThatCannotBeUsedSaysWhichAndWhyBeforeTheHalt) {
   const std::string six = Write("six.wav", RiffBytes()
                                                .Chunk("fmt ", RiffBytes::Format(1, 6, 8000, 16))
