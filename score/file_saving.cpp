@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
+#include <optional>
+#include <string>
+#include <utility>
 
 #include "score/errors.h"
 #include "score/file_descriptor.h"
