@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QSlider>
 #include <QToolButton>
+#include <cstdio>
 
 #include "app/form_component.h"
 #include "app/window_font.h"
@@ -98,8 +99,11 @@ void TForm1::LoadSamples() {
     return;
   }
   // A missing or broken file leaves its sample without sound data; say so once rather than leave
-  // the user wondering why some notes are silent. Without a device there is nothing to report.
-  if (DDSD1->DeviceOpen() && Samples.AnyWithoutSoundData()) toolkit_.ShowError(kMissingSamplesMessage);
+  // the user wondering why some notes are silent, and name the files on standard error. Without a
+  // device there is nothing to report.
+  if (!DDSD1->DeviceOpen() || !Samples.AnyWithoutSoundData()) return;
+  for (int n : Samples.WithoutSoundData()) std::fprintf(stderr, "%s\n", Samples.Sample(n)->LoadError().c_str());
+  toolkit_.ShowError(kMissingSamplesMessage);
 }
 
 void TForm1::FormClose() { ModifiedActionExecute(); }
