@@ -31,6 +31,8 @@ class QToolButton;
 
 namespace kestu {
 
+class ControlBar;
+
 class TForm1 : public QMainWindow, private TransportTimer, private TransportView {
   Q_OBJECT
  public:
@@ -97,6 +99,8 @@ class TForm1 : public QMainWindow, private TransportTimer, private TransportView
   Transport Playback;
 
   // The controls, by name.
+  ControlBar* ControlBar1 = nullptr;
+  ControlBar* ControlBar2 = nullptr;
   QToolBar* ToolBar1 = nullptr;
   QToolBar* SoundsBar = nullptr;
   QToolBar* etcBar = nullptr;
@@ -142,6 +146,7 @@ class TForm1 : public QMainWindow, private TransportTimer, private TransportView
  protected:
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
