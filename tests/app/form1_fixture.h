@@ -20,7 +20,7 @@ namespace kestu::testing {
 namespace fs = std::filesystem;
 
 class Form1Test : public ::testing::Test {
- protected:
+ public:  // the helpers serve the tables of events too
   void SetUp() override {
     previous_ = fs::current_path();
     dir_ = fs::temp_directory_path() /

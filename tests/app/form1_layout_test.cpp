@@ -3,6 +3,8 @@
 // position.
 #include <QApplication>
 #include <QMouseEvent>
+#include <QTimer>
+#include <QContextMenuEvent>
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QSlider>
@@ -160,6 +162,91 @@ TEST_F(Form1Shown, ThePaletteFloatsAsOneRowAndDocksBackWithoutMovingTheView) {
   Click(form->PaletteButtons[4]);  // the buttons still work
   EXPECT_EQ(form->Document.CurrentTool, 4);
 }
+
+// --- no toolkit menus -------------------------------------------------------------------------
+
+// A right-click on `name`: whatever pop-up menu it opens is noted and closed.
+class RightClick : public Form1Shown, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(RightClick, OpensNoMenu) {
+  QWidget* w = Named(GetParam());
+  ASSERT_NE(w, nullptr);
+  QString opened;
+  QTimer::singleShot(100, [&] {
+    if (QWidget* popup = QApplication::activePopupWidget()) {
+      opened = popup->metaObject()->className();
+      popup->close();
+    }
+  });
+  const QPoint at(w->width() / 2, w->height() / 2);
+  QContextMenuEvent event(QContextMenuEvent::Mouse, at, w->mapToGlobal(at));
+  QApplication::sendEvent(w, &event);
+  QTest::qWait(150);
+  EXPECT_TRUE(opened.isEmpty()) << "a " << opened.toStdString() << " opened";
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+  for (QToolBar* band : {form->ToolBar1, form->SoundsBar, form->etcBar, form->PlayerBar}) {
+    EXPECT_TRUE(band->isVisible()) << band->objectName().toStdString();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Window, RightClick,
+                         ::testing::Values("ScrollBar", "ToolBar1", "SoundsBar", "etcBar", "PlayerBar",
+                                           "ControlBar1", "ControlBar2", "MainMenu1", "TempoBar",
+                                           "SoundBtn3", "PlayBtn"),
+                         [](const auto& info) { return std::string(info.param); });
+
+// --- the frame and the first position ---------------------------------------------------------
+
+TEST_F(Form1Shown, TheBorderIsResizableWithoutMaximize) {
+  const Qt::WindowFlags flags = form->windowFlags();
+  for (Qt::WindowType hint : {Qt::WindowTitleHint, Qt::WindowSystemMenuHint, Qt::WindowMinimizeButtonHint,
+                              Qt::WindowCloseButtonHint}) {
+    EXPECT_TRUE(flags.testFlag(hint)) << hint;
+  }
+  EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
+  EXPECT_EQ(form->size(), QSize(385, 271 + form->menuBar()->height()));
+  // Smaller than its first size, as an ordinary window may be made, and larger.
+  EXPECT_LT(form->minimumWidth(), 385);
+  EXPECT_LT(form->minimumHeight(), 271);
+  EXPECT_GT(form->maximumWidth(), 2000);
+  form->resize(300, 200);
+  EXPECT_EQ(form->size(), QSize(300, 200));
+  form->resize(600, 500);
+  EXPECT_EQ(form->size(), QSize(600, 500));
+  EXPECT_EQ(InClient(form->MainImage_).topLeft(), QPoint(0, 56));  // anchored to the left edge
+  EXPECT_EQ(InClient(form->ControlBar2).bottom(), 500 - form->menuBar()->height() - 1);
+
+  // A window manager that maximizes all the same gets the window back.
+  form->setWindowState(Qt::WindowMaximized);
+  QTest::qWait(50);
+  EXPECT_FALSE(form->windowState().testFlag(Qt::WindowMaximized));
+}
+
+struct PlacementCase {
+  const char* name;
+  QRect available;
+  QSize frame;
+  QPoint wanted;
+};
+
+class FirstPosition : public ::testing::TestWithParam<PlacementCase> {};
+
+TEST_P(FirstPosition, KeepsTheWholeFrameOnTheScreen) {
+  EXPECT_EQ(FirstWindowPosition(GetParam().available, GetParam().frame), GetParam().wanted);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Screens, FirstPosition,
+    ::testing::Values(PlacementCase{"Large", {0, 0, 1920, 1080}, {393, 325}, {497, 588}},
+                      PlacementCase{"JustFits", {0, 0, 890, 913}, {393, 325}, {497, 588}},
+                      PlacementCase{"Short", {0, 0, 1024, 768}, {393, 325}, {497, 443}},
+                      PlacementCase{"Small", {0, 0, 1024, 600}, {387, 314}, {497, 286}},
+                      PlacementCase{"PanelAbove", {0, 30, 1024, 570}, {387, 314}, {497, 286}},
+                      PlacementCase{"Narrow", {0, 0, 800, 600}, {393, 325}, {407, 275}},
+                      PlacementCase{"SecondScreen", {1920, 0, 1280, 1024}, {393, 325}, {1920, 588}},
+                      PlacementCase{"ScaledTwiceOnSmall", {0, 0, 1024, 600}, {774, 620}, {250, 0}},
+                      PlacementCase{"Tiny", {0, 0, 320, 240}, {393, 325}, {0, 0}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace kestu::testing
