@@ -22,7 +22,8 @@ std::string DialogFolder::Start() const {
   if (WritableFolder(current_)) return current_;
   std::error_code ec;
   if (!documents_.empty() && fs::is_directory(documents_, ec)) return documents_;
-  return home_;
+  if (!home_.empty() && fs::is_directory(home_, ec)) return home_;
+  return current_;  // a user without a home: at least a folder that exists
 }
 
 void DialogFolder::Chosen(const std::string& file) {

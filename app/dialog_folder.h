@@ -7,7 +7,8 @@ namespace kestu {
 //
 // The first time, that is the current folder, where the user may write there; a program started
 // from the desktop's menu runs in its read-only sample folder, where a first save would fail, so
-// then the user's documents folder is taken, or home when there is none. Once the user has opened
+// then the user's documents folder is taken, or home when there is none (and the current folder
+// after all for a user without a home). Once the user has opened
 // or saved a file, the dialogs start in that file's folder for the rest of the session.
 class DialogFolder {
  public:

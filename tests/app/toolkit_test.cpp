@@ -60,6 +60,7 @@ TEST_P(DialogStart, PicksTheFolder) {
   Folders f(c.name);
   if (!c.currentWritable) ::chmod(f("current").c_str(), 0555);
   if (!c.documentsExist) fs::remove(f("documents"));
+  if (std::string(c.name).ends_with("NoHome")) fs::remove(f("home"));
   // As root every folder is writable, so the choice is made as an ordinary user.
   const std::optional<std::string> start = RunAsOrdinaryUser([&] {
     DialogFolder folder(f("current"), f("documents"), f("home"));
@@ -75,6 +76,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FolderCase{"WritableCurrent", true, true, "", "current"},
                       FolderCase{"ReadOnlyCurrent", false, true, "", "documents"},
                       FolderCase{"ReadOnlyCurrentNoDocuments", false, false, "", "home"},
+                      FolderCase{"ReadOnlyCurrentNoHome", false, false, "", "current"},
                       FolderCase{"AfterAChoice", true, true, "tune.ksq", "elsewhere"},
                       FolderCase{"AfterAChoiceReadOnlyCurrent", false, true, "tune.ksq", "elsewhere"}),
     [](const auto& info) { return std::string(info.param.name); });
