@@ -22,15 +22,17 @@ int FitAxis(int wanted, int start, int room, int extent) {
 
 }  // namespace
 
-QPoint FirstWindowPosition(const QRect& available, const QSize& frameSize) {
-  return {FitAxis(kFirstPosition.x(), available.left(), available.width(), frameSize.width()),
-          FitAxis(kFirstPosition.y(), available.top(), available.height(), frameSize.height())};
+QRect FirstFrameGeometry(const QRect& available, const QSize& frameSize) {
+  const QSize size = frameSize.boundedTo(available.size());
+  return {FitAxis(kFirstPosition.x(), available.left(), available.width(), size.width()),
+          FitAxis(kFirstPosition.y(), available.top(), available.height(), size.height()), size.width(),
+          size.height()};
 }
 
 FirstPlacement::FirstPlacement(QWidget& window) : QObject(&window), window_(window) {
   window.installEventFilter(this);
   if (const QScreen* screen = window.screen()) {
-    window.move(FirstWindowPosition(screen->availableGeometry(), window.frameGeometry().size()));
+    window.move(FirstFrameGeometry(screen->availableGeometry(), window.frameGeometry().size()).topLeft());
   }
 }
 
@@ -65,8 +67,9 @@ void FirstPlacement::Fit() {
     if (frame != handle->geometry()) settled_ = true;
     return;
   }
-  const QPoint at = FirstWindowPosition(room, frame.size());
-  if (at != frame.topLeft()) window_.move(at);
+  const QRect fitted = FirstFrameGeometry(room, frame.size());
+  if (fitted.size() != frame.size()) window_.resize(window_.size() - (frame.size() - fitted.size()));
+  if (fitted.topLeft() != frame.topLeft()) window_.move(fitted.topLeft());
 }
 
 }  // namespace kestu

@@ -226,26 +226,26 @@ struct PlacementCase {
   const char* name;
   QRect available;
   QSize frame;
-  QPoint wanted;
+  QRect wanted;
 };
 
-class FirstPosition : public ::testing::TestWithParam<PlacementCase> {};
+class FirstFrame : public ::testing::TestWithParam<PlacementCase> {};
 
-TEST_P(FirstPosition, KeepsTheWholeFrameOnTheScreen) {
-  EXPECT_EQ(FirstWindowPosition(GetParam().available, GetParam().frame), GetParam().wanted);
+TEST_P(FirstFrame, KeepsTheWholeFrameOnTheScreen) {
+  EXPECT_EQ(FirstFrameGeometry(GetParam().available, GetParam().frame), GetParam().wanted);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Screens, FirstPosition,
-    ::testing::Values(PlacementCase{"Large", {0, 0, 1920, 1080}, {393, 325}, {497, 588}},
-                      PlacementCase{"JustFits", {0, 0, 890, 913}, {393, 325}, {497, 588}},
-                      PlacementCase{"Short", {0, 0, 1024, 768}, {393, 325}, {497, 443}},
-                      PlacementCase{"Small", {0, 0, 1024, 600}, {387, 314}, {497, 286}},
-                      PlacementCase{"PanelAbove", {0, 30, 1024, 570}, {387, 314}, {497, 286}},
-                      PlacementCase{"Narrow", {0, 0, 800, 600}, {393, 325}, {407, 275}},
-                      PlacementCase{"SecondScreen", {1920, 0, 1280, 1024}, {393, 325}, {1920, 588}},
-                      PlacementCase{"ScaledTwiceOnSmall", {0, 0, 1024, 600}, {774, 620}, {250, 0}},
-                      PlacementCase{"Tiny", {0, 0, 320, 240}, {393, 325}, {0, 0}}),
+    Screens, FirstFrame,
+    ::testing::Values(PlacementCase{"Large", {0, 0, 1920, 1080}, {393, 325}, {497, 588, 393, 325}},
+                      PlacementCase{"JustFits", {0, 0, 890, 913}, {393, 325}, {497, 588, 393, 325}},
+                      PlacementCase{"Short", {0, 0, 1024, 768}, {393, 325}, {497, 443, 393, 325}},
+                      PlacementCase{"Small", {0, 0, 1024, 600}, {387, 314}, {497, 286, 387, 314}},
+                      PlacementCase{"PanelAbove", {0, 30, 1024, 570}, {387, 314}, {497, 286, 387, 314}},
+                      PlacementCase{"Narrow", {0, 0, 800, 600}, {393, 325}, {407, 275, 393, 325}},
+                      PlacementCase{"SecondScreen", {1920, 0, 1280, 1024}, {393, 325}, {1920, 588, 393, 325}},
+                      PlacementCase{"ScaledTwiceOnSmall", {0, 0, 1024, 600}, {772, 603}, {252, 0, 772, 600}},
+                      PlacementCase{"Tiny", {0, 0, 320, 240}, {393, 325}, {0, 0, 320, 240}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
