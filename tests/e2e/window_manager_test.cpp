@@ -50,14 +50,20 @@ class UnderAWindowManager : public ::testing::Test {
       if (::geteuid() == 0 && ::chown(p.c_str(), 65534, 65534) != 0) FAIL() << "chown " << p;
     }
 
+    // A display of our own: one whose lock and socket no other server holds, and whose server is
+    // still ours once its socket is there (another may have taken the number meanwhile).
     for (int n = 140; n < 190 && display_.empty(); ++n) {
-      if (fs::exists("/tmp/.X11-unix/X" + std::to_string(n))) continue;
+      const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
+      if (fs::exists(socket) || fs::exists("/tmp/.X" + std::to_string(n) + "-lock")) continue;
       const std::string d = ":" + std::to_string(n);
       xvfb_ = Process({"Xvfb", d, "-screen", "0", std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight) + "x24",
                        "-nolisten", "tcp"},
                       {}, {}, (work_ / "xvfb.log").string());
-      if (WaitFor([&] { return fs::exists("/tmp/.X11-unix/X" + std::to_string(n)); }, 5s)) display_ = d;
-      else xvfb_.Stop();
+      if (WaitFor([&] { return fs::exists(socket) || !xvfb_.Running(); }, 5s) && xvfb_.Running()) {
+        Sleep(200ms);
+        if (xvfb_.Running()) display_ = d;
+      }
+      if (display_.empty()) xvfb_.Stop();
     }
     if (display_.empty()) GTEST_SKIP() << "Xvfb could not start";
     wm_ = Process({"openbox", "--sm-disable"}, {"DISPLAY=" + display_, "HOME=" + (work_ / "wm").string()}, {},
