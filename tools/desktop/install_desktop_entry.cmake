@@ -5,11 +5,14 @@
 #   KESTU_DESKTOP_TEMPLATE, KESTU_DESKTOP_STAGING: the template and where to write the entry
 #   KESTU_BINDIR, KESTU_SAMPLE_DIR, KESTU_APPLICATIONS_DIR: install folders, relative to the prefix
 #                                                           or absolute
+# A prefix given relative is taken from where `cmake --install` runs, as the files' places are.
+get_filename_component(prefix "${CMAKE_INSTALL_PREFIX}" ABSOLUTE BASE_DIR "$ENV{PWD}")
+
 function(kestu_full_path out dir)
   if(IS_ABSOLUTE "${dir}")
     set(${out} "${dir}" PARENT_SCOPE)
   else()
-    set(${out} "${CMAKE_INSTALL_PREFIX}/${dir}" PARENT_SCOPE)
+    set(${out} "${prefix}/${dir}" PARENT_SCOPE)
   endif()
 endfunction()
 
