@@ -9,8 +9,8 @@
 #include <QToolButton>
 
 #include "app/form_component.h"
-#include "app/window_placement.h"
 #include "app/window_font.h"
+#include "app/window_placement.h"
 #include "view/render_score.h"
 #include "assets/images.h"
 

@@ -192,7 +192,7 @@ TEST_P(RightClick, OpensNoMenu) {
 INSTANTIATE_TEST_SUITE_P(Window, RightClick,
                          ::testing::Values("ScrollBar", "ToolBar1", "SoundsBar", "etcBar", "PlayerBar",
                                            "ControlBar1", "ControlBar2", "MainMenu1", "TempoBar",
-                                           "SoundBtn3", "PlayBtn"),
+                                           "SoundBtn3", "PlayBtn", "MainImage"),
                          [](const auto& info) { return std::string(info.param); });
 
 // --- the frame and the first position ---------------------------------------------------------
