@@ -324,15 +324,6 @@ TEST(ToolbarIcon, StaysSharpOnScaledScreens) {
   }
 }
 
-TEST(DesktopIcons, WholeFactorsOnly) {
-  for (int size : assets::kDesktopIconSizes) {
-    EXPECT_EQ(assets::ProgramIcon(size).size(), QSize(size, size));
-    EXPECT_EQ(assets::ScoreFileIcon(size).size(), QSize(size, size));
-  }
-  EXPECT_THROW(assets::ProgramIcon(24), std::invalid_argument);
-  EXPECT_THROW(assets::ScoreFileIcon(8), std::invalid_argument);
-}
-
 TEST(ToolbarIcon, CarriesTheFaceAndRejectsAnIndexOutsideTheList) {
   GuiApp();
   const auto& player = assets::PlayerImages();
