@@ -129,7 +129,12 @@ TEST_F(UnderAWindowManager, StartsFromItsDesktopEntryWhollyOnASmallScreen) {
                       "PULSE_SERVER=unix:/nonexistent"},
                      entry["Path"], (work_ / "kestu.log").string());
   ASSERT_TRUE(program_.Started());
-  ASSERT_TRUE(WaitFor([&] { return !Windows("^KestuSequencer$").empty(); }, 20s)) << "no window";
+  // A loaded machine (tests run in parallel) can take its time.
+  if (!WaitFor([&] { return !Windows("^KestuSequencer$").empty(); }, 60s)) {
+    Screenshot("no-window.png");
+    e2e::Run(X() + "xwininfo -root -tree > '" + (work_ / "windows.txt").string() + "' 2>&1");
+    FAIL() << "no window; see " << work_.string();
+  }
   Sleep(1500ms);
   // One window: no box saying the samples are missing (it would carry the same caption).
   const std::vector<std::string> windows = Windows("^KestuSequencer$");
