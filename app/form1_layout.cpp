@@ -315,7 +315,7 @@ void TForm1::BuildCentral() {
   ScrollBar->setPageStep(20);
   ScrollBar->setValue(0);
   ScrollBar->setFixedHeight(15);
-  // The toolkit's menu of scroll commands is not part of this window.
+  // The toolkit's menu of scroll commands has no place in this window.
   ScrollBar->setContextMenuPolicy(Qt::PreventContextMenu);
   column->addWidget(ScrollBar);
   column->addWidget(ControlBar2);
