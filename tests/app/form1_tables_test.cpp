@@ -250,8 +250,13 @@ class Disabled : public Form1Test, public ::testing::WithParamInterface<const ch
 TEST_P(Disabled, AtStart) {
   QObject* o = form->findChild<QObject*>(GetParam());
   ASSERT_NE(o, nullptr);
-  if (auto* w = qobject_cast<QWidget*>(o)) EXPECT_FALSE(w->isEnabled());
-  if (auto* a = qobject_cast<QAction*>(o)) EXPECT_FALSE(a->isEnabled());
+  if (auto* w = qobject_cast<QWidget*>(o)) {
+    EXPECT_FALSE(w->isEnabled());
+  } else if (auto* a = qobject_cast<QAction*>(o)) {
+    EXPECT_FALSE(a->isEnabled());
+  } else {
+    ADD_FAILURE() << "neither a control nor a menu entry";
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Controls, Disabled,
