@@ -68,9 +68,12 @@ class UnderAWindowManager : public ::testing::Test {
     if (display_.empty()) GTEST_SKIP() << "Xvfb could not start";
     wm_ = Process({"openbox", "--sm-disable"}, {"DISPLAY=" + display_, "HOME=" + (work_ / "wm").string()}, {},
                   (work_ / "openbox.log").string());
-    if (!WaitFor([&] { return e2e::Run(X() + "xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window") == 0; }, 10s)) {
+    // The manager announces itself before it has finished starting; a window mapped meanwhile can
+    // go unmanaged, and so unmapped, on a loaded machine. The work area comes later in its start.
+    if (!WaitFor([&] { return e2e::Run(X() + "xprop -root _NET_WORKAREA 2>/dev/null | grep -q ' = '") == 0; }, 20s)) {
       GTEST_SKIP() << "openbox could not start";
     }
+    Sleep(1s);
   }
 
   void TearDown() override {
