@@ -3,15 +3,15 @@
 
 #include <QCloseEvent>
 #include <QDir>
-#include <QGuiApplication>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QScreen>
 #include <QSlider>
 #include <QToolButton>
+#include <cstdio>
 
 #include "app/form_component.h"
 #include "app/window_font.h"
+#include "app/window_placement.h"
 #include "view/render_score.h"
 #include "assets/images.h"
 
@@ -21,8 +21,7 @@ namespace {
 
 constexpr int kClientWidth = 385;
 constexpr int kClientHeight = 271;
-constexpr int kFirstLeft = 497;
-constexpr int kFirstTop = 588;
+constexpr int kSmallestWidth = 120;
 constexpr const char* kMissingSamplesMessage = "サウンドファイルがありません。終了してください。";
 
 }  // namespace
@@ -50,14 +49,13 @@ TForm1::TForm1(Toolkit& toolkit, AudioOutputProvider output, QWidget* parent)
   // The timer is made running with its first interval; New stops it before any tick arrives.
   Timer->start(1000);
 
+  // The client area below the menu is 385 x 271; the border is the ordinary resizable one, so the
+  // window may be made smaller than that (the controls are then cut off) or larger.
   resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
-  QPoint at(kFirstLeft, kFirstTop);
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    const QRect room = screen->availableGeometry();
-    at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() - width())));
-    at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - height())));
-  }
-  move(at);
+  setMinimumSize(kSmallestWidth, menuBar()->sizeHint().height());
+  // The toolkit's menu of toolbars could hide a band with no way back; the window has no such menu.
+  setContextMenuPolicy(Qt::PreventContextMenu);
+  new FirstPlacement(*this);
 
   // The sound device opens while the window is being built, before FormCreate.
   components_ = std::make_unique<FormComponent>(*this);
@@ -98,8 +96,11 @@ void TForm1::LoadSamples() {
     return;
   }
   // A missing or broken file leaves its sample without sound data; say so once rather than leave
-  // the user wondering why some notes are silent. Without a device there is nothing to report.
-  if (DDSD1->DeviceOpen() && Samples.AnyWithoutSoundData()) toolkit_.ShowError(kMissingSamplesMessage);
+  // the user wondering why some notes are silent, and name the files on standard error. Without a
+  // device there is nothing to report.
+  if (!DDSD1->DeviceOpen() || !Samples.AnyWithoutSoundData()) return;
+  for (int n : Samples.WithoutSoundData()) std::fprintf(stderr, "%s\n", Samples.Sample(n)->LoadError().c_str());
+  toolkit_.ShowError(kMissingSamplesMessage);
 }
 
 void TForm1::FormClose() { ModifiedActionExecute(); }
@@ -122,6 +123,16 @@ void TForm1::closeEvent(QCloseEvent* event) {
 void TForm1::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
   if (MainImage_ != nullptr) Guarded([this] { FormResize(); });
+}
+
+void TForm1::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  // Maximizing is not offered. Window managers that offer it all the same (some ignore the hint)
+  // get the window back at its size.
+  if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMaximized)) {
+    QMetaObject::invokeMethod(this, [this] { setWindowState(windowState() & ~Qt::WindowMaximized); },
+                              Qt::QueuedConnection);
+  }
 }
 
 void TForm1::dragEnterEvent(QDragEnterEvent* event) {

@@ -32,6 +32,8 @@ class QToolButton;
 
 namespace kestu {
 
+class ControlBar;
+
 class TForm1 : public QMainWindow, private TransportTimer, private TransportView {
   Q_OBJECT
  public:
@@ -98,6 +100,8 @@ class TForm1 : public QMainWindow, private TransportTimer, private TransportView
   Transport Playback;
 
   // The controls, by name.
+  ControlBar* ControlBar1 = nullptr;
+  ControlBar* ControlBar2 = nullptr;
   QToolBar* ToolBar1 = nullptr;
   QToolBar* SoundsBar = nullptr;
   QToolBar* etcBar = nullptr;
@@ -143,6 +147,7 @@ class TForm1 : public QMainWindow, private TransportTimer, private TransportView
  protected:
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 

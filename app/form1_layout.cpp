@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/band_style.h"
+#include "app/control_bar.h"
 #include "app/form1.h"
 #include "assets/images.h"
 
@@ -39,8 +40,8 @@ void AddSeparator(QToolBar* bar) {
   bar->addWidget(gap);
 }
 
-QToolBar* MakeBar(QMainWindow* window, const char* name, const char* caption, QStyle* style) {
-  auto* bar = new QToolBar(QString::fromUtf8(caption), window);
+QToolBar* MakeBar(ControlBar* controlBar, const char* name, const char* caption, QStyle* style) {
+  auto* bar = new QToolBar(QString::fromUtf8(caption), controlBar);
   bar->setStyle(style);
   bar->setObjectName(name);
   bar->setIconSize(QSize(16, 16));
@@ -169,9 +170,11 @@ void TForm1::BuildToolBars() {
   using namespace assets;
   bandStyle_ = new BandStyle;
   bandStyle_->setParent(this);
+  ControlBar1 = new ControlBar("ControlBar1", this);
+  ControlBar2 = new ControlBar("ControlBar2", this);
 
   // ControlBar1: ToolBar1, then the palette on the second row.
-  ToolBar1 = MakeBar(this, "ToolBar1", "ToolBar1", bandStyle_);
+  ToolBar1 = MakeBar(ControlBar1, "ToolBar1", "ToolBar1", bandStyle_);
   ToolBar1->setFloatable(false);
   NewBtn = AddButton(ToolBar1, "NewBtn", false);
   NewBtn->setDefaultAction(NewAction);
@@ -206,10 +209,9 @@ void TForm1::BuildToolBars() {
   SetFace(OpenBtn, CommonImages(), 1);
   SetFace(SaveBtn, CommonImages(), 2);
   SetFace(PasteBtn, CommonImages(), 3);
-  addToolBar(Qt::TopToolBarArea, ToolBar1);
-  addToolBarBreak(Qt::TopToolBarArea);
+  ControlBar1->AddRow(ToolBar1);
 
-  SoundsBar = MakeBar(this, "SoundsBar", "SoundsPallete", bandStyle_);
+  SoundsBar = MakeBar(ControlBar1, "SoundsBar", "SoundsPallete", bandStyle_);
   SoundsBar->setFloatable(true);
   auto* palette = new QButtonGroup(this);
   palette->setObjectName("SoundsGroup");
@@ -222,42 +224,10 @@ void TForm1::BuildToolBars() {
     connect(button, &QToolButton::clicked, this, [this] { Guarded([this] { SoundBtn1Click(); }); });
   }
   findChild<QToolButton*>("SoundBtn1")->setChecked(true);
-  addToolBar(Qt::TopToolBarArea, SoundsBar);
+  ControlBar1->AddRow(SoundsBar);
 
-  // ControlBar2: etcBar on the first row, the transport on the second. The bottom area puts the
-  // line added first at the window's edge, so the transport is added first.
-  PlayerBar = MakeBar(this, "PlayerBar", "PlayerBar", bandStyle_);
-  PlayerBar->setFloatable(true);
-  auto* transport = new QButtonGroup(this);
-  transport->setExclusive(true);
-  PlayBtn = AddButton(PlayerBar, "PlayBtn", true);
-  SetFace(PlayBtn, PlayerImages(), 0);
-  StopBtn = AddButton(PlayerBar, "StopBtn", true);
-  SetFace(StopBtn, PlayerImages(), 3);
-  StopBtn->setChecked(true);
-  transport->addButton(PlayBtn);
-  transport->addButton(StopBtn);
-  connect(PlayBtn, &QToolButton::clicked, this, [this] { Guarded([this] { PlayBtnClick(); }); });
-  connect(StopBtn, &QToolButton::clicked, this, [this] { Guarded([this] { StopBtnClick(); }); });
-  AddSeparator(PlayerBar);
-  LoopBtn = AddButton(PlayerBar, "LoopBtn", true);
-  SetFace(LoopBtn, PlayerImages(), 4);
-  connect(LoopBtn, &QToolButton::clicked, this, [this] { Guarded([this] { LoopBtnClick(); }); });
-  AddSeparator(PlayerBar);
-  TempoBar = new QSlider(Qt::Horizontal, PlayerBar);
-  TempoBar->setObjectName("TempoBar");
-  TempoBar->setRange(kMinTempo, kMaxTempo);
-  TempoBar->setValue(kNewTempo);
-  TempoBar->setTickPosition(QSlider::NoTicks);
-  TempoBar->setFixedSize(120, kButtonHeight);
-  TempoBar->setSingleStep(1);
-  TempoBar->setPageStep(10);
-  PlayerBar->addWidget(TempoBar);
-  connect(TempoBar, &QSlider::valueChanged, this,
-          [this](int position) { Guarded([this, position] { Document.SetTempo(position); }); });
-  addToolBar(Qt::BottomToolBarArea, PlayerBar);
-  addToolBarBreak(Qt::BottomToolBarArea);
-  etcBar = MakeBar(this, "etcBar", "etcBar", bandStyle_);
+  // ControlBar2: etcBar on the first row, the transport on the second.
+  etcBar = MakeBar(ControlBar2, "etcBar", "etcBar", bandStyle_);
   etcBar->setFloatable(true);
   EraserBtn = AddButton(etcBar, "EraserBtn", true);
   SetFace(EraserBtn, etcImages(), 0);
@@ -290,8 +260,39 @@ void TForm1::BuildToolBars() {
   connect(UndoBtn, &QToolButton::pressed, this, [this] { Guarded([this] { UndoBtnMouseDown(); }); });
   connect(UndoBtn, &QToolButton::released, this, [this] { Guarded([this] { UndoBtnMouseUp(); }); });
   for (QToolButton* b : {etcBtn1, etcBtn2, etcBtn3, UndoBtn}) b->setEnabled(false);
-  addToolBar(Qt::BottomToolBarArea, etcBar);
+  ControlBar2->AddRow(etcBar);
 
+  PlayerBar = MakeBar(ControlBar2, "PlayerBar", "PlayerBar", bandStyle_);
+  PlayerBar->setFloatable(true);
+  auto* transport = new QButtonGroup(this);
+  transport->setExclusive(true);
+  PlayBtn = AddButton(PlayerBar, "PlayBtn", true);
+  SetFace(PlayBtn, PlayerImages(), 0);
+  StopBtn = AddButton(PlayerBar, "StopBtn", true);
+  SetFace(StopBtn, PlayerImages(), 3);
+  StopBtn->setChecked(true);
+  transport->addButton(PlayBtn);
+  transport->addButton(StopBtn);
+  connect(PlayBtn, &QToolButton::clicked, this, [this] { Guarded([this] { PlayBtnClick(); }); });
+  connect(StopBtn, &QToolButton::clicked, this, [this] { Guarded([this] { StopBtnClick(); }); });
+  AddSeparator(PlayerBar);
+  LoopBtn = AddButton(PlayerBar, "LoopBtn", true);
+  SetFace(LoopBtn, PlayerImages(), 4);
+  connect(LoopBtn, &QToolButton::clicked, this, [this] { Guarded([this] { LoopBtnClick(); }); });
+  AddSeparator(PlayerBar);
+  TempoBar = new QSlider(Qt::Horizontal, PlayerBar);
+  TempoBar->setObjectName("TempoBar");
+  TempoBar->setRange(kMinTempo, kMaxTempo);
+  TempoBar->setValue(kNewTempo);
+  TempoBar->setTickPosition(QSlider::NoTicks);
+  TempoBar->setFixedSize(120, kButtonHeight);
+  TempoBar->setSingleStep(1);
+  TempoBar->setPageStep(10);
+  TempoBar->setStyle(bandStyle_);  // its thumb is 17 pixels long
+  PlayerBar->addWidget(TempoBar);
+  connect(TempoBar, &QSlider::valueChanged, this,
+          [this](int position) { Guarded([this, position] { Document.SetTempo(position); }); });
+  ControlBar2->AddRow(PlayerBar);
 }
 
 void TForm1::BuildCentral() {
@@ -299,6 +300,7 @@ void TForm1::BuildCentral() {
   auto* column = new QVBoxLayout(central);
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(0);
+  column->addWidget(ControlBar1);
   MainImage_ = new MainImage(central);
   MainImage_->onMouseDown = [this](Qt::MouseButton button, int x, int y) {
     Guarded([&] { MainImageMouseDown(button, x, y); });
@@ -313,7 +315,10 @@ void TForm1::BuildCentral() {
   ScrollBar->setPageStep(20);
   ScrollBar->setValue(0);
   ScrollBar->setFixedHeight(15);
+  // The toolkit's menu of scroll commands has no place in this window.
+  ScrollBar->setContextMenuPolicy(Qt::PreventContextMenu);
   column->addWidget(ScrollBar);
+  column->addWidget(ControlBar2);
   connect(ScrollBar, &QScrollBar::valueChanged, this, [this] { Guarded([this] { ScrollBarChange(); }); });
   setCentralWidget(central);
 }

@@ -2,11 +2,13 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QStandardPaths>
 
 namespace kestu {
 
@@ -22,13 +24,31 @@ QString QtFilter() {
   return shown.contains(pattern) ? shown : shown + " (" + pattern + ")";
 }
 
-// Dialogs open in the current directory unless the name holds a folder of its own.
-QString StartPath(const std::string& fileName) {
-  const QFileInfo info(Q(fileName));
-  return fileName.find('/') != std::string::npos ? info.absoluteFilePath() : Q(fileName);
+std::string DocumentsFolder() {
+  return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString();
 }
 
 }  // namespace
+
+QtToolkit::QtToolkit(QWidget* parent)
+    : parent_(parent),
+      folder_(QDir::currentPath().toStdString(), DocumentsFolder(), QDir::homePath().toStdString()) {}
+
+// A name with a folder of its own starts the dialog there; a bare name (the untitled document's)
+// starts it in the dialogs' folder.
+std::optional<std::string> QtToolkit::RunFileDialog(QFileDialog& dialog, const std::string& fileName) {
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  if (fileName.find('/') != std::string::npos) {
+    dialog.selectFile(QFileInfo(Q(fileName)).absoluteFilePath());
+  } else {
+    dialog.setDirectory(Q(folder_.Start()));
+    if (!fileName.empty()) dialog.selectFile(Q(fileName));
+  }
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  const std::string chosen = dialog.selectedFiles().first().toStdString();
+  folder_.Chosen(chosen);
+  return chosen;
+}
 
 void QtToolkit::ShowMessage(const std::string& text) {
   QMessageBox box(QMessageBox::NoIcon, kApplicationTitle, Q(text), QMessageBox::Ok, parent_);
@@ -68,10 +88,7 @@ std::optional<std::string> QtToolkit::ExecuteOpenDialog(const std::string& fileN
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setOption(QFileDialog::ReadOnly, false);
-  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-  if (!fileName.empty()) dialog.selectFile(StartPath(fileName));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return dialog.selectedFiles().first().toStdString();
+  return RunFileDialog(dialog, fileName);
 }
 
 std::optional<std::string> QtToolkit::ExecuteSaveDialog(const std::string& fileName) {
@@ -81,10 +98,7 @@ std::optional<std::string> QtToolkit::ExecuteSaveDialog(const std::string& fileN
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-  if (!fileName.empty()) dialog.selectFile(StartPath(fileName));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return dialog.selectedFiles().first().toStdString();
+  return RunFileDialog(dialog, fileName);
 }
 
 bool QtToolkit::ClipboardHasText() {

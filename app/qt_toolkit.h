@@ -1,7 +1,12 @@
 #pragma once
 #include <QPointer>
 #include <QWidget>
+#include <optional>
+#include <string>
 
+class QFileDialog;
+
+#include "app/dialog_folder.h"
 #include "app/toolkit.h"
 
 namespace kestu {
@@ -9,7 +14,9 @@ namespace kestu {
 // The toolkit services on Qt Widgets, parented to the main window.
 class QtToolkit : public Toolkit {
  public:
-  explicit QtToolkit(QWidget* parent = nullptr) : parent_(parent) {}
+  // The dialogs' first folder is worked out from the process's current folder, the user's
+  // documents folder and home at construction.
+  explicit QtToolkit(QWidget* parent = nullptr);
   void SetParent(QWidget* parent) { parent_ = parent; }
 
   void ShowMessage(const std::string& text) override;
@@ -23,7 +30,10 @@ class QtToolkit : public Toolkit {
   void SetClipboardText(const std::string& text) override;
 
  private:
+  std::optional<std::string> RunFileDialog(QFileDialog& dialog, const std::string& fileName);
+
   QPointer<QWidget> parent_;
+  DialogFolder folder_;
 };
 
 }  // namespace kestu

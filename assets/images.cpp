@@ -81,7 +81,15 @@ QIcon ToolbarIcon(const std::vector<QImage>& list, int index) {
     throw std::out_of_range("toolbar face index " + std::to_string(index) + " outside a list of " +
                             std::to_string(list.size()));
   }
-  return QIcon(QPixmap::fromImage(list[static_cast<size_t>(index)]));
+  // On a scaled screen the toolkit would smooth a 16-pixel face up to 32 or 48 device pixels and
+  // blur it; whole-factor enlargements of our own keep every pixel a sharp square.
+  const QImage& face = list[static_cast<size_t>(index)];
+  QIcon icon(QPixmap::fromImage(face));
+  for (int factor = 2; factor <= 4; ++factor) {
+    const QImage enlarged = face.scaled(face.size() * factor, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    icon.addPixmap(QPixmap::fromImage(enlarged));
+  }
+  return icon;
 }
 
 }  // namespace kestu::assets

@@ -52,8 +52,17 @@ inline constexpr int kEndMarkIcon = 15;
 inline constexpr int kEraserIcon = 16;
 inline constexpr int kHoverMarker = 17;
 
-// A toolbar face as an icon (Qt derives the greyed disabled look from it). Needs a
-// QGuiApplication. Throws std::out_of_range for an index outside the list.
+// The desktop's icons: the program's own and its score files', 16 x 16 pixel art drawn at `size`
+// pixels, a multiple of 16, by repeating every pixel size / 16 times each way so it stays sharp.
+// Throws std::invalid_argument for another size. kDesktopIconSizes are the sizes installed.
+inline constexpr int kDesktopIconSizes[] = {16, 32, 48, 128, 256};
+QImage ProgramIcon(int size);
+QImage ScoreFileIcon(int size);
+// The program's icon at every installed size, for the window.
+QIcon ProgramWindowIcon();
+
+// A toolbar face as an icon (Qt derives the greyed disabled look from it), with the face also
+// enlarged 2, 3 and 4 times pixel for pixel for scaled screens. Needs a QGuiApplication. Throws std::out_of_range for an index outside the list.
 QIcon ToolbarIcon(const std::vector<QImage>& list, int index);
 
 }  // namespace kestu::assets

@@ -11,7 +11,12 @@ class KestuError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// A number in a sequence text that does not convert: "'%s' は整数ではありません".
+// A value as a message shows it: up to 60 characters, longer ones cut there and ended by "…", so
+// that a box never has to lay out a value of megabytes.
+std::string ShortenedForMessage(const std::string& value);
+
+// A number in a sequence text that does not convert: "'%s' は整数ではありません", the value
+// shortened for the message.
 class EConvertError : public KestuError {
  public:
   explicit EConvertError(const std::string& value);

@@ -80,14 +80,14 @@ std::string WriteSequenceText(const ScoreDocument& doc) {
 
 ReadResult ReadSequenceText(ScoreDocument& doc, std::string_view text,
                             const std::function<void(const std::string&)>& showMessage) {
-  const std::vector<std::string> lines = SplitLines(text);
-  const std::string score = ValueOf(lines, "SCORE");
+  // Looked up straight in the text: holding it as lines would cost a string for every line.
+  const std::string score = ValueOf(text, "SCORE");
 
-  doc.SetTempo(StrToInt(ValueOf(lines, "TEMPO")));
-  doc.SetLoop(ValueOf(lines, "LOOP") != "FALSE");
-  const int32_t end = StrToInt(ValueOf(lines, "END"));
+  doc.SetTempo(StrToInt(ValueOf(text, "TEMPO")));
+  doc.SetLoop(ValueOf(text, "LOOP") != "FALSE");
+  const int32_t end = StrToInt(ValueOf(text, "END"));
   doc.SetEndColumn(end > kNewEndColumn || end < 1 ? kNewEndColumn : end);
-  doc.SetTime44(ValueOf(lines, "TIME44") != "FALSE");
+  doc.SetTime44(ValueOf(text, "TIME44") != "FALSE");
 
   if (!DecodeScore(doc, score)) {
     if (showMessage) showMessage(kBadDataMessage);

@@ -5,78 +5,54 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <system_error>
+#include <exception>
 
 #include "score/errors.h"
+#include "score/file_descriptor.h"
 
 namespace kestu {
 
-std::string ReadTextFile(const std::string& fileName) {
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in) throw EFOpenError(fileName);
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw EFOpenError(fileName);
-  return text;
-}
-
 namespace {
 
-bool WriteAll(int fd, const std::string& text) {
-  const char* p = text.data();
-  size_t left = text.size();
-  while (left > 0) {
-    const ssize_t n = ::write(fd, p, left);
+// Reads at most `limit` + 1 bytes, so an endless or huge file shows itself without being held.
+bool ReadAtMost(int fd, size_t limit, std::string& text) {
+  const size_t step = 64 * 1024;
+  for (;;) {
+    const size_t want = std::min(step, limit + 1 - text.size());
+    if (want == 0) return true;
+    const size_t at = text.size();
+    text.resize(at + want);
+    const ssize_t n = ::read(fd, text.data() + at, want);
     if (n < 0) {
+      text.resize(at);
       if (errno == EINTR) continue;
       return false;
     }
-    p += n;
-    left -= static_cast<size_t>(n);
+    text.resize(at + static_cast<size_t>(n));
+    if (n == 0) return true;
   }
-  return true;
-}
-
-// Writing through a symbolic link replaces the file it points to, not the link.
-std::filesystem::path ResolveTarget(const std::string& fileName) {
-  std::error_code ec;
-  std::filesystem::path path(fileName);
-  if (std::filesystem::is_symlink(path, ec)) {
-    auto target = std::filesystem::canonical(path, ec);
-    if (!ec) return target;
-  }
-  return path;
 }
 
 }  // namespace
 
-void WriteTextFileReplacing(const std::string& fileName, const std::string& text) {
-  const std::filesystem::path target = ResolveTarget(fileName);
-  std::filesystem::path folder = target.parent_path();
-  if (folder.empty()) folder = ".";
-  std::string tempName = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-
-  const int fd = ::mkstemp(tempName.data());
-  if (fd < 0) throw EFCreateError(fileName);
-
-  // A new file gets the usual permissions; a replaced file keeps its own.
-  struct stat old {};
-  mode_t mode = 0666;
-  if (::stat(target.c_str(), &old) == 0) {
-    mode = old.st_mode & 07777;
-  } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode &= ~mask;
-  }
-
-  const bool written = WriteAll(fd, text) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
-  const bool closed = ::close(fd) == 0;
-  if (!written || !closed || ::rename(tempName.c_str(), target.c_str()) != 0) {
-    ::unlink(tempName.c_str());
-    throw EFCreateError(fileName);
+std::string ReadTextFile(const std::string& fileName) {
+  try {
+    // O_NONBLOCK: opening a FIFO must not wait for a writer before it can be refused.
+    const FileDescriptor fd(::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat st {};
+    if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) throw EFOpenError(fileName);
+    if (static_cast<unsigned long long>(st.st_size) > kMaxTextFileBytes) throw EFOpenError(fileName);
+    std::string text;
+    text.reserve(static_cast<size_t>(st.st_size));
+    if (!ReadAtMost(fd.Get(), kMaxTextFileBytes, text) || text.size() > kMaxTextFileBytes) {
+      throw EFOpenError(fileName);
+    }
+    return text;
+  } catch (const EFOpenError&) {
+    throw;
+  } catch (const std::exception&) {
+    // Running out of memory is still a file that could not be read.
+    throw EFOpenError(fileName);
   }
 }
 

@@ -2,22 +2,32 @@
 
 namespace kestu {
 
-std::vector<std::string> SplitLines(std::string_view text) {
+namespace {
+
+// Calls take(line) for each line of the text until it returns true.
+template <typename Take>
+void ForEachLine(std::string_view text, Take take) {
   if (const size_t nul = text.find('\0'); nul != std::string_view::npos) text = text.substr(0, nul);
-  std::vector<std::string> lines;
   size_t start = 0;
-  size_t i = 0;
-  while (i < text.size()) {
-    const char c = text[i];
-    if (c == '\r' || c == '\n') {
-      lines.emplace_back(text.substr(start, i - start));
-      i += (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
-      start = i;
-    } else {
-      ++i;
+  while (start < text.size()) {
+    const size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) {
+      take(text.substr(start));
+      return;
     }
+    if (take(text.substr(start, end - start))) return;
+    start = end + ((text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1);
   }
-  if (start < text.size()) lines.emplace_back(text.substr(start));
+}
+
+}  // namespace
+
+std::vector<std::string> SplitLines(std::string_view text) {
+  std::vector<std::string> lines;
+  ForEachLine(text, [&](std::string_view line) {
+    lines.emplace_back(line);
+    return false;
+  });
   return lines;
 }
 
@@ -33,16 +43,28 @@ bool SameTextAscii(std::string_view a, std::string_view b) {
   return true;
 }
 
+bool HasKey(std::string_view line, std::string_view key) {
+  const size_t eq = line.find('=');
+  return eq != std::string_view::npos && SameTextAscii(line.substr(0, eq), key);
+}
+
 }  // namespace
 
 std::string ValueOf(const std::vector<std::string>& lines, std::string_view key) {
   for (const std::string& line : lines) {
-    const size_t eq = line.find('=');
-    if (eq != std::string::npos && SameTextAscii(std::string_view(line).substr(0, eq), key)) {
-      return line.substr(eq + 1);
-    }
+    if (HasKey(line, key)) return line.substr(line.find('=') + 1);
   }
   return {};
+}
+
+std::string ValueOf(std::string_view text, std::string_view key) {
+  std::string value;
+  ForEachLine(text, [&](std::string_view line) {
+    if (!HasKey(line, key)) return false;
+    value = line.substr(line.find('=') + 1);
+    return true;
+  });
+  return value;
 }
 
 std::string JoinLines(const std::vector<std::string>& lines) {

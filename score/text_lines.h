@@ -14,6 +14,9 @@ std::vector<std::string> SplitLines(std::string_view text);
 // equals the key, compared without regard to ASCII letter case. Nothing is trimmed. A key that no
 // line matches has the empty value.
 std::string ValueOf(const std::vector<std::string>& lines, std::string_view key);
+// The same lookup straight over a text, line by line as SplitLines would cut it, without holding
+// the lines: a text of millions of empty lines costs no memory.
+std::string ValueOf(std::string_view text, std::string_view key);
 
 // Joins lines into one text, each line followed by CR LF.
 std::string JoinLines(const std::vector<std::string>& lines);

@@ -1,7 +1,13 @@
 #include "sound/riff.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cstring>
 
 namespace kestu {
 
@@ -9,10 +15,17 @@ namespace {
 
 constexpr std::uint32_t kRiff = MakeFourCC('R', 'I', 'F', 'F');
 constexpr std::uint32_t kList = MakeFourCC('L', 'I', 'S', 'T');
+constexpr std::size_t kBlockBytes = 256 * 1024;
 
 std::uint32_t LittleEndian32(const unsigned char* bytes) {
   return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
          static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
+bool IsZeroHeader(const unsigned char* bytes) {
+  std::uint64_t word = 0;
+  std::memcpy(&word, bytes, sizeof word);
+  return word == 0;
 }
 
 // A chunk occupies its header, its payload and a pad byte when the size is odd.
@@ -24,30 +37,45 @@ std::uint64_t ChunkEnd(std::uint64_t payload, std::uint32_t size) {
 
 bool RiffReader::Open(const std::string& path) {
   Close();
-  file_.open(path, std::ios::binary);
-  if (!file_.is_open()) return false;
-  file_.seekg(0, std::ios::end);
-  const auto end = file_.tellg();
-  if (end < 0) {
-    Close();
+  // O_NONBLOCK: a FIFO must not hold the open until a writer comes.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
     return false;
   }
-  size_ = static_cast<std::uint64_t>(end);
+  fd_ = fd;
+  size_ = static_cast<std::uint64_t>(st.st_size);
+  block_.resize(kBlockBytes);
   Seek(0);
   return true;
 }
 
 void RiffReader::Close() {
-  if (file_.is_open()) file_.close();
-  file_.clear();
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
   position_ = 0;
   size_ = 0;
+  blockStart_ = 0;
+  blockLength_ = 0;
 }
 
-void RiffReader::Seek(std::uint64_t position) {
-  position_ = std::min(position, size_);
-  file_.clear();
-  file_.seekg(static_cast<std::streamoff>(position_));
+void RiffReader::Seek(std::uint64_t position) { position_ = std::min(position, size_); }
+
+bool RiffReader::Fill(std::uint64_t position) {
+  if (position >= blockStart_ && position < blockStart_ + blockLength_) return true;
+  blockStart_ = position;
+  blockLength_ = 0;
+  while (blockLength_ < block_.size()) {
+    const ssize_t n = ::pread(fd_, block_.data() + blockLength_, block_.size() - blockLength_,
+                              static_cast<off_t>(position + blockLength_));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return blockLength_ > 0;
+    if (n == 0) break;
+    blockLength_ += static_cast<std::size_t>(n);
+  }
+  return blockLength_ > 0;
 }
 
 bool RiffReader::ReadHeader(std::uint32_t& id, std::uint32_t& size) {
@@ -58,9 +86,32 @@ bool RiffReader::ReadHeader(std::uint32_t& id, std::uint32_t& size) {
   return true;
 }
 
+std::uint64_t RiffReader::SkipEmptyHeaders(std::uint64_t position, std::uint64_t limit) {
+  for (;;) {
+    // How many more steps the search may take: each needs the next header to start before limit.
+    if (position + 8 >= limit) return position;
+    const std::uint64_t stepsAllowed = (limit - position - 1) / 8;
+    std::uint64_t zeroEnd = position;  // bytes [position, zeroEnd) are known to be zero
+    const off_t data = ::lseek(fd_, static_cast<off_t>(position), SEEK_DATA);
+    if (data < 0 && errno == ENXIO) {
+      zeroEnd = size_;  // a hole up to the end of the file
+    } else if (data > static_cast<off_t>(position)) {
+      zeroEnd = static_cast<std::uint64_t>(data);
+    } else if (Fill(position)) {
+      const unsigned char* at = block_.data() + (position - blockStart_);
+      const unsigned char* end = block_.data() + blockLength_;
+      while (end - at >= 8 && IsZeroHeader(at)) at += 8;
+      zeroEnd = position + static_cast<std::uint64_t>(at - (block_.data() + (position - blockStart_)));
+    }
+    const std::uint64_t steps = std::min((zeroEnd - position) / 8, stepsAllowed);
+    if (steps == 0) return position;
+    position += 8 * steps;
+  }
+}
+
 bool RiffReader::FindRiff(std::uint32_t formType, RiffChunk& riff) {
   if (!IsOpen()) return false;
-  Seek(0);
+  Seek(SkipEmptyHeaders(0, size_));
   for (;;) {
     const std::uint64_t start = position_;
     std::uint32_t id = 0, size = 0;
@@ -75,7 +126,7 @@ bool RiffReader::FindRiff(std::uint32_t formType, RiffChunk& riff) {
     }
     const std::uint64_t next = ChunkEnd(start + 8, size);
     if (next >= size_) return false;
-    Seek(next);
+    Seek(SkipEmptyHeaders(next, size_));
   }
 }
 
@@ -85,6 +136,8 @@ bool RiffReader::FindChunk(std::uint32_t id, const RiffChunk& parent, RiffChunk&
   const std::uint64_t parentStart =
       (parent.id == kRiff || parent.id == kList) ? parent.payload - 4 : parent.payload;
   const std::uint64_t parentEnd = parentStart + parent.size;
+  const std::uint64_t limit = std::min(parentEnd, size_);
+  if (id != 0) Seek(SkipEmptyHeaders(position_, limit));
   for (;;) {
     const std::uint64_t start = position_;
     if (start + 8 > parentEnd) return false;
@@ -96,10 +149,10 @@ bool RiffReader::FindChunk(std::uint32_t id, const RiffChunk& parent, RiffChunk&
     }
     const std::uint64_t next = ChunkEnd(start + 8, size);
     if (next >= parentEnd || next >= size_) {
-      Seek(std::min(parentEnd, size_));
+      Seek(limit);
       return false;
     }
-    Seek(next);
+    Seek(id != 0 ? SkipEmptyHeaders(next, limit) : next);
   }
 }
 
@@ -107,13 +160,27 @@ void RiffReader::Ascend(const RiffChunk& chunk) { Seek(ChunkEnd(chunk.payload, c
 
 std::size_t RiffReader::Read(void* destination, std::size_t bytes) {
   if (!IsOpen() || bytes == 0) return 0;
-  const std::size_t wanted =
-      static_cast<std::size_t>(std::min<std::uint64_t>(bytes, size_ - position_));
-  file_.read(static_cast<char*>(destination), static_cast<std::streamsize>(wanted));
-  const auto got = static_cast<std::size_t>(std::max<std::streamsize>(file_.gcount(), 0));
-  position_ += got;
-  if (got < wanted) Seek(position_);
-  return got;
+  auto* out = static_cast<unsigned char*>(destination);
+  std::size_t done = 0;
+  std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(bytes, size_ - position_));
+  while (done < wanted) {
+    if (wanted - done >= block_.size() && !(position_ >= blockStart_ && position_ < blockStart_ + blockLength_)) {
+      // A large read (sample data) goes straight to its destination.
+      const ssize_t n = ::pread(fd_, out + done, wanted - done, static_cast<off_t>(position_));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      done += static_cast<std::size_t>(n);
+      position_ += static_cast<std::uint64_t>(n);
+      continue;
+    }
+    if (!Fill(position_)) break;
+    const std::size_t offset = static_cast<std::size_t>(position_ - blockStart_);
+    const std::size_t n = std::min(wanted - done, blockLength_ - offset);
+    std::memcpy(out + done, block_.data() + offset, n);
+    done += n;
+    position_ += n;
+  }
+  return done;
 }
 
 std::size_t RiffReader::Skip(std::size_t bytes) {

@@ -5,8 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <fstream>
 #include <string>
+#include <vector>
 
 namespace kestu {
 
@@ -25,11 +25,20 @@ struct RiffChunk {
   std::uint64_t payload = 0;   // file offset of the payload (behind the form type for RIFF)
 };
 
+// Reads through a buffer of large blocks, so that a search stepping over thousands of small or
+// empty chunks costs no system call each; runs of zero bytes (empty headers) are passed over whole,
+// holes of a sparse file without reading them. GUI thread (or whichever thread owns it).
 class RiffReader {
  public:
+  RiffReader() = default;
+  ~RiffReader() { Close(); }
+  RiffReader(const RiffReader&) = delete;
+  RiffReader& operator=(const RiffReader&) = delete;
+
+  // Regular files only (links followed): a FIFO or a device could block or never end.
   bool Open(const std::string& path);
   void Close();
-  bool IsOpen() const { return file_.is_open(); }
+  bool IsOpen() const { return fd_ >= 0; }
 
   // From the start of the file, the first top-level "RIFF" chunk of form
   // `formType`; the position is then just behind the form type.
@@ -51,10 +60,18 @@ class RiffReader {
  private:
   bool ReadHeader(std::uint32_t& id, std::uint32_t& size);
   void Seek(std::uint64_t position);
+  // Makes the block buffer hold `position` (if it lies in the file); false on a read error.
+  bool Fill(std::uint64_t position);
+  // From a header position, steps 8 bytes at a time over headers that are all zero bytes (an
+  // empty chunk of id 0, which no search looks for) while the next header starts before `limit`.
+  std::uint64_t SkipEmptyHeaders(std::uint64_t position, std::uint64_t limit);
 
-  std::ifstream file_;
+  int fd_ = -1;
   std::uint64_t position_ = 0;
   std::uint64_t size_ = 0;
+  std::vector<unsigned char> block_;
+  std::uint64_t blockStart_ = 0;
+  std::size_t blockLength_ = 0;
 };
 
 }  // namespace kestu

@@ -1,11 +1,16 @@
 #include "sound/wave.h"
 
 #include <algorithm>
-#include <filesystem>
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+#include <vector>
 
 #include "sound/ddsd.h"
 #include "sound/diagnostics.h"
 #include "sound/riff.h"
+#include "sound/wave_conversion.h"
 
 namespace kestu {
 
@@ -16,11 +21,12 @@ constexpr std::uint32_t kPlainSampleFlags =
 constexpr std::uint32_t k3DSampleFlags =
     ds::DSBCAPS_STATIC | ds::DSBCAPS_CTRL3D | ds::DSBCAPS_CTRLFREQUENCY | ds::DSBCAPS_CTRLVOLUME;
 
-// Only regular files: opening a FIFO or a device node could block or never end.
-bool OpenRegularFile(RiffReader& reader, const std::string& fileName) {
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(fileName, error)) return false;
-  return reader.Open(fileName);
+constexpr std::size_t kExtensibleChunkBytes = 40;
+
+// A failure that halts the program (the default for its samples) says first, on standard error,
+// which file could not be used and why: otherwise the program would just be gone.
+void SayBeforeHalting(const std::string& fileName, const std::string& reason) {
+  if (HaltSwitch) std::fprintf(stderr, "%s: %s\n", fileName.c_str(), reason.c_str());
 }
 
 }  // namespace
@@ -52,65 +58,86 @@ TDDSDGenWave::~TDDSDGenWave() {
   if (device_ != nullptr) std::erase(device_->samples_, this);
 }
 
+void TDDSDGenWave::FileError(const std::string& message) {
+  loadError_ = message;
+  DebugMessage(message);
+}
+
 void TDDSDGenWave::LoadWAV(bool is3D, const std::string& fileName) {
   buffer_ = nullptr;
   if (device_ == nullptr || !device_->DeviceOpen()) return;
 
-  RiffReader file;  // closed on every way out
-  if (!OpenRegularFile(file, fileName)) {
-    DebugMessage(fileName + "が、見つかりません");
+  RiffReader file;  // closed on every way out; refuses what is not a regular file
+  if (!file.Open(fileName)) {
+    FileError(fileName + "が、見つかりません");
     return;
   }
   RiffChunk riff;
   if (!file.FindRiff(MakeFourCC('W', 'A', 'V', 'E'), riff)) {
     file.Close();
-    DebugMessage(fileName + "は、WAVEファイルではありません");
+    FileError(fileName + "は、WAVEファイルではありません");
     return;
   }
   RiffChunk chunk;
   if (!file.FindChunk(MakeFourCC('f', 'm', 't', ' '), riff, chunk)) {
     file.Close();
-    DebugMessage(fileName + "には、fmtチャンクが有りません");
+    FileError(fileName + "には、fmtチャンクが有りません");
     return;
   }
-  // A longer format chunk (the extensible format) fills the record; the rest is skipped.
-  const std::size_t recordBytes = std::min<std::size_t>(chunk.size, sizeof format_);
-  std::size_t read = file.Read(&format_, recordBytes);
-  if (read == recordBytes) read += file.Skip(chunk.size - recordBytes);
+  // The record takes the chunk's first 18 bytes; the extensible format's sub-format is kept
+  // beside it, and anything longer is skipped.
+  std::array<unsigned char, kExtensibleChunkBytes> chunkBytes{};
+  const std::size_t kept = std::min<std::size_t>(chunk.size, chunkBytes.size());
+  std::size_t read = file.Read(chunkBytes.data(), kept);
+  if (read == kept) read += file.Skip(chunk.size - kept);
   if (read != chunk.size) {
     file.Close();
-    DebugMessage(fileName + "のfmtチャンクが不正です");
+    FileError(fileName + "のfmtチャンクが不正です");
     return;
   }
+  std::memcpy(&format_, chunkBytes.data(), std::min(kept, sizeof format_));
   file.Ascend(chunk);
   if (!file.FindChunk(MakeFourCC('d', 'a', 't', 'a'), riff, chunk)) {
     file.Close();
-    DebugMessage(fileName + "には、dataチャンクが有りません");
+    FileError(fileName + "には、dataチャンクが有りません");
     return;
   }
   // A data chunk that claims more bytes than the file holds (a cut-off or damaged file) gets a
   // buffer of what is there: a header is no reason to allocate gigabytes of silence.
   const std::uint64_t inFile = file.FileSize() > file.Position() ? file.FileSize() - file.Position() : 0;
-  dataSize_ = static_cast<std::uint32_t>(std::min<std::uint64_t>(chunk.size, inFile));
+  const std::uint64_t dataBytes = std::min<std::uint64_t>(chunk.size, inFile);
+  const SampleEncoding encoding = EncodingOf(format_, chunkBytes.data(), kept);
+  if (encoding.kind == SampleEncoding::Kind::AsItStands) {
+    dataSize_ = static_cast<std::uint32_t>(dataBytes);
+  } else {
+    format_ = ConvertedFormat(format_);
+    dataSize_ = static_cast<std::uint32_t>(dataBytes / encoding.FrameBytes() * format_.nBlockAlign);
+  }
 
   ds::DSBUFFERDESC desc{};
   desc.dwSize = ds::kBufferDescSize;
   desc.dwFlags = (is3D ? k3DSampleFlags : kPlainSampleFlags) | (device_->StickyFocus ? ds::DSBCAPS_STICKYFOCUS : 0);
   desc.dwBufferBytes = dataSize_;
   desc.lpwfxFormat = &format_;
-  CheckResult(device_->DirectSound()->CreateSoundBuffer(&desc, &buffer_, nullptr), "サウンドバッファの作成に失敗しました");
+  const ds::HRESULT created = device_->DirectSound()->CreateSoundBuffer(&desc, &buffer_, nullptr);
+  if (created != ds::DS_OK) {
+    std::string reason = FormatProblem(format_, dataSize_);
+    SayBeforeHalting(fileName, reason.empty() ? "サウンドバッファの作成に失敗しました" : reason);
+  }
+  CheckResult(created, "サウンドバッファの作成に失敗しました");
   if (buffer_ == nullptr) return;
 
   void* region1 = nullptr;
   void* region2 = nullptr;
   std::uint32_t bytes1 = 0, bytes2 = 0;
   const ds::HRESULT locked = buffer_->Lock(0, dataSize_, &region1, &bytes1, &region2, &bytes2, 0);
+  if (locked != ds::DS_OK) SayBeforeHalting(fileName, "サウンドバッファのロックが失敗しました");
   CheckResult(locked, "LoadWAV中に、サウンドバッファのロックが失敗しました");
   ds::HRESULT unlocked = ds::DSERR_INVALIDCALL;
   if (locked == ds::DS_OK) {
-    file.Read(region1, bytes1);
-    if (bytes2 != 0) file.Read(region2, bytes2);
+    FillBuffer(file, encoding, region1, bytes1, region2, bytes2);
     unlocked = buffer_->Unlock(region1, bytes1, region2, bytes2);
+    if (unlocked != ds::DS_OK) SayBeforeHalting(fileName, "サウンドバッファのアンロックが失敗しました");
     CheckResult(unlocked, "LoadWAV中に、サウンドバッファのアンロックが失敗しました");
   }
   if (locked != ds::DS_OK || unlocked != ds::DS_OK) {
@@ -123,6 +150,34 @@ void TDDSDGenWave::LoadWAV(bool is3D, const std::string& fileName) {
   }
   buffer_->SetFrequency(format_.nSamplesPerSec);
   file.Close();
+}
+
+void TDDSDGenWave::FillBuffer(RiffReader& file, const SampleEncoding& encoding, void* region1,
+                              std::uint32_t bytes1, void* region2, std::uint32_t bytes2) {
+  if (encoding.kind == SampleEncoding::Kind::AsItStands) {
+    // Straight into the buffer's memory, in file order.
+    file.Read(region1, bytes1);
+    if (bytes2 != 0) file.Read(region2, bytes2);
+    return;
+  }
+  // Converted a block of frames at a time; frames the file lacks stay silent.
+  const std::size_t frameBytes = encoding.FrameBytes();
+  const std::size_t outFrameBytes = 2 * encoding.channels;
+  std::vector<unsigned char> source(4096 * frameBytes);
+  std::vector<std::int16_t> converted(4096 * encoding.channels);
+  for (auto [region, bytes] : {std::pair{static_cast<unsigned char*>(region1), bytes1},
+                               std::pair{static_cast<unsigned char*>(region2), bytes2}}) {
+    std::size_t done = 0;
+    while (region != nullptr && done < bytes) {
+      const std::size_t frames = std::min<std::size_t>(4096, (bytes - done) / outFrameBytes);
+      if (frames == 0) break;
+      const std::size_t got = file.Read(source.data(), frames * frameBytes) / frameBytes;
+      ConvertToPcm16(encoding, source.data(), got, converted.data());
+      std::memcpy(region + done, converted.data(), got * outFrameBytes);
+      done += frames * outFrameBytes;
+      if (got < frames) break;
+    }
+  }
 }
 
 TDDSDWaveData::TDDSDWaveData(TDDSD* device, const std::string& fileName) : TDDSDGenWave(device, false, fileName) {}

@@ -1,5 +1,7 @@
 // Samples: one RIFF WAVE file loaded whole into a static buffer of its own.
 // A sample whose loading failed exists without a buffer. GUI thread only.
+// Formats the mixer does not read (24- and 32-bit PCM, float, the extensible format) are
+// converted while loading: Format() and DataSize() then describe the buffer, 16-bit PCM.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +14,8 @@
 namespace kestu {
 
 class TDDSD;
+class RiffReader;
+struct SampleEncoding;
 
 class TDDSDGenWave {
  public:
@@ -26,15 +30,23 @@ class TDDSDGenWave {
   std::uint32_t DataSize() const { return dataSize_; }
   TDDSD* Device() const { return device_; }
   virtual bool Is3D() const { return false; }
+  // Why loading left the sample without a buffer (the file name and the reason, as the debug
+  // message says it); empty when it loaded or the device was not open.
+  const std::string& LoadError() const { return loadError_; }
 
  private:
   friend class TDDSD;
   void LoadWAV(bool is3D, const std::string& fileName);
+  void FileError(const std::string& message);
+  // Reads the data chunk into the locked buffer, converting it when the file's format needs it.
+  void FillBuffer(RiffReader& file, const SampleEncoding& encoding, void* region1,
+                  std::uint32_t bytes1, void* region2, std::uint32_t bytes2);
 
   TDDSD* device_;
   ds::IDirectSoundBuffer* buffer_ = nullptr;
   ds::WAVEFORMATEX format_{};
   std::uint32_t dataSize_ = 0;
+  std::string loadError_;
 };
 
 // The plain sample the program uses.

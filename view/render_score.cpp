@@ -130,6 +130,8 @@ QFont DefaultNumberFont() {
   QFont font;
   font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic")});
   font.setPixelSize(12);
+  // Black digits on white, pixel for pixel: smoothed edges would turn the small digits grey.
+  font.setStyleStrategy(QFont::NoAntialias);
   return font;
 }
 

@@ -22,7 +22,8 @@ struct ScoreViewInputs {
   QSize viewSize{kViewWidth, kViewHeight};  // the view's size at the time of the call
 };
 
-// The measure numbers' font when the caller has none of its own: the window's font, 12 pixels high.
+// The measure numbers' font when the caller has none of its own: the window's font, 12 pixels high,
+// drawn without smoothing so the digits are black.
 QFont DefaultNumberFont();
 
 // The picture of the view: Format_RGB32, inputs.viewSize. The loop switch, the time signature, the

@@ -1,27 +1,37 @@
-// kestu-make-icon OUT.png: the program's desktop icon, the running figure drawn at twice its size
-// on a 48 x 48 transparent square.
+// kestu-make-icon OUTDIR: the desktop's icons as PNG in a hicolor theme tree:
+// OUTDIR/NxN/apps/kestu-sequencer.png and OUTDIR/NxN/mimetypes/application-x-kestu-score.png for
+// every installed size N.
+#include <QDir>
+#include <QFileInfo>
 #include <QImage>
-#include <QPainter>
 #include <cstdio>
 
 #include "assets/images.h"
 
+namespace {
+
+bool Write(const QImage& image, const QString& path) {
+  if (!QDir().mkpath(QFileInfo(path).path()) || !image.save(path, "PNG")) {
+    std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   if (argc != 2) {
-    std::fputs("usage: kestu-make-icon OUT.png\n", stderr);
+    std::fputs("usage: kestu-make-icon OUTDIR\n", stderr);
     return 2;
   }
-  const QImage& figure = kestu::assets::KestuImages().at(0);
-  QImage icon(48, 48, QImage::Format_ARGB32_Premultiplied);
-  icon.fill(Qt::transparent);
-  {
-    QPainter painter(&icon);
-    const QImage big = figure.scaled(figure.size() * 2, Qt::KeepAspectRatio, Qt::FastTransformation);
-    painter.drawImage((48 - big.width()) / 2, (48 - big.height()) / 2, big);
-  }
-  if (!icon.save(QString::fromLocal8Bit(argv[1]), "PNG")) {
-    std::fprintf(stderr, "cannot write %s\n", argv[1]);
-    return 1;
+  const QString out = QString::fromLocal8Bit(argv[1]);
+  for (int size : kestu::assets::kDesktopIconSizes) {
+    const QString dir = out + QStringLiteral("/%1x%1/").arg(size);
+    if (!Write(kestu::assets::ProgramIcon(size), dir + "apps/kestu-sequencer.png") ||
+        !Write(kestu::assets::ScoreFileIcon(size), dir + "mimetypes/application-x-kestu-score.png")) {
+      return 1;
+    }
   }
   return 0;
 }

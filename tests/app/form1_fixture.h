@@ -6,6 +6,7 @@
 
 #include <QTest>
 #include <QToolButton>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -20,12 +21,13 @@ namespace kestu::testing {
 namespace fs = std::filesystem;
 
 class Form1Test : public ::testing::Test {
- protected:
+ public:  // the helpers serve the tables of events too
   void SetUp() override {
     previous_ = fs::current_path();
-    dir_ = fs::temp_directory_path() /
-           ("kestu-app-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    // One folder per test; a parameterised test's name holds a slash, which is no folder here.
+    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::replace(name.begin(), name.end(), '/', '-');
+    dir_ = fs::temp_directory_path() / ("kestu-app-" + std::to_string(::getpid()) + "-" + name);
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     if (WithSamples()) fs::create_directory_symlink(fs::path(KESTU_BUILD_DIR) / "waves", dir_ / "waves");

@@ -13,6 +13,7 @@
 
 #include "assets/images.h"
 #include "process.h"
+#include "screen.h"
 #include "recording.h"
 
 namespace kestu::e2e {
@@ -20,52 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-void Sleep(std::chrono::milliseconds ms) { std::this_thread::sleep_for(ms); }
-
-template <typename F>
-bool WaitFor(F ready, std::chrono::milliseconds timeout) {
-  const auto until = std::chrono::steady_clock::now() + timeout;
-  while (!ready()) {
-    if (std::chrono::steady_clock::now() > until) return false;
-    Sleep(50ms);
-  }
-  return true;
-}
-
-std::string Capture(const std::string& command) {
-  std::string out;
-  if (FILE* pipe = ::popen(command.c_str(), "r")) {
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
-    ::pclose(pipe);
-  }
-  while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
-  return out;
-}
-
-// Where an image-list entry is drawn on the screen: its opaque pixels matched exactly.
-std::optional<QPoint> Find(const QImage& screen, const QImage& icon) {
-  const QImage s = screen.convertToFormat(QImage::Format_RGB32);
-  std::vector<QPoint> opaque;
-  for (int y = 0; y < icon.height(); ++y)
-    for (int x = 0; x < icon.width(); ++x)
-      if (qAlpha(icon.pixel(x, y)) == 255) opaque.emplace_back(x, y);
-  if (opaque.empty()) return std::nullopt;
-  for (int y = 0; y + icon.height() <= s.height(); ++y) {
-    for (int x = 0; x + icon.width() <= s.width(); ++x) {
-      bool all = true;
-      for (const QPoint& p : opaque) {
-        if ((s.pixel(x + p.x(), y + p.y()) & 0xFFFFFF) != (icon.pixel(p) & 0xFFFFFF)) {
-          all = false;
-          break;
-        }
-      }
-      if (all) return QPoint(x, y);
-    }
-  }
-  return std::nullopt;
-}
 
 class EndToEnd : public ::testing::Test {
  protected:

@@ -1,5 +1,6 @@
-// Any file loads either into a sample with sound data or into one without, never past its bytes;
-// a loaded sample then plays through the mixer at several rates without fault.
+// Any file loads either into a sample with sound data or into one without, never past its bytes
+// (converted 8-bit data at most doubles); a loaded sample holds 8- or 16-bit PCM, whatever the file
+// held, and then plays through the mixer at several rates without fault.
 #include <unistd.h>
 
 #include <cstdint>
@@ -41,7 +42,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   {
     kestu::TDDSDWaveData sample(rig.device.get(), rig.path);
-    if (sample.Buffer() != nullptr && sample.DataSize() > size) std::abort();
+    if (sample.Buffer() != nullptr) {
+      const kestu::ds::WAVEFORMATEX& format = sample.Format();
+      if (sample.DataSize() > 2 * size || sample.Buffer()->Bytes() != sample.DataSize()) std::abort();
+      if (format.wFormatTag != 1 || (format.wBitsPerSample != 8 && format.wBitsPerSample != 16)) std::abort();
+    } else if (!sample.LoadError().empty() && sample.LoadError().rfind(rig.path, 0) != 0) {
+      std::abort();  // the reason names the file
+    }
     kestu::TDDSDChannel* channel = rig.device->GetChannel(1);
     channel->setWaveData(&sample);
     for (double ratio : {1.0, 0.707, 2.245}) {

@@ -28,7 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   try {
     if (kestu::ReadSequenceText(doc, text, nullptr) == kestu::ReadResult::BadScore) doc.ResetToNew();
-  } catch (const kestu::EConvertError&) {
+  } catch (const kestu::EConvertError& e) {
+    // The value is shortened to 60 characters of up to four bytes each and "…".
+    if (std::string_view(e.what()).size() > 2 + 60 * 4 + 3 + std::string_view(" は整数ではありません").size()) std::abort();
   }
   CheckCounts(doc);
   if (doc.EndColumn() < 1 || doc.EndColumn() > 961) std::abort();

@@ -40,5 +40,28 @@ TEST(StrToInt, FailureCarriesTheValueInItsMessage) {
   EXPECT_THROW(StrToInt(""), EConvertError);
 }
 
+TEST(StrToInt, ALongValueIsShortenedInTheMessage) {
+  const std::string sixty(60, '9');
+  const std::string kana = "あ";  // three bytes, one character
+  struct Shown {
+    std::string value, shown;
+  };
+  const Shown cases[] = {
+      {sixty, sixty},
+      {sixty + "9", sixty + "…"},
+      {std::string(10'000'000, '7'), std::string(60, '7') + "…"},
+      {std::string(59, '1') + kana + kana, std::string(59, '1') + kana + "…"},
+      {std::string(60, '1') + kana, std::string(60, '1') + "…"},
+  };
+  for (const Shown& c : cases) {
+    try {
+      StrToInt(c.value);
+      FAIL() << c.value.size();
+    } catch (const EConvertError& e) {
+      EXPECT_EQ(std::string(e.what()), "'" + c.shown + "' は整数ではありません") << c.value.size();
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kestu

@@ -10,6 +10,7 @@
 #include "score/errors.h"
 #include "score/sequence_text.h"
 #include "score/text_file.h"
+#include "tests/support/child_process.h"
 
 namespace kestu {
 namespace {
@@ -60,20 +61,25 @@ TEST_F(SaveTest, FailedWriteKeepsTheOldFileAndModified) {
   SaveToCurrentFile(old);
   const std::string before = ReadTextFile(Path("keep.ksq"));
 
-  if (::geteuid() == 0) GTEST_SKIP() << "root ignores folder permissions";
-  fs::permissions(dir_, fs::perms::owner_write, fs::perm_options::remove);
-  ScoreDocument doc;
-  doc.PlaceNote(1, 1, 1);
-  doc.CurrentFileName = Path("keep");
-  try {
-    SaveToCurrentFile(doc);
-    FAIL();
-  } catch (const EFCreateError& e) {
-    EXPECT_EQ(std::string(e.what()), "ファイル " + Path("keep.ksq") + " を作成できません");
-  }
-  EXPECT_TRUE(doc.Modified);
-  EXPECT_EQ(doc.CurrentFileName, Path("keep.ksq"));
-  fs::permissions(dir_, fs::perms::owner_write, fs::perm_options::add);
+  // A protected file in a protected folder, saved by an ordinary user (root drops to one).
+  fs::permissions(dir_, fs::perms(0555));
+  ::chmod(Path("keep.ksq").c_str(), 0444);
+  const std::optional<std::string> report = test::RunInChild(
+      [&] {
+        ScoreDocument doc;
+        doc.PlaceNote(1, 1, 1);
+        doc.CurrentFileName = Path("keep");
+        std::string message = "no error";
+        try {
+          SaveToCurrentFile(doc);
+        } catch (const EFCreateError& e) {
+          message = e.what();
+        }
+        return message + "|" + doc.CurrentFileName + "|" + (doc.Modified ? "modified" : "saved");
+      },
+      {.asOrdinaryUser = true, .fileSizeLimit = {}, .workingFolder = {}});
+  fs::permissions(dir_, fs::perms(0755));
+  EXPECT_EQ(report, "ファイル " + Path("keep.ksq") + " を作成できません|" + Path("keep.ksq") + "|modified");
   EXPECT_EQ(ReadTextFile(Path("keep.ksq")), before);
 }
 
@@ -138,6 +144,21 @@ TEST_F(SaveTest, MissingFileCannotBeOpened) {
     FAIL();
   } catch (const EFOpenError& e) {
     EXPECT_EQ(std::string(e.what()), "ファイル " + Path("none.ksq") + " は開けません");
+  }
+}
+
+TEST_F(SaveTest, ReadingStopsAtTheSizeLimit) {
+  struct Case {
+    size_t bytes;
+    bool reads;
+  } cases[] = {{0, true}, {kMaxTextFileBytes, true}, {kMaxTextFileBytes + 1, false}};
+  for (const Case& c : cases) {
+    { std::ofstream(Path("sized.ksq"), std::ios::binary) << std::string(c.bytes, 'x'); }
+    if (c.reads) {
+      EXPECT_EQ(ReadTextFile(Path("sized.ksq")).size(), c.bytes);
+    } else {
+      EXPECT_THROW(ReadTextFile(Path("sized.ksq")), EFOpenError) << c.bytes;
+    }
   }
 }
 

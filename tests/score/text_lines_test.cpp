@@ -22,7 +22,23 @@ TEST(ValueOf, FirstMatchingLineCaseInsensitiveUntrimmed) {
   EXPECT_EQ(ValueOf(lines, "END"), " 4 ");
   EXPECT_EQ(ValueOf(lines, "A"), "b=c");
   EXPECT_EQ(ValueOf(lines, "LOOP"), "");
-  EXPECT_EQ(ValueOf({"TEMPO =3"}, "TEMPO"), "");
+  EXPECT_EQ(ValueOf(Lines{"TEMPO =3"}, "TEMPO"), "");
+}
+
+TEST(ValueOf, LookupInTheTextFindsWhatTheLinesGive) {
+  const std::string_view texts[] = {
+      "x\r\nTempo=1\rTEMPO=2\nend= 4 \r\na=b=c",
+      "\n\n\r\r\nTEMPO=7\r\n",
+      std::string_view("TEMPO=1\0\nEND=2\n", 16),  // NUL ends the text
+      "TEMPO=5\r",
+      "tempo=",
+      "",
+  };
+  for (std::string_view text : texts) {
+    for (const char* key : {"TEMPO", "END", "A", "LOOP"}) {
+      EXPECT_EQ(ValueOf(text, key), ValueOf(SplitLines(text), key)) << text << " / " << key;
+    }
+  }
 }
 
 TEST(JoinLines, EndsEveryLineWithCrLf) {

@@ -84,5 +84,50 @@ TEST_F(Riff, HugeSizesDoNotRunAway) {
   EXPECT_LE(reader.Position(), reader.FileSize());
 }
 
+TEST_F(Riff, EmptyHeadersAreSteppedOverEightBytesAtATimeWrittenOrSparse) {
+  // The form stands behind a run of zero bytes: found when the run is a whole number of empty
+  // headers, not when it ends in the middle of one (that header's size then jumps past the form).
+  const auto form = RiffBytes().Chunk("fmt ", {1, 2}).Chunk("data", {3, 4}).Form();
+  struct Case {
+    std::uint64_t zeros;
+    bool sparse;
+    bool found;
+  } cases[] = {{0, false, true},       {3 << 20, false, true},       {(3 << 20) + 4, false, false},
+               {64 << 20, true, true}, {(64 << 20) + 4, true, false}, {(64 << 20) + 8, true, true}};
+  for (const Case& c : cases) {
+    const std::string path = Write("zeros.bin", {});
+    if (c.sparse) {
+      std::filesystem::resize_file(path, c.zeros);
+    } else {
+      Write("zeros.bin", std::vector<std::uint8_t>(c.zeros, 0));
+    }
+    std::ofstream(path, std::ios::binary | std::ios::app)
+        .write(reinterpret_cast<const char*>(form.data()), static_cast<std::streamsize>(form.size()));
+    RiffReader reader;
+    ASSERT_TRUE(reader.Open(path));
+    RiffChunk riff, chunk;
+    ASSERT_EQ(reader.FindRiff(kWave, riff), c.found) << c.zeros;
+    if (!c.found) continue;
+    EXPECT_EQ(riff.payload, c.zeros + 12);
+    ASSERT_TRUE(reader.FindChunk(MakeFourCC('d', 'a', 't', 'a'), riff, chunk));
+    EXPECT_EQ(chunk.payload, c.zeros + 12 + 10 + 8);
+  }
+}
+
+TEST_F(Riff, EmptyHeadersInsideTheFormAreSkippedUpToItsEnd) {
+  std::vector<std::uint8_t> zeros(1 << 20, 0);
+  const auto bytes = RiffBytes().Raw(zeros).Chunk("data", {7, 8}).Form();
+  RiffReader reader;
+  ASSERT_TRUE(reader.Open(Write("inner.bin", bytes)));
+  RiffChunk riff, chunk;
+  ASSERT_TRUE(reader.FindRiff(kWave, riff));
+  ASSERT_TRUE(reader.FindChunk(MakeFourCC('d', 'a', 't', 'a'), riff, chunk));
+  EXPECT_EQ(chunk.payload, 12u + zeros.size() + 8);
+  // Searching again from behind it runs to the form's end and stops there.
+  reader.Ascend(chunk);
+  EXPECT_FALSE(reader.FindChunk(MakeFourCC('d', 'a', 't', 'a'), riff, chunk));
+  EXPECT_EQ(reader.Position(), bytes.size());
+}
+
 }  // namespace
 }  // namespace kestu::test

@@ -1,5 +1,7 @@
 #include <algorithm>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <limits>
 #include <sys/stat.h>
 
 #include "sound/wave.h"
@@ -87,12 +89,14 @@ TEST_F(WaveLoading, ExtensibleFormatFillsTheRecordAndIsRefusedByTheBuffer) {
   EXPECT_EQ(OnlyLogLine(), "サウンドバッファの作成に失敗しました(Error Code(88780064))\r\n");
 }
 
-TEST_F(WaveLoading, OnlyPcmOfEightOrSixteenBitsAndOneOrTwoChannelsGetsABuffer) {
+TEST_F(WaveLoading, PcmUpToThirtyTwoBitsAndFloatInOneOrTwoChannelsGetABuffer) {
   struct Case {
     std::uint16_t tag, channels, bits;
     bool loads;
-  } cases[] = {{1, 1, 8, true},  {1, 2, 8, true},  {1, 1, 16, true}, {1, 2, 16, true},
-               {1, 1, 24, false}, {1, 3, 16, false}, {3, 1, 32, false}, {1, 0, 16, false}};
+  } cases[] = {{1, 1, 8, true},  {1, 2, 8, true},   {1, 1, 16, true},  {1, 2, 16, true},
+               {1, 1, 24, true}, {1, 2, 32, true},  {3, 1, 32, true},  {3, 2, 32, true},
+               {1, 3, 16, false}, {1, 6, 16, false}, {3, 1, 64, false}, {1, 0, 16, false},
+               {1, 1, 12, false}, {2, 1, 16, false}};
   for (const Case& c : cases) {
     const auto bytes = RiffBytes()
                            .Chunk("fmt ", RiffBytes::Format(c.tag, c.channels, 8000, c.bits))
@@ -101,6 +105,103 @@ TEST_F(WaveLoading, OnlyPcmOfEightOrSixteenBitsAndOneOrTwoChannelsGetsABuffer) {
     TDDSDWaveData wave(device_.get(), Write("kind.wav", bytes));
     EXPECT_EQ(wave.Buffer() != nullptr, c.loads) << c.tag << "/" << c.channels << "/" << c.bits;
   }
+}
+
+// The extensible format's chunk: the plain fields, then valid bits, channel mask and sub-format.
+std::vector<std::uint8_t> ExtensibleFormat(std::uint16_t subTag, std::uint16_t channels, std::uint16_t bits) {
+  RiffBytes f;
+  f.Raw(RiffBytes::Format(0xFFFE, channels, 44100, bits, 18, 22)).U16(bits).U32(channels == 2 ? 3 : 4);
+  f.U16(subTag).Raw({0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71});
+  return f.Bytes();
+}
+
+std::vector<std::uint8_t> LittleEndianSamples(const std::vector<std::int64_t>& values, int bytes) {
+  std::vector<std::uint8_t> out;
+  for (std::int64_t v : values) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(static_cast<std::uint64_t>(v) >> (8 * i)));
+  }
+  return out;
+}
+
+std::vector<std::uint8_t> FloatSamples(const std::vector<float>& values) {
+  std::vector<std::uint8_t> out(values.size() * 4);
+  std::memcpy(out.data(), values.data(), out.size());
+  return out;
+}
+
+TEST_F(WaveLoading, OtherFormatsAreConvertedToSixteenBitsWhenLoaded) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  struct Case {
+    const char* name;
+    std::vector<std::uint8_t> format, data;
+    std::uint16_t channels;
+    std::vector<std::int16_t> expected;
+  } cases[] = {
+      {"24-bit", RiffBytes::Format(1, 1, 44100, 24), LittleEndianSamples({0x7FFFFF, -0x800000, 0x100, 0x17F, -0x100, 0}, 3), 1,
+       {32767, -32768, 1, 1, -1, 0}},
+      {"32-bit stereo", RiffBytes::Format(1, 2, 44100, 32), LittleEndianSamples({0x7FFFFFFF, -0x80000000ll, 0x10000, -0x10000}, 4), 2,
+       {32767, -32768, 1, -1}},
+      {"float", RiffBytes::Format(3, 1, 44100, 32), FloatSamples({1.0f, -1.0f, 2.0f, -3.0f, 0.5f, nan}), 1,
+       {32767, -32767, 32767, -32767, 16384, 0}},
+      {"extensible 16-bit", ExtensibleFormat(1, 2, 16), LittleEndianSamples({5, -5, 300, -300}, 2), 2, {5, -5, 300, -300}},
+      {"extensible 24-bit", ExtensibleFormat(1, 1, 24), LittleEndianSamples({0x12300, -0x12300}, 3), 1, {0x123, -0x123}},
+      {"extensible float", ExtensibleFormat(3, 1, 32), FloatSamples({0.25f, -0.25f}), 1, {8192, -8192}},
+      // A last frame cut short is left out.
+      {"24-bit cut", RiffBytes::Format(1, 1, 44100, 24), {0x00, 0x01, 0x00, 0x00, 0x02}, 1, {1}},
+  };
+  for (const Case& c : cases) {
+    TDDSDWaveData wave(device_.get(), Write("conv.wav", RiffBytes().Chunk("fmt ", c.format).Chunk("data", c.data).Form()));
+    ASSERT_NE(wave.Buffer(), nullptr) << c.name;
+    EXPECT_EQ(wave.Format().wFormatTag, 1) << c.name;
+    EXPECT_EQ(wave.Format().wBitsPerSample, 16) << c.name;
+    EXPECT_EQ(wave.Format().nChannels, c.channels) << c.name;
+    EXPECT_EQ(wave.Format().nSamplesPerSec, 44100u) << c.name;
+    EXPECT_EQ(wave.Format().nBlockAlign, 2 * c.channels) << c.name;
+    EXPECT_EQ(wave.Buffer()->Frequency(), 44100u) << c.name;
+    ASSERT_EQ(wave.DataSize(), 2 * c.expected.size()) << c.name;
+    output_.Render(1);  // the mixer takes the loader's last settings; then the buffer locks again
+    void* p1 = nullptr;
+    void* p2 = nullptr;
+    std::uint32_t b1 = 0, b2 = 0;
+    ASSERT_EQ(wave.Buffer()->Lock(0, wave.DataSize(), &p1, &b1, &p2, &b2, 0), ds::DS_OK);
+    std::vector<std::int16_t> got(c.expected.size());
+    std::memcpy(got.data(), p1, b1);
+    wave.Buffer()->Unlock(p1, b1, p2, b2);
+    EXPECT_EQ(got, c.expected) << c.name;
+  }
+  EXPECT_FALSE(LogExists());
+}
+
+TEST_F(WaveLoading, ConvertedSamplesKeepTheirRateFromOneToOneHundredNinetyTwoKilohertz) {
+  for (std::uint32_t rate : {1000u, 8000u, 44100u, 96000u, 192000u}) {
+    for (auto [tag, bits] : {std::pair<std::uint16_t, std::uint16_t>{1, 24}, {3, 32}}) {
+      const auto bytes = RiffBytes()
+                             .Chunk("fmt ", RiffBytes::Format(tag, 2, rate, bits))
+                             .Chunk("data", std::vector<std::uint8_t>(bits / 8 * 2 * 10, 0))
+                             .Form();
+      TDDSDWaveData wave(device_.get(), Write("rate.wav", bytes));
+      ASSERT_NE(wave.Buffer(), nullptr) << rate << "/" << bits;
+      EXPECT_EQ(wave.Buffer()->Frequency(), rate);
+      EXPECT_EQ(wave.Format().nAvgBytesPerSec, rate * 4);
+      EXPECT_EQ(wave.DataSize(), 40u);
+    }
+  }
+}
+
+TEST_F(WaveLoading, ASampleThatCannotBeUsedSaysWhichAndWhyBeforeTheHalt) {
+  const std::string six = Write("six.wav", RiffBytes()
+                                               .Chunk("fmt ", RiffBytes::Format(1, 6, 8000, 16))
+                                               .Chunk("data", std::vector<std::uint8_t>(48, 0))
+                                               .Form());
+  const std::string tiny = Write("tiny.wav", RiffBytes()
+                                                 .Chunk("fmt ", RiffBytes::Format(1, 1, 8000, 16))
+                                                 .Chunk("data", {7})
+                                                 .Form());
+  device_->SetDebugOption(dsoHaltOnError);
+  EXPECT_EXIT(TDDSDWaveData(device_.get(), six), ::testing::ExitedWithCode(1),
+              six + ": この形式のサウンドは使えません（形式 1、6チャンネル、16ビット、8000Hz）\n$");
+  EXPECT_EXIT(TDDSDWaveData(device_.get(), tiny), ::testing::ExitedWithCode(1),
+              tiny + ": サウンドデータが1フレームに足りません（1バイト）\n$");
 }
 
 TEST_F(WaveLoading, FileErrorsGiveTheirMessageAndAnEmptySample) {

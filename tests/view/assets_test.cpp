@@ -310,6 +310,20 @@ QGuiApplication& GuiApp() {
   return app ? *app : *static_cast<QGuiApplication*>(QGuiApplication::instance());
 }
 
+TEST(ToolbarIcon, StaysSharpOnScaledScreens) {
+  GuiApp();
+  const QImage& face = assets::SoundImages()[0];
+  const QIcon icon = assets::ToolbarIcon(assets::SoundImages(), 0);
+  for (int factor : {2, 3}) {
+    const QImage shown = icon.pixmap(QSize(16, 16), factor).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    ASSERT_EQ(shown.size(), QSize(16, 16) * factor);
+    int blurred = 0;
+    for (int y = 0; y < shown.height(); ++y)
+      for (int x = 0; x < shown.width(); ++x) blurred += shown.pixel(x, y) != face.pixel(x / factor, y / factor);
+    EXPECT_EQ(blurred, 0) << "at " << factor << "x";
+  }
+}
+
 TEST(ToolbarIcon, CarriesTheFaceAndRejectsAnIndexOutsideTheList) {
   GuiApp();
   const auto& player = assets::PlayerImages();

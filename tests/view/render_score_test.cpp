@@ -128,6 +128,23 @@ TEST(RenderScore, NumberBoxesStayInTheWhiteBand) {
   for (int x = 77; x < 82; ++x) EXPECT_EQ(view.pixel(x, 32), kStaffGreen) << x;  // left of column 1's line
 }
 
+TEST(RenderScore, MeasureNumbersAreBlackOnWhite) {
+  ScoreDocument doc;
+  for (bool time44 : {true, false}) {
+    doc.SetTime44(time44);
+    const QImage view = Render(doc, 0);
+    int black = 0;
+    for (int y = 0; y < 32; ++y) {
+      for (int x = 0; x < view.width(); ++x) {
+        const QRgb p = view.pixel(x, y);
+        black += p == qRgb(0, 0, 0);
+        ASSERT_TRUE(p == qRgb(0, 0, 0) || p == kWhite) << "grey ink at " << x << ", " << y;
+      }
+    }
+    EXPECT_GT(black, 10) << "no digits";
+  }
+}
+
 struct BarCase {
   const char* name;
   bool time44;

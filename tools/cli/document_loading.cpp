@@ -19,7 +19,7 @@ bool LoadForCli(ScoreDocument& doc, const std::string& fileName) {
       clean = false;
     };
     if (ReadSequenceText(doc, text, show) == ReadResult::BadScore) doc.ResetToNew();
-  } catch (const KestuError& e) {
+  } catch (const std::exception& e) {
     // The default error report: the message with a full stop.
     std::cerr << e.what() << ".\n";
     clean = false;

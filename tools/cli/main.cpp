@@ -1,6 +1,7 @@
 // kestu-cli: the command-line side of KestuSequencer.
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <string>
 
 #include "commands.h"
@@ -33,7 +34,14 @@ int Usage() {
 int main(int argc, char** argv) {
   if (argc < 2) return Usage();
   for (const Command& c : kCommands) {
-    if (std::strcmp(argv[1], c.name) == 0) return c.run(kestu::cli::Args(argv + 2, argv + argc));
+    if (std::strcmp(argv[1], c.name) != 0) continue;
+    try {
+      return c.run(kestu::cli::Args(argv + 2, argv + argc));
+    } catch (const std::exception& e) {
+      // Whatever a command did not report itself ends it with its message, never an abort.
+      std::fprintf(stderr, "%s.\n", e.what());
+      return 1;
+    }
   }
   return Usage();
 }

@@ -1,10 +1,12 @@
 // kestu-cli midi FILE OUT.mid: the score as a Standard MIDI File, as playback would play it once.
+// OUT.mid is put in place only when written whole; it is never FILE itself.
 #include <cstdio>
-#include <fstream>
 
 #include "commands.h"
 #include "document_loading.h"
 #include "midi_file.h"
+#include "output_checks.h"
+#include "score/replacing_output.h"
 
 namespace kestu::cli {
 
@@ -15,13 +17,14 @@ int Midi(const Args& args) {
   }
   ScoreDocument doc;
   if (!LoadForCli(doc, args[0])) return 1;
+  if (OutputIsTheInput(args[0], args[1])) return 1;
   const std::vector<uint8_t> bytes = midi::WriteMidi(doc);
-  std::ofstream out(args[1], std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  if (!out) {
-    std::fprintf(stderr, "ファイル %s を作成できません.\n", args[1].c_str());
-    return 1;
+  try {
+    ReplacingOutput out(args[1]);
+    out.Write({reinterpret_cast<const char*>(bytes.data()), bytes.size()});
+    out.Commit();
+  } catch (const std::exception& e) {
+    return ReportError(e);
   }
   return 0;
 }

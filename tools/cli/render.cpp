@@ -2,18 +2,19 @@
 // and writes what the sound card would have been given (23160 Hz, 16 bits, stereo) to OUT.wav.
 // The samples are read from waves/ in the current directory, as the program reads them. Exit
 // status 0 when written, 1 when FILE did not read cleanly or OUT.wav could not be written, 2 for
-// a wrong command line.
+// a wrong command line. OUT.wav is put in place only when written whole; it is never FILE itself.
 #include <charconv>
 #include <cstdio>
-#include <filesystem>
 #include <iostream>
 #include <optional>
 
 #include "commands.h"
 #include "document_loading.h"
+#include "output_checks.h"
 #include "playback/offline_render.h"
 #include "playback/wav_writer.h"
 #include "score/errors.h"
+#include "score/replacing_output.h"
 
 namespace kestu::cli {
 
@@ -52,11 +53,6 @@ std::optional<RenderArgs> ParseRenderArgs(const Args& args) {
   return parsed;
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-  std::error_code error;
-  return std::filesystem::equivalent(a, b, error);
-}
-
 // A render with silent sounds is not what the user asked for: say which files are missing.
 void WarnAboutSamples(const OfflinePlayer& player) {
   if (!player.SampleLoadError().empty()) std::cerr << player.SampleLoadError() << ".\n";
@@ -79,11 +75,7 @@ int Render(const Args& args) {
   }
   ScoreDocument doc;
   if (!LoadForCli(doc, parsed->score)) return 1;
-  if (SameFile(parsed->score, parsed->out)) {
-    // Writing the sound over the score would lose the score.
-    std::cerr << EFCreateError(parsed->out).what() << ".\n";
-    return 1;
-  }
+  if (OutputIsTheInput(parsed->score, parsed->out)) return 1;
   if (4 * OfflinePlayer::FramesBeforeRingOut(doc, parsed->loops) > WavFileWriter::kMaxDataBytes) {
     std::cerr << WavTooLongError().what() << ".\n";
     return 1;
@@ -92,21 +84,19 @@ int Render(const Args& args) {
   OfflinePlayer player;
   WarnAboutSamples(player);
   try {
-    WavFileWriter writer(parsed->out, player.Rate(), 2);
-    try {
-      player.Play(doc, parsed->loops, [&](const std::int16_t* stereo, std::uint32_t frames) {
-        writer.Append(stereo, 2 * static_cast<std::size_t>(frames));
-      });
-      writer.Finish();
-    } catch (const std::exception&) {
-      // No broken file is left behind claiming to be the render.
-      std::error_code ignored;
-      std::filesystem::remove(parsed->out, ignored);
-      throw;
-    }
+    // Written beside OUT.wav and renamed over it at the end: a failure leaves an old OUT.wav whole.
+    ReplacingOutput out(parsed->out);
+    WavFileWriter writer(out.TemporaryName(), player.Rate(), 2);
+    player.Play(doc, parsed->loops, [&](const std::int16_t* stereo, std::uint32_t frames) {
+      writer.Append(stereo, 2 * static_cast<std::size_t>(frames));
+    });
+    writer.Finish();
+    out.Commit();
+  } catch (const EFCreateError&) {
+    // The writers name the temporary file; the user asked for OUT.wav.
+    return ReportError(EFCreateError(parsed->out));
   } catch (const std::exception& e) {
-    std::cerr << e.what() << ".\n";
-    return 1;
+    return ReportError(e);
   }
   return 0;
 }

@@ -1,18 +1,24 @@
 // kestu-cli snapshot FILE OUT.png [--scroll S]: reads FILE as check does and writes the score view's
 // plain picture at scroll offset S (default 0), not playing, as PNG. Needs no display: without
 // QT_QPA_PLATFORM it draws on the offscreen platform. Exit status 0 after a clean read and write,
-// 1 after a message about the file or a failed write, 2 for wrong arguments.
+// 1 after a message about the file or a failed write, 2 for wrong arguments. OUT.png is put in
+// place only when written whole; it is never FILE itself.
 #include <cstdio>
 #include <string>
 
 #include "commands.h"
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QGuiApplication>
 #include <QImage>
 #include <charconv>
 #include <memory>
 
 #include "document_loading.h"
+#include "output_checks.h"
+#include "score/errors.h"
+#include "score/replacing_output.h"
 #include "view/render_score.h"
 
 namespace kestu::cli {
@@ -54,9 +60,18 @@ int Snapshot(const Args& args) {
   view::ScoreViewInputs inputs;
   inputs.scroll = scroll;
   const QImage picture = view::RenderScore(doc, inputs);
-  if (!picture.save(QString::fromStdString(args[1]), "PNG")) {
-    std::fprintf(stderr, "kestu-cli snapshot: cannot write %s\n", args[1].c_str());
-    return 1;
+  if (OutputIsTheInput(args[0], args[1])) return 1;
+  // Encoded in memory first (a few kilobytes), so that every write to the file is checked here.
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  try {
+    if (!picture.save(&buffer, "PNG")) throw EFCreateError(args[1]);
+    ReplacingOutput out(args[1]);
+    out.Write({png.constData(), static_cast<size_t>(png.size())});
+    out.Commit();
+  } catch (const std::exception& e) {
+    return ReportError(e);
   }
   return clean ? 0 : 1;
 }

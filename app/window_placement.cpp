@@ -1,0 +1,75 @@
+#include "app/window_placement.h"
+
+#include <QEvent>
+#include <QScreen>
+#include <QTimer>
+#include <QWidget>
+#include <QWindow>
+#include <algorithm>
+
+namespace kestu {
+
+namespace {
+
+constexpr QPoint kFirstPosition(497, 588);
+// How long after the window is shown a window manager may take to put its frame around it.
+constexpr int kFrameWaitMs = 3000;
+
+int FitAxis(int wanted, int start, int room, int extent) {
+  const int last = start + room - extent;  // where the frame's far edge meets the room's
+  return std::max(start, std::min(wanted, last));
+}
+
+}  // namespace
+
+QRect FirstFrameGeometry(const QRect& available, const QSize& frameSize) {
+  const QSize size = frameSize.boundedTo(available.size());
+  return {FitAxis(kFirstPosition.x(), available.left(), available.width(), size.width()),
+          FitAxis(kFirstPosition.y(), available.top(), available.height(), size.height()), size.width(),
+          size.height()};
+}
+
+FirstPlacement::FirstPlacement(QWidget& window) : QObject(&window), window_(window) {
+  window.installEventFilter(this);
+  if (const QScreen* screen = window.screen()) {
+    window.move(FirstFrameGeometry(screen->availableGeometry(), window.frameGeometry().size()).topLeft());
+  }
+}
+
+bool FirstPlacement::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != &window_ || settled_) return false;
+  switch (event->type()) {
+    case QEvent::Show:
+      QTimer::singleShot(kFrameWaitMs, this, [this] {
+        Fit();
+        settled_ = true;
+      });
+      Fit();
+      break;
+    case QEvent::Move:
+    case QEvent::Resize:
+      if (window_.isVisible()) Fit();
+      break;
+    default:
+      break;
+  }
+  return false;
+}
+
+void FirstPlacement::Fit() {
+  const QWindow* handle = window_.windowHandle();
+  const QScreen* screen = window_.screen();
+  if (handle == nullptr || screen == nullptr) return;
+  const QRect frame = handle->frameGeometry();
+  const QRect room = screen->availableGeometry();
+  if (room.contains(frame)) {
+    // The frame has arrived and fits: nothing more to wait for.
+    if (frame != handle->geometry()) settled_ = true;
+    return;
+  }
+  const QRect fitted = FirstFrameGeometry(room, frame.size());
+  if (fitted.size() != frame.size()) window_.resize(window_.size() - (frame.size() - fitted.size()));
+  if (fitted.topLeft() != frame.topLeft()) window_.move(fitted.topLeft());
+}
+
+}  // namespace kestu

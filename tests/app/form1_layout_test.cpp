@@ -1,0 +1,252 @@
+// The window's composition as the user meets it: where every control sits, the bands' rows and how
+// they move, float and dock back, the scroll and tempo bars, the window's frame hints and its first
+// position.
+#include <QApplication>
+#include <QMouseEvent>
+#include <QTimer>
+#include <QContextMenuEvent>
+#include <QMenuBar>
+#include <QScrollBar>
+#include <QSlider>
+#include <QStyleOptionSlider>
+#include <QToolBar>
+
+#include "app/control_bar.h"
+#include "app/window_placement.h"
+#include "form1_fixture.h"
+
+namespace kestu::testing {
+namespace {
+
+// A shown window, laid out, measured in the client area below the menu bar.
+class Form1Shown : public Form1Test {
+ protected:
+  void SetUp() override {
+    Form1Test::SetUp();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  }
+  QRect InClient(const QWidget* w) const {
+    const QPoint at = w->mapTo(form.get(), QPoint(0, 0)) - QPoint(0, form->menuBar()->height());
+    return {at, w->size()};
+  }
+  QRect InBar(const QWidget* w, const QWidget* bar) const { return {w->mapTo(bar, QPoint(0, 0)), w->size()}; }
+  QWidget* Named(const char* name) const { return form->findChild<QWidget*>(name); }
+};
+
+struct Placed {
+  const char* name;
+  QRect rect;
+};
+
+class ClientLayout : public Form1Shown, public ::testing::WithParamInterface<Placed> {};
+
+TEST_P(ClientLayout, ControlSitsWhereItBelongs) {
+  QWidget* w = Named(GetParam().name);
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(InClient(w), GetParam().rect);
+}
+
+INSTANTIATE_TEST_SUITE_P(Window, ClientLayout,
+                         ::testing::Values(Placed{"ControlBar1", {0, 0, 385, 56}},
+                                           Placed{"MainImage", {0, 56, 385, 144}},
+                                           Placed{"ScrollBar", {0, 200, 385, 15}},
+                                           Placed{"ControlBar2", {0, 215, 385, 56}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The bands' buttons in their control bar: the first 11 pixels in, rows at 2 and 28, buttons 23
+// apart, the Save button 36 with its arrow, separators 8.
+struct BandControl {
+  const char* name;
+  const char* controlBar;
+  QRect rect;
+};
+
+class BandLayout : public Form1Shown, public ::testing::WithParamInterface<BandControl> {};
+
+TEST_P(BandLayout, ButtonSitsInItsRow) {
+  QWidget* w = Named(GetParam().name);
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(InBar(w, Named(GetParam().controlBar)), GetParam().rect);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bands, BandLayout,
+    ::testing::Values(BandControl{"NewBtn", "ControlBar1", {11, 2, 23, 22}},
+                      BandControl{"OpenBtn", "ControlBar1", {34, 2, 23, 22}},
+                      BandControl{"SaveBtn", "ControlBar1", {57, 2, 36, 22}},
+                      BandControl{"PasteBtn", "ControlBar1", {101, 2, 23, 22}},
+                      BandControl{"OptionBtn", "ControlBar1", {132, 2, 23, 22}},
+                      BandControl{"SoundBtn1", "ControlBar1", {11, 28, 23, 22}},
+                      BandControl{"SoundBtn2", "ControlBar1", {34, 28, 23, 22}},
+                      BandControl{"SoundBtn16", "ControlBar1", {356, 28, 23, 22}},
+                      BandControl{"EraserBtn", "ControlBar2", {11, 2, 23, 22}},
+                      BandControl{"TimeBtn34", "ControlBar2", {42, 2, 23, 22}},
+                      BandControl{"TimeBtn44", "ControlBar2", {65, 2, 23, 22}},
+                      BandControl{"etcBtn1", "ControlBar2", {96, 2, 23, 22}},
+                      BandControl{"etcBtn2", "ControlBar2", {119, 2, 23, 22}},
+                      BandControl{"etcBtn3", "ControlBar2", {142, 2, 23, 22}},
+                      BandControl{"UndoBtn", "ControlBar2", {173, 2, 23, 22}},
+                      BandControl{"PlayBtn", "ControlBar2", {11, 28, 23, 22}},
+                      BandControl{"StopBtn", "ControlBar2", {34, 28, 23, 22}},
+                      BandControl{"LoopBtn", "ControlBar2", {65, 28, 23, 22}},
+                      BandControl{"TempoBar", "ControlBar2", {96, 28, 120, 22}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace kestu::testing
+
+namespace kestu::testing {
+namespace {
+
+// Drags a band by its grip to a point on the screen, as a held button moving in steps.
+void DragGripTo(QToolBar* band, QPoint target) {
+  const QPoint grip(5, band->height() / 2);
+  const QPoint start = band->mapToGlobal(grip);
+  QTest::mousePress(band, Qt::LeftButton, {}, grip);
+  for (int step = 1; step <= 10; ++step) {
+    const QPoint global = start + (target - start) * step / 10;
+    QMouseEvent move(QEvent::MouseMove, band->mapFromGlobal(global), global, Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(band, &move);
+    QApplication::processEvents();  // the bar lays its bands out again
+  }
+  QMouseEvent release(QEvent::MouseButtonRelease, band->mapFromGlobal(target), target,
+                      Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(band, &release);
+  QApplication::processEvents();
+}
+
+void DragGrip(QToolBar* band, QPoint by) {
+  DragGripTo(band, band->mapToGlobal(QPoint(5, band->height() / 2)) + by);
+}
+
+class BandSlides : public Form1Shown, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(BandSlides, AlongItsRowAndBack) {
+  auto* band = form->findChild<QToolBar*>(GetParam());
+  ASSERT_NE(band, nullptr);
+  const QPoint home = band->pos();
+  DragGrip(band, QPoint(40, 0));
+  EXPECT_EQ(band->pos(), home + QPoint(40, 0));
+  DragGrip(band, QPoint(-25, 0));
+  EXPECT_EQ(band->pos(), home + QPoint(15, 0));
+  DragGrip(band, QPoint(-100, 0));  // no further than the bar's edge
+  EXPECT_EQ(band->pos(), home);
+  EXPECT_FALSE(band->isFloating());
+}
+
+INSTANTIATE_TEST_SUITE_P(Bands, BandSlides,
+                         ::testing::Values("ToolBar1", "SoundsBar", "etcBar", "PlayerBar"),
+                         [](const auto& info) { return std::string(info.param); });
+
+TEST_F(Form1Shown, ThePaletteFloatsAsOneRowAndDocksBackWithoutMovingTheView) {
+  const QRect view = InClient(form->MainImage_);
+  DragGrip(form->SoundsBar, QPoint(30, 120));
+  ASSERT_TRUE(form->SoundsBar->isFloating());
+  EXPECT_EQ(form->SoundsBar->orientation(), Qt::Horizontal);
+  EXPECT_EQ(form->SoundsBar->windowTitle().toStdString(), "SoundsPallete");
+  EXPECT_LE(form->SoundsBar->height(), 30) << "one row";
+  EXPECT_GE(form->SoundsBar->width(), 16 * 23);
+  EXPECT_EQ(form->ControlBar1->height(), 56);
+  EXPECT_EQ(InClient(form->MainImage_), view);
+  EXPECT_EQ(InClient(form->ScrollBar).top(), 200);
+
+  DragGripTo(form->SoundsBar, form->ControlBar1->mapToGlobal(QPoint(20, 39)));
+  ASSERT_FALSE(form->SoundsBar->isFloating());
+  EXPECT_EQ(form->SoundsBar->parentWidget(), form->ControlBar1);
+  EXPECT_EQ(form->SoundsBar->orientation(), Qt::Horizontal);
+  EXPECT_EQ(InBar(form->PaletteButtons[1], form->ControlBar1).top(), 28);
+  EXPECT_EQ(form->ControlBar1->height(), 56);
+  EXPECT_EQ(InClient(form->MainImage_), view);
+  Click(form->PaletteButtons[4]);  // the buttons still work
+  EXPECT_EQ(form->Document.CurrentTool, 4);
+}
+
+// --- no toolkit menus -------------------------------------------------------------------------
+
+// A right-click on `name`: whatever pop-up menu it opens is noted and closed.
+class RightClick : public Form1Shown, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(RightClick, OpensNoMenu) {
+  QWidget* w = Named(GetParam());
+  ASSERT_NE(w, nullptr);
+  QString opened;
+  QTimer::singleShot(100, [&] {
+    if (QWidget* popup = QApplication::activePopupWidget()) {
+      opened = popup->metaObject()->className();
+      popup->close();
+    }
+  });
+  const QPoint at(w->width() / 2, w->height() / 2);
+  QContextMenuEvent event(QContextMenuEvent::Mouse, at, w->mapToGlobal(at));
+  QApplication::sendEvent(w, &event);
+  QTest::qWait(150);
+  EXPECT_TRUE(opened.isEmpty()) << "a " << opened.toStdString() << " opened";
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+  for (QToolBar* band : {form->ToolBar1, form->SoundsBar, form->etcBar, form->PlayerBar}) {
+    EXPECT_TRUE(band->isVisible()) << band->objectName().toStdString();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Window, RightClick,
+                         ::testing::Values("ScrollBar", "ToolBar1", "SoundsBar", "etcBar", "PlayerBar",
+                                           "ControlBar1", "ControlBar2", "MainMenu1", "TempoBar",
+                                           "SoundBtn3", "PlayBtn", "MainImage"),
+                         [](const auto& info) { return std::string(info.param); });
+
+// --- the frame and the first position ---------------------------------------------------------
+
+TEST_F(Form1Shown, TheBorderIsResizableWithoutMaximize) {
+  const Qt::WindowFlags flags = form->windowFlags();
+  for (Qt::WindowType hint : {Qt::WindowTitleHint, Qt::WindowSystemMenuHint, Qt::WindowMinimizeButtonHint,
+                              Qt::WindowCloseButtonHint}) {
+    EXPECT_TRUE(flags.testFlag(hint)) << hint;
+  }
+  EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
+  EXPECT_EQ(form->size(), QSize(385, 271 + form->menuBar()->height()));
+  // Smaller than its first size, as an ordinary window may be made, and larger.
+  EXPECT_LT(form->minimumWidth(), 385);
+  EXPECT_LT(form->minimumHeight(), 271);
+  EXPECT_GT(form->maximumWidth(), 2000);
+  form->resize(300, 200);
+  EXPECT_EQ(form->size(), QSize(300, 200));
+  form->resize(600, 500);
+  EXPECT_EQ(form->size(), QSize(600, 500));
+  EXPECT_EQ(InClient(form->MainImage_).topLeft(), QPoint(0, 56));  // anchored to the left edge
+  EXPECT_EQ(InClient(form->ControlBar2).bottom(), 500 - form->menuBar()->height() - 1);
+
+  // A window manager that maximizes all the same gets the window back.
+  form->setWindowState(Qt::WindowMaximized);
+  QTest::qWait(50);
+  EXPECT_FALSE(form->windowState().testFlag(Qt::WindowMaximized));
+}
+
+struct PlacementCase {
+  const char* name;
+  QRect available;
+  QSize frame;
+  QRect wanted;
+};
+
+class FirstFrame : public ::testing::TestWithParam<PlacementCase> {};
+
+TEST_P(FirstFrame, KeepsTheWholeFrameOnTheScreen) {
+  EXPECT_EQ(FirstFrameGeometry(GetParam().available, GetParam().frame), GetParam().wanted);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Screens, FirstFrame,
+    ::testing::Values(PlacementCase{"Large", {0, 0, 1920, 1080}, {393, 325}, {497, 588, 393, 325}},
+                      PlacementCase{"JustFits", {0, 0, 890, 913}, {393, 325}, {497, 588, 393, 325}},
+                      PlacementCase{"Short", {0, 0, 1024, 768}, {393, 325}, {497, 443, 393, 325}},
+                      PlacementCase{"Small", {0, 0, 1024, 600}, {387, 314}, {497, 286, 387, 314}},
+                      PlacementCase{"PanelAbove", {0, 30, 1024, 570}, {387, 314}, {497, 286, 387, 314}},
+                      PlacementCase{"Narrow", {0, 0, 800, 600}, {393, 325}, {407, 275, 393, 325}},
+                      PlacementCase{"SecondScreen", {1920, 0, 1280, 1024}, {393, 325}, {1920, 588, 393, 325}},
+                      PlacementCase{"ScaledTwiceOnSmall", {0, 0, 1024, 600}, {772, 603}, {252, 0, 772, 600}},
+                      PlacementCase{"Tiny", {0, 0, 320, 240}, {393, 325}, {0, 0, 320, 240}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace kestu::testing

@@ -1,0 +1,169 @@
+// kestu-cli through its binary, given what a hostile or unlucky user's world holds: inputs that are
+// not regular files or are far too big, outputs that are the input, and a full disk.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "tests/support/child_process.h"
+
+namespace kestu::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kCli = std::string(KESTU_BUILD_DIR) + "/kestu-cli";
+
+class CliFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("kestu-cli-files-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    fs::copy_file(fs::path(KESTU_SOURCE_DIR) / "examples" / "little-tune.ksq", Path("tune.ksq"));
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  std::string Read(const std::string& name) const {
+    std::ifstream in(Path(name), std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  void Write(const std::string& name, const std::string& text) const {
+    std::ofstream(Path(name), std::ios::binary) << text;
+  }
+  std::vector<std::string> Entries() const {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  // The samples for render are the build's, read from its folder.
+  static ProgramRun Cli(const std::vector<std::string>& args, ChildOptions options = {}) {
+    std::vector<std::string> argv{kCli};
+    argv.insert(argv.end(), args.begin(), args.end());
+    if (options.workingFolder.empty()) options.workingFolder = KESTU_BUILD_DIR;
+    ProgramRun run = RunProgram(argv, options);
+    // The toolkit's own word about a missing runtime folder is not the command's.
+    const std::string qtNote = "QStandardPaths: XDG_RUNTIME_DIR not set";
+    if (run.err.rfind(qtNote, 0) == 0) run.err.erase(0, run.err.find('\n') + 1);
+    return run;
+  }
+  static std::string CannotOpen(const std::string& path) { return "ファイル " + path + " は開けません.\n"; }
+  static std::string CannotCreate(const std::string& path) { return "ファイル " + path + " を作成できません.\n"; }
+
+  fs::path dir_;
+};
+
+// Each command with an output, and where its output goes.
+const std::vector<std::string> kWriters = {"midi", "snapshot", "render"};
+
+TEST_F(CliFiles, InputsThatAreNotRegularFilesOrAreTooBigAreRefusedWithTheirMessage) {
+  fs::create_directory(Path("folder.ksq"));
+  ASSERT_EQ(::mkfifo(Path("fifo.ksq").c_str(), 0600), 0);
+  { std::ofstream(Path("huge.ksq")); }
+  fs::resize_file(Path("huge.ksq"), 2ull << 30);
+  Write("lines.ksq", Read("tune.ksq") + std::string(20 << 20, '\n'));
+  for (const std::string& input : {Path("folder.ksq"), Path("fifo.ksq"), std::string("/dev/zero"),
+                                   Path("huge.ksq"), Path("lines.ksq")}) {
+    const ProgramRun check = Cli({"check", input});
+    EXPECT_EQ(check.status, 1) << input;
+    EXPECT_EQ(check.err, CannotOpen(input));
+    for (const std::string& command : kWriters) {
+      const ProgramRun run = Cli({command, input, Path("out")});
+      EXPECT_EQ(run.status, 1) << command << " " << input;
+      EXPECT_EQ(run.err, CannotOpen(input)) << command << " " << input;
+      // Only the snapshot draws what it has read, as check prints it: the empty score.
+      EXPECT_EQ(fs::exists(Path("out")), command == "snapshot") << command << " " << input;
+      fs::remove(Path("out"));
+    }
+  }
+}
+
+TEST_F(CliFiles, NoCommandWritesOverItsInputEvenThroughALink) {
+  const std::string score = Read("tune.ksq");
+  fs::create_symlink(Path("tune.ksq"), Path("link.ksq"));
+  fs::create_hard_link(Path("tune.ksq"), Path("hard.ksq"));
+  for (const std::string& command : kWriters) {
+    for (const auto& [input, output] : std::vector<std::pair<std::string, std::string>>{
+             {"tune.ksq", "tune.ksq"}, {"tune.ksq", "link.ksq"}, {"link.ksq", "tune.ksq"}, {"hard.ksq", "tune.ksq"}}) {
+      const ProgramRun run = Cli({command, Path(input), Path(output)});
+      EXPECT_EQ(run.status, 1) << command << " " << input << " " << output;
+      EXPECT_EQ(run.err, CannotCreate(Path(output))) << command;
+      EXPECT_EQ(Read("tune.ksq"), score) << command;
+      EXPECT_TRUE(fs::is_symlink(Path("link.ksq")));
+    }
+  }
+}
+
+TEST_F(CliFiles, AFullDiskIsAnErrorAndLeavesTheOldOutputWhole) {
+  // Every write past 100 bytes fails, as on a full disk: each output is larger.
+  const ChildOptions fullDisk{.asOrdinaryUser = false, .fileSizeLimit = 100, .workingFolder = {}};
+  for (const std::string& command : kWriters) {
+    Write("out", "old output");
+    const ProgramRun run = Cli({command, Path("tune.ksq"), Path("out")}, fullDisk);
+    EXPECT_EQ(run.status, 1) << command;
+    EXPECT_EQ(run.err, CannotCreate(Path("out"))) << command;
+    EXPECT_EQ(Read("out"), "old output") << command;
+    EXPECT_EQ(Entries(), (std::vector<std::string>{"out", "tune.ksq"})) << command;  // nothing partial
+  }
+}
+
+TEST_F(CliFiles, AnOutputReplacesTheOldOneKeepingItsModeAndLink) {
+  fs::create_directory(Path("outs"));
+  for (const std::string& command : kWriters) {
+    const std::string target = "outs/" + command;
+    Write(target, "old output");
+    ::chmod(Path(target).c_str(), 0640);
+    fs::create_symlink(Path(target), Path(command + ".link"));
+    const ProgramRun run = Cli({command, Path("tune.ksq"), Path(command + ".link")});
+    EXPECT_EQ(run.status, 0) << command << ": " << run.err;
+    EXPECT_TRUE(fs::is_symlink(Path(command + ".link")));
+    EXPECT_GT(Read(target).size(), 44u) << command;
+    struct stat st {};
+    ASSERT_EQ(::stat(Path(target).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u) << command;
+  }
+  // An output that is not a regular file is never renamed over.
+  const ProgramRun toDevice = Cli({"midi", Path("tune.ksq"), "/dev/null"});
+  EXPECT_EQ(toDevice.status, 1);
+  EXPECT_EQ(toDevice.err, CannotCreate("/dev/null"));
+  struct stat st {};
+  ASSERT_EQ(::stat("/dev/null", &st), 0);
+  EXPECT_TRUE(S_ISCHR(st.st_mode));
+}
+
+TEST_F(CliFiles, RenderNamesASampleItCannotUseAndEndsWithStatusOne) {
+  fs::copy(fs::path(KESTU_BUILD_DIR) / "waves", Path("waves"));
+  // Six channels of 16 bits at 8000 Hz: no mixer format, nothing to convert to.
+  std::string wave = "RIFF";
+  auto u32 = [&](std::uint32_t v) { for (int i = 0; i < 4; ++i) wave += char(v >> (8 * i)); };
+  auto u16 = [&](std::uint16_t v) { wave += char(v); wave += char(v >> 8); };
+  u32(4 + 24 + 8 + 120);
+  wave += "WAVEfmt ";
+  u32(16);
+  u16(1);
+  u16(6);
+  u32(8000);
+  u32(8000 * 12);
+  u16(12);
+  u16(16);
+  wave += "data";
+  u32(120);
+  wave += std::string(120, '\0');
+  Write("waves/Sound4.wav", wave);
+  const ProgramRun run = Cli({"render", Path("tune.ksq"), Path("out.wav")},
+                             {.asOrdinaryUser = false, .fileSizeLimit = {}, .workingFolder = dir_.string()});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "waves/Sound4.wav: この形式のサウンドは使えません（形式 1、6チャンネル、16ビット、8000Hz）\n");
+  EXPECT_FALSE(fs::exists(Path("out.wav")));
+}
+
+}  // namespace
+}  // namespace kestu::test

@@ -1,0 +1,102 @@
+// Installing: with a prefix given at install time and with DESTDIR, the desktop entry starts the
+// installed program in the installed sample folder and passes desktop-file-validate; the score
+// type is known to shared-mime-info with its icon; the icons are there at every size, sharp.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QImage>
+#include <QMimeDatabase>
+#include <cstdlib>
+#include <filesystem>
+
+#include "installed_tree.h"
+
+namespace kestu::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Install : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    work_ = fs::temp_directory_path() / ("kestu-install-" + std::to_string(::getpid()));
+    fs::remove_all(work_);
+    fs::create_directories(work_);
+  }
+  void TearDown() override {
+    if (!HasFailure()) fs::remove_all(work_);
+  }
+  std::string Log() const { return (work_ / "install.log").string(); }
+  fs::path work_;
+};
+
+const char* const kIconSizes[] = {"16", "32", "48", "128", "256"};
+
+TEST_F(Install, WithAPrefixAtInstallTime) {
+  const fs::path prefix = work_ / "prefix";
+  ASSERT_TRUE(InstallBuild(prefix.string(), "", Log())) << "see " << Log();
+  const fs::path entryFile = prefix / "share/applications/kestu-sequencer.desktop";
+  auto entry = ReadDesktopEntry(entryFile);
+  EXPECT_EQ(entry["Exec"], (prefix / "bin/kestu").string());
+  EXPECT_EQ(entry["Path"], (prefix / "share/kestu-sequencer").string());
+  EXPECT_EQ(entry["Icon"], "kestu-sequencer");
+  EXPECT_EQ(entry["StartupWMClass"], "KestuSequencer");  // the window's class, for docks
+  EXPECT_EQ(::access(entry["Exec"].c_str(), X_OK), 0) << "the entry's program is not there";
+  for (int n = 1; n <= 29; ++n) {
+    EXPECT_TRUE(fs::exists(fs::path(entry["Path"]) / "waves" / ("Sound" + std::to_string(n) + ".wav"))) << n;
+  }
+  EXPECT_TRUE(fs::exists(prefix / "bin/kestu-cli"));
+  if (OnPath("desktop-file-validate")) {
+    EXPECT_EQ(e2e::Run("desktop-file-validate '" + entryFile.string() + "'"), 0);
+  }
+
+  // The icons: every pixel of the 16-pixel drawing a square block of one colour.
+  for (const char* size : kIconSizes) {
+    const int n = std::atoi(size);
+    for (const char* icon : {"apps/kestu-sequencer.png", "mimetypes/application-x-kestu-score.png"}) {
+      const fs::path file = prefix / "share/icons/hicolor" / (std::string(size) + "x" + size) / icon;
+      const QImage image(QString::fromStdString(file.string()));
+      ASSERT_EQ(image.size(), QSize(n, n)) << file;
+      const int block = n / 16;
+      int blurred = 0;
+      for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x) blurred += image.pixel(x, y) != image.pixel(x - x % block, y - y % block);
+      EXPECT_EQ(blurred, 0) << file;
+    }
+  }
+
+  // The score type, as a file manager would look it up.
+  if (!OnPath("update-mime-database")) GTEST_SKIP() << "shared-mime-info is not installed";
+  ASSERT_EQ(e2e::Run("update-mime-database '" + (prefix / "share/mime").string() + "' >/dev/null 2>&1"), 0);
+  ::setenv("XDG_DATA_HOME", (work_ / "nothing").c_str(), 1);
+  ::setenv("XDG_DATA_DIRS", ((prefix / "share").string() + ":/usr/share").c_str(), 1);
+  const QMimeType type = QMimeDatabase().mimeTypeForFile(QStringLiteral("tune.ksq"), QMimeDatabase::MatchExtension);
+  EXPECT_EQ(type.name().toStdString(), "application/x-kestu-score");
+  EXPECT_EQ(type.comment().toStdString(), "KestuSequencer score");
+  EXPECT_EQ(type.iconName().toStdString(), "application-x-kestu-score");
+  EXPECT_TRUE(type.inherits(QStringLiteral("text/plain")));
+}
+
+TEST_F(Install, ForAPackagerWithDestdir) {
+  const std::string prefix = "/opt/kestu test";  // a space, which the entry must quote
+  const fs::path stage = work_ / "stage";
+  ASSERT_TRUE(InstallBuild(prefix, stage.string(), Log())) << "see " << Log();
+  const fs::path root = stage / "opt/kestu test";
+  const fs::path entryFile = root / "share/applications/kestu-sequencer.desktop";
+  auto entry = ReadDesktopEntry(entryFile);
+  EXPECT_EQ(entry["Exec"], "\"/opt/kestu test/bin/kestu\"");  // the final place, not the stage
+  EXPECT_EQ(entry["Path"], "/opt/kestu test/share/kestu-sequencer");
+  EXPECT_TRUE(fs::exists(root / "bin/kestu"));
+  EXPECT_TRUE(fs::exists(root / "share/kestu-sequencer/waves/Sound29.wav"));
+  EXPECT_TRUE(fs::exists(root / "share/mime/packages/kestu-score.xml"));
+  for (const char* size : kIconSizes) {
+    EXPECT_TRUE(fs::exists(root / "share/icons/hicolor" / (std::string(size) + "x" + size) / "apps/kestu-sequencer.png"));
+  }
+  EXPECT_FALSE(fs::exists("/opt/kestu test")) << "installed outside DESTDIR";
+  if (OnPath("desktop-file-validate")) {
+    EXPECT_EQ(e2e::Run("desktop-file-validate '" + entryFile.string() + "'"), 0);
+  }
+}
+
+}  // namespace
+}  // namespace kestu::e2e

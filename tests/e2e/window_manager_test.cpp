@@ -1,0 +1,187 @@
+// The installed program as a user meets it: started from its desktop entry by an ordinary user,
+// under a window manager (openbox) on a 1024 x 600 screen. Its whole frame is on the screen, its
+// samples are found, every band shows, maximizing is not offered in its hints, and a first Save As
+// (in Japanese) saves into the user's documents folder, since the folder it runs in is read-only.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QImage>
+#include <QRect>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "assets/images.h"
+#include "installed_tree.h"
+#include "process.h"
+#include "screen.h"
+
+namespace kestu::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+constexpr int kScreenWidth = 1024;
+constexpr int kScreenHeight = 600;
+
+class UnderAWindowManager : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* tool : {"Xvfb", "openbox", "xdotool", "xwininfo", "xprop", "import", "setpriv"}) {
+      if (!OnPath(tool)) GTEST_SKIP() << tool << " is not installed";
+    }
+    work_ = fs::temp_directory_path() / ("kestu-wm-" + std::to_string(::getpid()));
+    fs::remove_all(work_);
+    fs::create_directories(work_);
+    ::chmod(work_.c_str(), 0755);
+    prefix_ = work_ / "prefix";
+    ASSERT_TRUE(InstallBuild(prefix_.string(), "", (work_ / "install.log").string()));
+    // Installed for everyone, written by no one: the sample folder is read-only to the user.
+    ::chmod((prefix_ / "share/kestu-sequencer").c_str(), 0555);
+
+    // The user's home with a documents folder, owned by the ordinary user the program runs as.
+    home_ = work_ / "home";
+    fs::create_directories(home_ / "Documents");
+    fs::create_directories(home_ / "runtime");
+    for (const fs::path& p : {home_, home_ / "Documents", home_ / "runtime"}) {
+      ::chmod(p.c_str(), 0700);
+      if (::geteuid() == 0 && ::chown(p.c_str(), 65534, 65534) != 0) FAIL() << "chown " << p;
+    }
+
+    // A display of our own: one whose lock and socket no other server holds, and whose server is
+    // still ours once its socket is there (another may have taken the number meanwhile).
+    for (int n = 140; n < 190 && display_.empty(); ++n) {
+      const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
+      if (fs::exists(socket) || fs::exists("/tmp/.X" + std::to_string(n) + "-lock")) continue;
+      const std::string d = ":" + std::to_string(n);
+      xvfb_ = Process({"Xvfb", d, "-screen", "0", std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight) + "x24",
+                       "-nolisten", "tcp"},
+                      {}, {}, (work_ / "xvfb.log").string());
+      if (WaitFor([&] { return fs::exists(socket) || !xvfb_.Running(); }, 5s) && xvfb_.Running()) {
+        Sleep(200ms);
+        if (xvfb_.Running()) display_ = d;
+      }
+      if (display_.empty()) xvfb_.Stop();
+    }
+    if (display_.empty()) GTEST_SKIP() << "Xvfb could not start";
+    wm_ = Process({"openbox", "--sm-disable"}, {"DISPLAY=" + display_, "HOME=" + (work_ / "wm").string()}, {},
+                  (work_ / "openbox.log").string());
+    // The manager announces itself before it has finished starting; a window mapped meanwhile can
+    // go unmanaged, and so unmapped, on a loaded machine. The work area comes later in its start.
+    if (!WaitFor([&] { return e2e::Run(X() + "xprop -root _NET_WORKAREA 2>/dev/null | grep -q ' = '") == 0; }, 20s)) {
+      GTEST_SKIP() << "openbox could not start";
+    }
+    Sleep(1s);
+  }
+
+  void TearDown() override {
+    program_.Stop();
+    wm_.Stop();
+    xvfb_.Stop();
+    if (!work_.empty()) ::chmod((prefix_ / "share/kestu-sequencer").c_str(), 0755);
+    if (!HasFailure() && !work_.empty()) fs::remove_all(work_);
+  }
+
+  std::string X() const { return "DISPLAY=" + display_ + " "; }
+  std::vector<std::string> Windows(const std::string& name) const {
+    std::vector<std::string> ids;
+    const std::string out = Capture(X() + "xdotool search --onlyvisible --name '" + name + "' 2>/dev/null");
+    size_t at = 0;
+    while (at < out.size()) {
+      const size_t end = out.find('\n', at);
+      ids.push_back(out.substr(at, end - at));
+      if (end == std::string::npos) break;
+      at = end + 1;
+    }
+    return ids;
+  }
+  // The window's frame on the screen: its client area grown by the manager's frame extents.
+  QRect Frame(const std::string& window) const {
+    const std::string info = Capture(X() + "xwininfo -id " + window);
+    auto field = [&](const char* key) {
+      const size_t at = info.find(key);
+      return at == std::string::npos ? -1 : std::atoi(info.c_str() + at + std::strlen(key));
+    };
+    int l = 0, r = 0, t = 0, b = 0;
+    const std::string extents = Capture(X() + "xprop -id " + window + " _NET_FRAME_EXTENTS");
+    std::sscanf(extents.c_str() + std::min(extents.size(), extents.find('=') + 1), "%d, %d, %d, %d", &l, &r, &t, &b);
+    return {field("Absolute upper-left X:") - l, field("Absolute upper-left Y:") - t, field("Width:") + l + r,
+            field("Height:") + t + b};
+  }
+  QImage Screenshot(const std::string& name) const {
+    const std::string path = (work_ / name).string();
+    e2e::Run(X() + "import -window root '" + path + "' 2>/dev/null");
+    return QImage(QString::fromStdString(path));
+  }
+
+  fs::path work_, prefix_, home_;
+  std::string display_;
+  Process xvfb_, wm_, program_;
+};
+
+TEST_F(UnderAWindowManager, StartsFromItsDesktopEntryWhollyOnASmallScreen) {
+  auto entry = ReadDesktopEntry(prefix_ / "share/applications/kestu-sequencer.desktop");
+  ASSERT_FALSE(entry["Exec"].empty());
+  std::vector<std::string> argv = {entry["Exec"]};
+  if (::geteuid() == 0) argv.insert(argv.begin(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+  program_ = Process(argv,
+                     {"DISPLAY=" + display_, "QT_QPA_PLATFORM=xcb", "HOME=" + home_.string(),
+                      "XDG_RUNTIME_DIR=" + (home_ / "runtime").string(), "XDG_CONFIG_HOME=" + (home_ / "config").string(),
+                      "PULSE_SERVER=unix:/nonexistent"},
+                     entry["Path"], (work_ / "kestu.log").string());
+  ASSERT_TRUE(program_.Started());
+  // A loaded machine (tests run in parallel) can take its time.
+  if (!WaitFor([&] { return !Windows("^KestuSequencer$").empty(); }, 60s)) {
+    Screenshot("no-window.png");
+    e2e::Run(X() + "xwininfo -root -tree > '" + (work_ / "windows.txt").string() + "' 2>&1");
+    FAIL() << "no window; see " << work_.string();
+  }
+  Sleep(1500ms);
+  // One window: no box saying the samples are missing (it would carry the same caption).
+  const std::vector<std::string> windows = Windows("^KestuSequencer$");
+  ASSERT_EQ(windows.size(), 1u) << "a second window, likely the missing-samples box";
+  const std::string window = windows.front();
+
+  const QRect frame = Frame(window);
+  EXPECT_TRUE(QRect(0, 0, kScreenWidth, kScreenHeight).contains(frame))
+      << "frame " << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height();
+  EXPECT_EQ(frame.x(), 497);
+  EXPECT_GT(frame.height(), 271) << "the window manager's frame is missing";
+
+  const QImage screen = Screenshot("start.png");
+  EXPECT_TRUE(Find(screen, assets::SoundImages()[15])) << "palette";
+  EXPECT_TRUE(Find(screen, assets::etcImages()[0])) << "etcBar";
+  EXPECT_TRUE(Find(screen, assets::PlayerImages()[0])) << "play button";
+  EXPECT_TRUE(Find(screen, assets::PlayerImages()[4])) << "loop button";
+
+  // Motif hints: the functions offered leave out maximize (0x10).
+  unsigned flags = 0, functions = 0;
+  const std::string motif = Capture(X() + "xprop -id " + window + " _MOTIF_WM_HINTS");
+  ASSERT_EQ(std::sscanf(motif.c_str() + std::min(motif.size(), motif.find('=') + 1), " %x, %x", &flags, &functions), 2) << motif;
+  EXPECT_TRUE(flags & 1u) << motif;
+  EXPECT_FALSE(functions & 0x10u) << motif;
+
+  // Save As, through the menu: the dialog is Japanese and saves into the documents folder.
+  e2e::Run(X() + "xdotool windowfocus --sync " + window + " key --clearmodifiers alt+f");
+  Sleep(400ms);
+  e2e::Run(X() + "xdotool key a");
+  ASSERT_TRUE(WaitFor([&] { return !Windows("^名前を付けて保存$").empty(); }, 10s)) << "no Japanese Save As dialog";
+  Sleep(500ms);
+  Screenshot("save-as.png");
+  e2e::Run(X() + "xdotool type --delay 30 e2e-song");
+  e2e::Run(X() + "xdotool key Return");
+  EXPECT_TRUE(WaitFor([&] { return fs::exists(home_ / "Documents/e2e-song.ksq"); }, 10s))
+      << "not saved into the documents folder";
+
+  e2e::Run(X() + "xdotool windowfocus --sync " + window + " key --clearmodifiers alt+f");
+  Sleep(400ms);
+  e2e::Run(X() + "xdotool key x");
+  const std::optional<int> status = program_.Wait(10s);
+  ASSERT_TRUE(status) << "did not close";
+  EXPECT_EQ(*status, 0);
+}
+
+}  // namespace
+}  // namespace kestu::e2e

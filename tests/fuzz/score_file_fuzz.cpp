@@ -1,0 +1,50 @@
+// Any file read as a score comes back byte for byte (it is far below the size limit), reads into a
+// document whose counts stay equal to its cells, and a number that does not convert is shown
+// shortened.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "score/errors.h"
+#include "score/sequence_text.h"
+#include "score/text_file.h"
+
+namespace {
+
+const std::string& ScorePath() {
+  static const std::string path = "/tmp/kestu-fuzz-score-" + std::to_string(::getpid()) + ".ksq";
+  return path;
+}
+
+// The message of a value shortened to 60 characters of at most four bytes each, with "…".
+constexpr size_t kLongestConvertMessage = 2 + 60 * 4 + 3 + std::char_traits<char>::length(" は整数ではありません");
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (std::FILE* f = std::fopen(ScorePath().c_str(), "wb")) {
+    std::fwrite(data, 1, size, f);
+    std::fclose(f);
+  } else {
+    std::abort();
+  }
+  const std::string text = kestu::ReadTextFile(ScorePath());
+  if (text.size() != size || std::memcmp(text.data(), data, size) != 0) std::abort();
+
+  kestu::ScoreDocument doc;
+  try {
+    if (kestu::ReadSequenceText(doc, text, nullptr) == kestu::ReadResult::BadScore) doc.ResetToNew();
+  } catch (const kestu::EConvertError& e) {
+    if (std::strlen(e.what()) > kLongestConvertMessage) std::abort();
+  }
+  for (int c = 1; c <= kestu::kColumns; ++c) {
+    int cells = 0;
+    for (int r = 1; r <= kestu::kRows; ++r) cells += doc.Cell(r, c) != 0;
+    if (cells != doc.NoteCount(c)) std::abort();
+  }
+  return 0;
+}
