@@ -12,10 +12,13 @@
 #include <thread>
 
 #include "assets/images.h"
-#include "process.h"
+#include "tests/support/process.h"
 #include "recording.h"
 
 namespace kestu::e2e {
+using support::OnPath;
+using support::Process;
+using support::Run;
 namespace {
 
 namespace fs = std::filesystem;
