@@ -18,11 +18,13 @@ namespace kestu {
 
 class PulseOutput : public AudioOutput {
  public:
-  // What the stream asks the server for, in milliseconds. The server asks
-  // for about a request's worth at a time and keeps the target filled: the
-  // sound of a block is heard about a target length after it is written.
-  static constexpr double kTargetMs = 5.0;
-  static constexpr double kRequestMs = 1.5;
+  // What the stream asks the server for, in milliseconds. The server keeps
+  // the target length filled, asking for about a request's worth at a time,
+  // and splits the target between our stream's buffer and its sink. A frame
+  // written now is heard 7 to 10 ms later; smaller targets ran dry on a busy
+  // machine far more often, larger ones did not run dry less.
+  static constexpr double kTargetMs = 12.0;
+  static constexpr double kRequestMs = 3.0;
 
   explicit PulseOutput(std::chrono::milliseconds openTimeout = std::chrono::milliseconds(3000));
   ~PulseOutput() override;

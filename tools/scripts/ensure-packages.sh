@@ -14,11 +14,11 @@ ensure_packages() {
 }
 
 # What building needs.
-BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev librtaudio-dev libgtest-dev
+BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev librtaudio-dev libpulse-dev libgtest-dev
                 libbenchmark-dev fonts-ipafont-gothic)
 # What running the program needs beyond building it: a display is the user's own.
 RUN_PACKAGES=(pulseaudio-utils)
 # What the tests need beyond building: servers for real sound and a real window, tools that
 # measure them, and clang for the fuzzers.
-TEST_PACKAGES=(clang libclang-rt-14-dev pulseaudio pulseaudio-utils xvfb xauth sox imagemagick
+TEST_PACKAGES=(clang libclang-rt-14-dev pulseaudio pulseaudio-utils jackd2 xvfb xauth sox imagemagick
                xdotool)
