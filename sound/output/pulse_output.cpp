@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "sound/output/clock_model.h"
+#include "sound/output/render_gate.h"
 
 namespace kestu {
 
@@ -26,11 +27,6 @@ constexpr const char* kName = "KestuSequencer";
 constexpr std::uint32_t kFrameBytes = 4;  // int16 stereo
 // Below the server's own threads (PulseAudio's default is 5), above everything ordinary.
 constexpr int kRealtimePriority = 3;
-
-// Who may touch the source: the audio thread while it renders, or nobody
-// once the output closed. Close waits only for a render in progress, which
-// never blocks, so it cannot wait on the server.
-enum Gate : int { kIdle = 0, kRendering = 1, kClosed = 2 };
 
 std::int64_t SteadyNowNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -54,7 +50,7 @@ struct PulseOutput::Stream {
   ClockModel clock;
   std::int64_t assumedLatencyNs = 0;  // until the server's first timing report
 
-  std::atomic<int> gate{kIdle};
+  RenderGate gate;
   std::atomic<bool> quit{false};
   std::atomic<bool> failed{false};
   std::atomic<bool> realtime{false};
@@ -230,13 +226,12 @@ struct PulseOutput::Stream {
   }
 
   void Render(std::int16_t* stereo, std::uint32_t frames, const BlockTime& time) noexcept {
-    int expected = kIdle;
-    if (!gate.compare_exchange_strong(expected, kRendering, std::memory_order_acquire)) {
+    if (!gate.Enter()) {
       std::memset(stereo, 0, static_cast<std::size_t>(frames) * kFrameBytes);
       return;
     }
     source->RenderFrames(stereo, frames, time);
-    gate.store(kIdle, std::memory_order_release);
+    gate.Leave();
   }
 
   void TearDown() {
@@ -263,16 +258,6 @@ struct PulseOutput::Stream {
     if (loop != nullptr) {
       pa_mainloop_free(loop);
       loop = nullptr;
-    }
-  }
-
-  // GUI thread.
-  void CloseGate() {
-    for (;;) {
-      int expected = kIdle;
-      if (gate.compare_exchange_weak(expected, kClosed, std::memory_order_acq_rel)) return;
-      if (expected == kClosed) return;
-      std::this_thread::yield();  // a render in progress: it never blocks
     }
   }
 
@@ -307,7 +292,7 @@ bool PulseOutput::Open(FrameSource& source, std::uint32_t rate) {
   if (!ready) {
     // A server that does not answer in time counts as none; the thread
     // drops what it began by itself.
-    stream->CloseGate();
+    stream->gate.Close();
     stream->AskToQuit();
     return false;
   }
@@ -329,7 +314,7 @@ void PulseOutput::Close() {
   source_ = nullptr;
   if (stream_ == nullptr) return;
   std::shared_ptr<Stream> stream = std::move(stream_);
-  stream->CloseGate();  // from here on the source is never called
+  stream->gate.Close();  // from here on the source is never called
   stream->AskToQuit();
   // The thread frees the stream without waiting for the server, so this is
   // short; should it not be, the thread is left to finish on its own.

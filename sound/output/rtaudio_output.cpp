@@ -13,6 +13,7 @@
 
 #include "sound/output/clock_model.h"
 #include "sound/output/rate_converter.h"
+#include "sound/output/render_gate.h"
 
 namespace kestu {
 
@@ -110,6 +111,7 @@ struct RtAudioOutput::Impl {
   RateConverter converter;
   ClockModel clock;
   std::atomic<std::uint64_t> underruns{0};
+  RenderGate gate;
   // Audio thread only: how fast the device asks for frames.
   std::chrono::steady_clock::time_point paceStart{};
   std::uint64_t paceFrames = 0;
@@ -121,6 +123,10 @@ struct RtAudioOutput::Impl {
   static int Callback(void* output, void*, unsigned int frames, double, RtAudioStreamStatus status,
                       void* user) {
     auto* self = static_cast<Impl*>(user);
+    if (!self->gate.Enter()) {
+      std::fill_n(static_cast<std::int16_t*>(output), 2 * static_cast<std::size_t>(frames), std::int16_t{0});
+      return 0;
+    }
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
     self->lastCallbackNs.store(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count(),
                                std::memory_order_relaxed);
@@ -131,7 +137,9 @@ struct RtAudioOutput::Impl {
     const BlockTime time =
         self->clock.OnBlock(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count(), frames);
     self->converter.Pull(*self->source, static_cast<std::int16_t*>(output), frames, time);
-    if (!self->AsksTooFast(frames)) return 0;
+    const bool tooFast = self->AsksTooFast(frames);
+    self->gate.Leave();
+    if (!tooFast) return 0;
     self->aborted.store(true, std::memory_order_release);
     return 2;
   }
@@ -209,6 +217,7 @@ struct RtAudioOutput::Impl {
     paceFrames = 0;
     aborted.store(false, std::memory_order_relaxed);
     lastCallbackNs.store(NowNs(), std::memory_order_relaxed);
+    gate.Reopen();
     audio = std::move(opened->audio);
     try {
       audio->startStream();
@@ -221,6 +230,9 @@ struct RtAudioOutput::Impl {
 
   void Stop() {
     if (audio == nullptr) return;
+    // A JACK server that went away has RtAudio close the stream on a thread
+    // of its own; the gate keeps our side in order whatever RtAudio does.
+    gate.Close();
     CloseQuietly(*audio);
     audio.reset();
   }
