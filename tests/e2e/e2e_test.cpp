@@ -283,5 +283,22 @@ TEST_F(EndToEnd, ASoundServerThatGoesAwayAndComesBackIsHeardAgainWithTheScoreKep
   EXPECT_TRUE(program_.Running());
 }
 
+TEST_F(EndToEnd, ClosingNeverWaitsForAStoppedSoundServer) {
+  const std::string window = StartProgram();
+  ASSERT_FALSE(window.empty()) << "no window";
+  Sleep(700ms);
+  recorder_.Stop();
+  pulse_.Signal(SIGSTOP);
+  Sleep(500ms);
+  // Exit from the File menu; the score is unchanged, so nothing is asked.
+  e2e::Run(X() + "xdotool windowfocus --sync " + window + " key --clearmodifiers alt+f");
+  Sleep(300ms);
+  e2e::Run(X() + "xdotool key x");
+  const std::optional<int> status = program_.Wait(10s);
+  pulse_.Signal(SIGCONT);
+  ASSERT_TRUE(status) << "the program waited for the stopped server";
+  EXPECT_EQ(*status, 0);
+}
+
 }  // namespace
 }  // namespace kestu::e2e
