@@ -17,6 +17,7 @@
 #include "sound/output/pulse_output.h"
 #include "sound/wave.h"
 #include "tests/sound/sound_fixture.h"
+#include "tests/support/private_pulse.h"
 #include "tests/support/recording_reader.h"
 
 namespace kestu::test {
@@ -105,19 +106,11 @@ std::string Shell(const std::string& command) {
 }
 
 TEST_F(DeviceOutputTest, ASamplePlayedThroughPulseAudioIsHeardInTheRecording) {
-  const std::string script = std::string(KESTU_SOURCE_DIR) + "/tests/sound/pulse_null_sink.sh";
-  const std::string started = Shell(script + " start 2>&1; echo status=$?");
-  if (started.find("status=0") == std::string::npos) {
-    Shell(script + " stop");
-    GTEST_SKIP() << "PulseAudio could not start here: " << started;
-  }
+  support::PrivatePulse pulse(folder_);
+  std::string why;
+  if (!pulse.Start(why)) GTEST_SKIP() << "PulseAudio could not start here: " << why;
   const std::string recording = (folder_ / "recording.wav").string();
-  const std::string recorderPid = (folder_ / "parec.pid").string();
-  const std::string recorded = Shell(script + " record " + recording + " " + recorderPid + " 2>&1; echo status=$?");
-  if (recorded.find("status=0") == std::string::npos) {
-    Shell(script + " stop " + recorderPid);
-    FAIL() << "recording did not start: " << recorded;
-  }
+  ASSERT_TRUE(pulse.StartRecording(recording)) << "the null sink stays idle";
 
   // Half a second of 660 Hz at 22050 Hz, played at ratio 1.5: 990 Hz for a third of a second.
   std::vector<std::int16_t> tone(11025);
@@ -150,7 +143,7 @@ TEST_F(DeviceOutputTest, ASamplePlayedThroughPulseAudioIsHeardInTheRecording) {
     std::this_thread::sleep_for(600ms);
     EXPECT_FALSE(device.GetChannel(0)->Buffer()->IsPlaying());
   }
-  Shell(script + " stop " + recorderPid);
+  pulse.StopRecording();
   EXPECT_EQ(LogLineCount, 0);
   EXPECT_EQ(api, "pulse");
   EXPECT_EQ(deviceRate, 23160u);
