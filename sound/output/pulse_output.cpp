@@ -2,7 +2,6 @@
 #include "sound/output/pulse_output.h"
 
 #include <pulse/context.h>
-#include <pulse/error.h>
 #include <pulse/mainloop.h>
 #include <pulse/proplist.h>
 #include <pulse/stream.h>

@@ -51,8 +51,8 @@ class PulseOutput : public AudioOutput {
   // Whether the audio thread got real-time scheduling.
   bool Realtime() const;
 
-  // How long Close waited at most for the audio thread; longer means it was
-  // left to end by itself (tests).
+  // How long Close waits at most for the audio thread to let go of the
+  // server; a thread that takes longer is left to end by itself.
   static constexpr std::chrono::milliseconds kCloseBound{1000};
 
   struct Stream;  // shared with the audio thread
