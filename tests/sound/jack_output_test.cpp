@@ -72,7 +72,7 @@ TEST_F(JackOutputTest, ARunningServerIsChosenAndPulledAtItsOwnRate) {
   EXPECT_NEAR(static_cast<double>(frames) / (count - 100), 123.5, 1.0);
   EXPECT_GT(following, (count - 100) * 3 / 4);
 
-  jack.Kill();
+  jack.Stop();
   EXPECT_TRUE(WaitFor([&] { return !output.IsPulling(); }, 5s)) << "a server that went away still counts as pulling";
   output.Close();
 }

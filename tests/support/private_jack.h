@@ -1,11 +1,16 @@
 #pragma once
 // A JACK server of the test's own on the dummy driver (no sound card), under a name of its own that
 // this process is pointed at (JACK_DEFAULT_SERVER), so that no other server is found or disturbed.
+// The name stays the same from run to run: JACK keeps a machine-wide table of a few servers, and
+// reclaims an entry left by a server that died only for a server of the same name.
+#include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "tests/support/process.h"
@@ -15,7 +20,7 @@ namespace kestu::support {
 class PrivateJack {
  public:
   explicit PrivateJack(std::filesystem::path folder) : folder_(std::move(folder)) {
-    name_ = "kestu-test-" + std::to_string(::getpid());
+    name_ = "kestu-test";
     ::setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
   }
   ~PrivateJack() {
@@ -36,7 +41,9 @@ class PrivateJack {
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (Run("jack_lsp >/dev/null 2>&1") != 0) {
       if (!server_.Running() || std::chrono::steady_clock::now() > until) {
-        why = "jackd did not start; see " + log;
+        std::ostringstream said;
+        said << std::ifstream(log).rdbuf();
+        why = "jackd did not start: " + said.str().substr(said.str().size() > 300 ? said.str().size() - 300 : 0);
         server_.Stop();
         return false;
       }
@@ -44,10 +51,8 @@ class PrivateJack {
     }
     return true;
   }
-  void Kill() {
-    server_.Signal(SIGKILL);
-    server_.Wait(std::chrono::seconds(5));
-  }
+  // Shuts the server down as its user would: its clients are told, and its entries go.
+  void Stop() { server_.Stop(); }
 
  private:
   std::filesystem::path folder_;
