@@ -84,7 +84,13 @@ class EndToEnd : public ::testing::Test {
       const std::string d = ":" + std::to_string(n);
       xvfb_ = Process({"Xvfb", d, "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, {}, {},
                       (work_ / "xvfb.log").string());
-      if (WaitFor([&] { return fs::exists("/tmp/.X11-unix/X" + std::to_string(n)); }, 5s)) display_ = d;
+      // Another test may start a server on the same display at the same moment: the display is
+      // ours only when the lock file names our server.
+      const pid_t ours = xvfb_.Pid();
+      const auto ready = [&] {
+        return LockHolder(n) == ours && fs::exists("/tmp/.X11-unix/X" + std::to_string(n));
+      };
+      if (WaitFor([&] { return ready() || !xvfb_.Running(); }, 5s) && ready()) display_ = d;
       else xvfb_.Stop();
     }
     if (display_.empty()) GTEST_SKIP() << "Xvfb could not start";
@@ -129,6 +135,13 @@ class EndToEnd : public ::testing::Test {
   }
   std::string PulseEnv() const { return "PULSE_RUNTIME_PATH='" + pulseDir_ + "'"; }
   std::string X() const { return "DISPLAY=" + display_ + " "; }
+
+  // The process that holds display n's lock file, 0 when none does.
+  static pid_t LockHolder(int n) {
+    std::ifstream lock("/tmp/.X" + std::to_string(n) + "-lock");
+    long pid = 0;
+    return (lock >> pid) ? static_cast<pid_t>(pid) : 0;
+  }
 
   // The program from the build folder; the id of its window once it shows, empty if it does not.
   std::string StartProgram() {

@@ -63,6 +63,7 @@ class Process {
   ~Process() { Stop(); }
 
   bool Started() const { return pid_ > 0; }
+  pid_t Pid() const { return pid_; }
   bool Running() {
     if (pid_ <= 0) return false;
     int status = 0;
