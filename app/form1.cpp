@@ -63,6 +63,12 @@ TForm1::TForm1(Toolkit& toolkit, AudioOutputProvider output, QWidget* parent)
   DDSD1->SetName("DDSD1");
   DDSD1->SetDebugOption(dsoHaltOnError);
   DDSD1->Loaded();
+  // A sound server that went away is looked for again every second and a half; opening is cheap
+  // while it is absent, and a stream that still plays is left alone.
+  auto* restoreSound = new QTimer(this);
+  restoreSound->setObjectName("RestoreSoundTimer");
+  connect(restoreSound, &QTimer::timeout, this, [this] { DDSD1->RestoreOutput(); });
+  restoreSound->start(1500);
 
   FormCreate();
 }

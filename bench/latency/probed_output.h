@@ -1,5 +1,5 @@
 #pragma once
-// The program's own RtAudio output with a probe between it and the mixer. Each time the device
+// The program's own device output with a probe between it and the mixer. Each time the device
 // asks for frames, the probe reads steady_clock, lets the mixer render, and keeps the left channel.
 // A sound can then be found in the mixer's own output, and the time it waited for the device's
 // next request told apart from the time it then spent in the buffers on its way to the sink.
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "sound/output/audio_output.h"
-#include "sound/output/rtaudio_output.h"
+#include "sound/output/device_output.h"
 
 namespace kestu::latency {
 
@@ -42,13 +42,13 @@ class ProbedOutput : public AudioOutput, private FrameSource {
   // How far ahead of its sound a stamped note is placed, as the output last said; -1 before.
   std::int64_t LeadNs() const { return leadNs_.load(std::memory_order_relaxed); }
 
-  const RtAudioOutput& Device() const { return device_; }
+  const DeviceOutput& Device() const { return device_; }
 
  private:
   void RenderFrames(std::int16_t* stereo, std::uint32_t frames, const BlockTime& time) noexcept override;
   void DeliverPending() override;
 
-  RtAudioOutput device_;
+  DeviceOutput device_;
   FrameSource* mixer_ = nullptr;
   std::uint32_t rate_ = 0;
   std::vector<std::int16_t> left_;

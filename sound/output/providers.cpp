@@ -1,10 +1,10 @@
 #include "sound/output/audio_output.h"
-#include "sound/output/rtaudio_output.h"
+#include "sound/output/device_output.h"
 
 namespace kestu {
 
 AudioOutputProvider DefaultOutputProvider() {
-  return [] { return std::make_shared<RtAudioOutput>(); };
+  return [] { return std::make_shared<DeviceOutput>(); };
 }
 
 AudioOutputProvider UseOutput(AudioOutput& output) {

@@ -13,6 +13,7 @@
 
 #include "sound/output/clock_model.h"
 #include "sound/output/rate_converter.h"
+#include "sound/output/render_gate.h"
 
 namespace kestu {
 
@@ -32,6 +33,9 @@ void IgnoreStreamError(RtAudioError::Type, const std::string&) {}
 // ALSA prints its failures on stderr; on a machine without sound that is
 // the normal case and not worth a word.
 void QuietAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+// Far beyond any JACK period.
+constexpr std::int64_t kJackSilenceNs = 1'000'000'000;
 
 void CloseQuietly(RtAudio& audio) {
   try {
@@ -88,10 +92,16 @@ struct OpenAttempt {
   std::optional<OpenedStream> result;
 };
 
+std::int64_t NowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
 }  // namespace
 
 struct RtAudioOutput::Impl {
   std::chrono::milliseconds openTimeout;
+  std::vector<Api> apis;
   FrameSource* source = nullptr;
   std::unique_ptr<RtAudio> audio;
   std::string api;
@@ -101,16 +111,25 @@ struct RtAudioOutput::Impl {
   RateConverter converter;
   ClockModel clock;
   std::atomic<std::uint64_t> underruns{0};
+  RenderGate gate;
   // Audio thread only: how fast the device asks for frames.
   std::chrono::steady_clock::time_point paceStart{};
   std::uint64_t paceFrames = 0;
   std::atomic<bool> aborted{false};  // set by the audio thread, read by the GUI thread
+  // Audio thread writes, GUI thread reads: when the device last asked for frames.
+  std::atomic<std::int64_t> lastCallbackNs{0};
 
   // Audio thread.
   static int Callback(void* output, void*, unsigned int frames, double, RtAudioStreamStatus status,
                       void* user) {
     auto* self = static_cast<Impl*>(user);
+    if (!self->gate.Enter()) {
+      std::fill_n(static_cast<std::int16_t*>(output), 2 * static_cast<std::size_t>(frames), std::int16_t{0});
+      return 0;
+    }
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    self->lastCallbackNs.store(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count(),
+                               std::memory_order_relaxed);
     if ((status & RTAUDIO_OUTPUT_UNDERFLOW) != 0) {
       self->underruns.fetch_add(1, std::memory_order_relaxed);
       self->clock.Reseat();
@@ -118,7 +137,9 @@ struct RtAudioOutput::Impl {
     const BlockTime time =
         self->clock.OnBlock(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count(), frames);
     self->converter.Pull(*self->source, static_cast<std::int16_t*>(output), frames, time);
-    if (!self->AsksTooFast(frames)) return 0;
+    const bool tooFast = self->AsksTooFast(frames);
+    self->gate.Leave();
+    if (!tooFast) return 0;
     self->aborted.store(true, std::memory_order_release);
     return 2;
   }
@@ -142,12 +163,11 @@ struct RtAudioOutput::Impl {
   std::optional<OpenedStream> OpenBounded(std::uint32_t rate) {
     auto attempt = std::make_shared<OpenAttempt>();
     try {
-      std::thread([attempt, rate, user = this] {
-        std::optional<OpenedStream> opened =
-            TryOpen(RtAudio::LINUX_PULSE, "pulse", rate, &Impl::Callback, user);
-        if (!opened) {
-          snd_lib_error_set_handler(&QuietAlsaError);
-          opened = TryOpen(RtAudio::LINUX_ALSA, "alsa", rate, &Impl::Callback, user);
+      std::thread([attempt, rate, apis = apis, user = this] {
+        std::optional<OpenedStream> opened;
+        for (const Api api : apis) {
+          opened = TryApi(api, rate, user);
+          if (opened) break;
         }
         std::unique_lock lock(attempt->mutex);
         if (attempt->abandoned) {
@@ -170,6 +190,20 @@ struct RtAudioOutput::Impl {
     return std::move(attempt->result);
   }
 
+  static std::optional<OpenedStream> TryApi(Api api, std::uint32_t rate, Impl* user) {
+    switch (api) {
+      case Api::kJack:
+        // RtAudio opens its JACK clients with JackNoStartServer: only a running server is found.
+        return TryOpen(RtAudio::UNIX_JACK, "jack", rate, &Impl::Callback, user);
+      case Api::kPulse:
+        return TryOpen(RtAudio::LINUX_PULSE, "pulse", rate, &Impl::Callback, user);
+      case Api::kAlsa:
+        snd_lib_error_set_handler(&QuietAlsaError);
+        return TryOpen(RtAudio::LINUX_ALSA, "alsa", rate, &Impl::Callback, user);
+    }
+    return std::nullopt;
+  }
+
   bool Start(std::uint32_t rate) {
     std::optional<OpenedStream> opened = OpenBounded(rate);
     if (!opened) return false;
@@ -182,6 +216,8 @@ struct RtAudioOutput::Impl {
     underruns.store(0, std::memory_order_relaxed);
     paceFrames = 0;
     aborted.store(false, std::memory_order_relaxed);
+    lastCallbackNs.store(NowNs(), std::memory_order_relaxed);
+    gate.Reopen();
     audio = std::move(opened->audio);
     try {
       audio->startStream();
@@ -194,13 +230,18 @@ struct RtAudioOutput::Impl {
 
   void Stop() {
     if (audio == nullptr) return;
+    // A JACK server that went away has RtAudio close the stream on a thread
+    // of its own; the gate keeps our side in order whatever RtAudio does.
+    gate.Close();
     CloseQuietly(*audio);
     audio.reset();
   }
 };
 
-RtAudioOutput::RtAudioOutput(std::chrono::milliseconds openTimeout) : impl_(std::make_unique<Impl>()) {
+RtAudioOutput::RtAudioOutput(std::chrono::milliseconds openTimeout, std::vector<Api> apis)
+    : impl_(std::make_unique<Impl>()) {
   impl_->openTimeout = openTimeout;
+  impl_->apis = std::move(apis);
 }
 
 RtAudioOutput::~RtAudioOutput() { Close(); }
@@ -226,7 +267,11 @@ void RtAudioOutput::Close() {
 }
 
 bool RtAudioOutput::IsPulling() const {
-  return IsOpen() && !impl_->aborted.load(std::memory_order_acquire);
+  if (!IsOpen() || impl_->aborted.load(std::memory_order_acquire)) return false;
+  // A JACK server that shuts down takes the stream with it without a word:
+  // the callbacks just stop, where a running server calls every few ms.
+  if (impl_->api != "jack") return true;
+  return NowNs() - impl_->lastCallbackNs.load(std::memory_order_relaxed) < kJackSilenceNs;
 }
 
 bool RtAudioOutput::IsOpen() const { return impl_->audio != nullptr; }

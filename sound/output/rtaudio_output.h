@@ -1,12 +1,16 @@
-// The device output: the default output of PulseAudio, or else ALSA, through
-// RtAudio, with 256-frame buffers. Opening is bounded in time: a server that
-// does not answer counts as no device. GUI thread only, except the callback.
+// A device output through RtAudio: the default output of the APIs it is given,
+// tried in order (a running JACK server, PulseAudio, ALSA), with 256-frame
+// buffers where the device lets us choose; JACK runs at its own rate and
+// period. A JACK server is never started. Opening is bounded in time: a
+// server that does not answer counts as no device. GUI thread only, except
+// the callback.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "sound/output/audio_output.h"
 
@@ -15,8 +19,10 @@ namespace kestu {
 class RtAudioOutput : public AudioOutput {
  public:
   static constexpr std::uint32_t kBufferFrames = 256;
+  enum class Api { kJack, kPulse, kAlsa };
 
-  explicit RtAudioOutput(std::chrono::milliseconds openTimeout = std::chrono::milliseconds(3000));
+  explicit RtAudioOutput(std::chrono::milliseconds openTimeout = std::chrono::milliseconds(3000),
+                         std::vector<Api> apis = {Api::kPulse, Api::kAlsa});
   ~RtAudioOutput() override;
 
   bool Open(FrameSource& source, std::uint32_t rate) override;
@@ -25,7 +31,7 @@ class RtAudioOutput : public AudioOutput {
 
   bool IsPulling() const override;
   bool IsOpen() const;
-  // "pulse" or "alsa" while open.
+  // "jack", "pulse" or "alsa" while open.
   std::string ApiName() const;
   std::uint32_t DeviceRate() const;
   std::uint32_t BufferFrames() const;

@@ -12,11 +12,14 @@
 #include <thread>
 
 #include "assets/images.h"
-#include "process.h"
 #include "screen.h"
+#include "tests/support/process.h"
 #include "recording.h"
 
 namespace kestu::e2e {
+using support::OnPath;
+using support::Process;
+using support::Run;
 namespace {
 
 namespace fs = std::filesystem;
@@ -36,24 +39,35 @@ class EndToEnd : public ::testing::Test {
       const std::string d = ":" + std::to_string(n);
       xvfb_ = Process({"Xvfb", d, "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, {}, {},
                       (work_ / "xvfb.log").string());
-      if (WaitFor([&] { return fs::exists("/tmp/.X11-unix/X" + std::to_string(n)); }, 5s)) display_ = d;
+      // Another test may start a server on the same display at the same moment: the display is
+      // ours only when the lock file names our server.
+      const pid_t ours = xvfb_.Pid();
+      const auto ready = [&] {
+        return LockHolder(n) == ours && fs::exists("/tmp/.X11-unix/X" + std::to_string(n));
+      };
+      if (WaitFor([&] { return ready() || !xvfb_.Running(); }, 5s) && ready()) display_ = d;
       else xvfb_.Stop();
     }
     if (display_.empty()) GTEST_SKIP() << "Xvfb could not start";
 
     pulseDir_ = (work_ / "pulse").string();
     fs::create_directories(pulseDir_);
+    if (!StartPulse()) GTEST_SKIP() << "PulseAudio could not start";
+    StartRecorder("rec.wav");
+  }
+
+  bool StartPulse() {
     pulse_ = Process({"pulseaudio", "--daemonize=no", "--system=false", "--exit-idle-time=-1",
                       "--disallow-exit", "-n", "--load=module-null-sink sink_name=null rate=48000",
                       "--load=module-native-protocol-unix"},
                      Env(), {}, (work_ / "pulse.log").string());
-    if (!WaitFor([&] { return e2e::Run(PulseEnv() + " pactl info >/dev/null 2>&1") == 0; }, 10s)) {
-      GTEST_SKIP() << "PulseAudio could not start";
-    }
+    if (!WaitFor([&] { return e2e::Run(PulseEnv() + " pactl info >/dev/null 2>&1") == 0; }, 10s)) return false;
     e2e::Run(PulseEnv() + " pactl set-default-sink null");
+    return true;
+  }
+  void StartRecorder(const std::string& file) {
     recorder_ = Process({"parec", "-d", "null.monitor", "--latency-msec=20", "--rate=48000",
-                         "--channels=2", "--format=s16le", "--file-format=wav",
-                         (work_ / "rec.wav").string()},
+                         "--channels=2", "--format=s16le", "--file-format=wav", (work_ / file).string()},
                         Env());
     // The null sink leaves its idle two-second blocks once a stream runs; until then sound is lost.
     WaitFor([&] {
@@ -77,6 +91,43 @@ class EndToEnd : public ::testing::Test {
   std::string PulseEnv() const { return "PULSE_RUNTIME_PATH='" + pulseDir_ + "'"; }
   std::string X() const { return "DISPLAY=" + display_ + " "; }
 
+  // The process that holds display n's lock file, 0 when none does.
+  static pid_t LockHolder(int n) {
+    std::ifstream lock("/tmp/.X" + std::to_string(n) + "-lock");
+    long pid = 0;
+    return (lock >> pid) ? static_cast<pid_t>(pid) : 0;
+  }
+
+  // The program from the build folder; the id of its window once it shows, empty if it does not.
+  std::string StartProgram() {
+    program_ = Process({std::string(KESTU_BUILD_DIR) + "/kestu"}, Env(), KESTU_BUILD_DIR,
+                       (work_ / "kestu.log").string());
+    std::string id;
+    WaitFor([&] {
+      id = Capture(X() + "xdotool search --onlyvisible --name '^KestuSequencer$' 2>/dev/null | head -1");
+      return !id.empty();
+    }, 15s);
+    return id;
+  }
+  // The score view's top-left corner, found by its background colour; (-1, -1) when not shown.
+  static QPoint FindView(const QImage& screen) {
+    for (int y = 0; y < screen.height(); ++y)
+      for (int x = 0; x < screen.width(); ++x)
+        if ((screen.pixel(x, y) & 0xFFFFFF) == 0xCEEFE7) return QPoint(x, y - 32);
+    return QPoint(-1, -1);
+  }
+  // The share of an instrument icon's opaque pixels drawn with its top-left corner at `at`.
+  static double IconMatch(const QImage& screen, const QImage& icon, QPoint at) {
+    int same = 0, opaque = 0;
+    for (int y = 0; y < icon.height(); ++y)
+      for (int x = 0; x < icon.width(); ++x)
+        if (qAlpha(icon.pixel(x, y)) == 255) {
+          ++opaque;
+          same += (screen.pixel(at + QPoint(x, y)) & 0xFFFFFF) == (icon.pixel(x, y) & 0xFFFFFF);
+        }
+    return opaque > 0 ? static_cast<double>(same) / opaque : 0.0;
+  }
+
   QImage Screenshot(const std::string& name) {
     const std::string path = (work_ / name).string();
     e2e::Run(X() + "import -window root '" + path + "' 2>/dev/null");
@@ -96,30 +147,15 @@ class EndToEnd : public ::testing::Test {
 };
 
 TEST_F(EndToEnd, StartsPlacesAHeardNotePlaysAndAsksBeforeClosing) {
-  program_ = Process({std::string(KESTU_BUILD_DIR) + "/kestu"}, Env(), KESTU_BUILD_DIR,
-                     (work_ / "kestu.log").string());
+  const std::string window = StartProgram();
   ASSERT_TRUE(program_.Started());
-  const std::string window = [&] {
-    std::string id;
-    WaitFor([&] {
-      id = Capture(X() + "xdotool search --onlyvisible --name '^KestuSequencer$' 2>/dev/null | head -1");
-      return !id.empty();
-    }, 15s);
-    return id;
-  }();
   ASSERT_FALSE(window.empty()) << "no window";
   Sleep(700ms);
 
   // The window: the staff (background colour and its lines), the palette, the transport.
   const QImage first = Screenshot("start.png");
   ASSERT_FALSE(first.isNull());
-  QPoint view(-1, -1);
-  for (int y = 0; y < first.height() && view.x() < 0; ++y)
-    for (int x = 0; x < first.width(); ++x)
-      if ((first.pixel(x, y) & 0xFFFFFF) == 0xCEEFE7) {
-        view = QPoint(x, y - 32);
-        break;
-      }
+  const QPoint view = FindView(first);
   ASSERT_GE(view.x(), 0) << "no staff on the screen";
   EXPECT_EQ(first.pixel(view + QPoint(200, 46)) & 0xFFFFFF, 0x000000u) << "staff line";
   EXPECT_EQ(first.pixel(view + QPoint(200, 110)) & 0xFFFFFF, 0x000000u) << "staff line";
@@ -135,15 +171,8 @@ TEST_F(EndToEnd, StartsPlacesAHeardNotePlaysAndAsksBeforeClosing) {
   MoveTo(view + QPoint(250, 10));
   Sleep(400ms);
   const QImage placed = Screenshot("placed.png");
-  const QImage icon = assets::SoundImages()[0];
-  int same = 0, opaque = 0;
-  for (int y = 0; y < 16; ++y)
-    for (int x = 0; x < 16; ++x)
-      if (qAlpha(icon.pixel(x, y)) == 255) {
-        ++opaque;
-        same += (placed.pixel(view + QPoint(74 + x, 96 + y)) & 0xFFFFFF) == (icon.pixel(x, y) & 0xFFFFFF);
-      }
-  EXPECT_GT(same, opaque * 3 / 4) << "the note is not drawn at column 1, row 9";
+  EXPECT_GT(IconMatch(placed, assets::SoundImages()[0], view + QPoint(74, 96)), 0.75)
+      << "the note is not drawn at column 1, row 9";
 
   // Two more notes, then Play: the score sounds.
   Click(view + QPoint(114, 88));
@@ -183,6 +212,60 @@ TEST_F(EndToEnd, StartsPlacesAHeardNotePlaysAndAsksBeforeClosing) {
     const double gap = onsets[i] - onsets[i - 1];
     EXPECT_NEAR(gap, 0.240, 0.045) << "columns not 240 ms apart: " << found;
   }
+}
+
+TEST_F(EndToEnd, ASoundServerThatGoesAwayAndComesBackIsHeardAgainWithTheScoreKept) {
+  const std::string window = StartProgram();
+  ASSERT_FALSE(window.empty()) << "no window";
+  Sleep(700ms);
+  const QPoint view = FindView(Screenshot("start.png"));
+  ASSERT_GE(view.x(), 0) << "no staff on the screen";
+  Click(view + QPoint(82, 104));  // column 1, row 9
+  Sleep(300ms);
+
+  // The server dies; the program goes on silent, then finds the new one by itself.
+  recorder_.Stop();
+  pulse_.Signal(SIGKILL);
+  pulse_.Wait(5s);
+  Sleep(2000ms);
+  ASSERT_TRUE(program_.Running()) << "the program ended with its sound server";
+  ASSERT_TRUE(StartPulse()) << "PulseAudio did not start again";
+  StartRecorder("again.wav");
+  Sleep(2500ms);
+
+  Click(view + QPoint(114, 88));  // column 2, row 7: placed and heard
+  Sleep(800ms);
+  MoveTo(view + QPoint(250, 10));
+  Sleep(400ms);
+  const QImage after = Screenshot("after.png");
+  EXPECT_GT(IconMatch(after, assets::SoundImages()[0], view + QPoint(74, 96)), 0.75) << "column 1 lost";
+  EXPECT_GT(IconMatch(after, assets::SoundImages()[0], view + QPoint(106, 80)), 0.75) << "column 2 not placed";
+
+  recorder_.Signal(SIGINT);
+  recorder_.Wait(5s);
+  const Recording rec = ReadRecording((work_ / "again.wav").string());
+  ASSERT_GT(rec.rate, 0u) << "no recording";
+  const std::vector<double> onsets = rec.Onsets(0.03);
+  ASSERT_FALSE(onsets.empty()) << "nothing heard from the server that came back";
+  EXPECT_GT(rec.Rms(onsets[0], onsets[0] + 0.3), 0.01);
+  EXPECT_TRUE(program_.Running());
+}
+
+TEST_F(EndToEnd, ClosingNeverWaitsForAStoppedSoundServer) {
+  const std::string window = StartProgram();
+  ASSERT_FALSE(window.empty()) << "no window";
+  Sleep(700ms);
+  recorder_.Stop();
+  pulse_.Signal(SIGSTOP);
+  Sleep(500ms);
+  // Exit from the File menu; the score is unchanged, so nothing is asked.
+  e2e::Run(X() + "xdotool windowfocus --sync " + window + " key --clearmodifiers alt+f");
+  Sleep(300ms);
+  e2e::Run(X() + "xdotool key x");
+  const std::optional<int> status = program_.Wait(10s);
+  pulse_.Signal(SIGCONT);
+  ASSERT_TRUE(status) << "the program waited for the stopped server";
+  EXPECT_EQ(*status, 0);
 }
 
 }  // namespace

@@ -6,9 +6,12 @@
 #include <map>
 #include <string>
 
-#include "process.h"
+#include "tests/support/process.h"
 
 namespace kestu::e2e {
+using support::OnPath;
+using support::Process;
+using support::Run;
 
 // `cmake --install` of the build folder with `prefix`, under `destdir` when given. True on success.
 inline bool InstallBuild(const std::string& prefix, const std::string& destdir, const std::string& log) {

@@ -14,10 +14,13 @@
 
 #include "assets/images.h"
 #include "installed_tree.h"
-#include "process.h"
+#include "tests/support/process.h"
 #include "screen.h"
 
 namespace kestu::e2e {
+using support::OnPath;
+using support::Process;
+using support::Run;
 namespace {
 
 namespace fs = std::filesystem;

@@ -1,7 +1,6 @@
-// The RtAudio output: silent when there is no server, bounded when the
-// server does not answer, and real sound through a private PulseAudio server.
+// The program's device output: silent when there is no server, bounded when
+// the server does not answer, and real sound through a private PulseAudio server.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -15,17 +14,20 @@
 
 #include "sound/ddsd.h"
 #include "sound/dsound/master_stage.h"
-#include "sound/output/rtaudio_output.h"
-#include "sound/riff.h"
+#include "sound/output/device_output.h"
+#include "sound/output/pulse_output.h"
 #include "sound/wave.h"
 #include "tests/sound/sound_fixture.h"
+#include "tests/support/private_pulse.h"
+#include "tests/support/recording_reader.h"
 
 namespace kestu::test {
 namespace {
 
 using namespace std::chrono_literals;
+using support::ReadLeftChannel;
 
-class DeviceOutput : public SoundTest {
+class DeviceOutputTest : public SoundTest {
  protected:
   void SetUp() override {
     SoundTest::SetUp();
@@ -36,14 +38,20 @@ class DeviceOutput : public SoundTest {
     const std::string config = (folder_ / "client.conf").string();
     std::ofstream(config) << "autospawn = no\n";
     ::setenv("PULSE_CLIENTCONFIG", config.c_str(), 1);
+    // Only the PulseAudio server under test: no JACK server of anyone else's.
+    ::setenv("JACK_DEFAULT_SERVER", ("kestu-none-" + std::to_string(::getpid())).c_str(), 1);
+  }
+  void TearDown() override {
+    ::unsetenv("JACK_DEFAULT_SERVER");
+    SoundTest::TearDown();
   }
   std::filesystem::path runtime_;
 };
 
-TEST_F(DeviceOutput, WithoutAServerTheOutputFailsAndTheComponentRunsSilent) {
+TEST_F(DeviceOutputTest, WithoutAServerTheOutputFailsAndTheComponentRunsSilent) {
   ::setenv("PULSE_SERVER", ("unix:" + (folder_ / "no-server").string()).c_str(), 1);
   OfflineOutput unused;
-  RtAudioOutput output(3000ms);
+  DeviceOutput output(3000ms);
   class Nothing : public FrameSource {
     void RenderFrames(std::int16_t*, std::uint32_t, const BlockTime&) noexcept override {}
   } nothing;
@@ -60,7 +68,7 @@ TEST_F(DeviceOutput, WithoutAServerTheOutputFailsAndTheComponentRunsSilent) {
   ::unsetenv("PULSE_SERVER");
 }
 
-TEST_F(DeviceOutput, AServerThatNeverAnswersCountsAsNoDevice) {
+TEST_F(DeviceOutputTest, AServerThatNeverAnswersCountsAsNoDevice) {
   // A socket that accepts connections and then says nothing.
   const std::string path = (folder_ / "mute-server").string();
   const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
@@ -73,34 +81,19 @@ TEST_F(DeviceOutput, AServerThatNeverAnswersCountsAsNoDevice) {
   ASSERT_EQ(::listen(listener, 4), 0);
   ::setenv("PULSE_SERVER", ("unix:" + path).c_str(), 1);
 
-  RtAudioOutput output(300ms);
+  PulseOutput output(300ms);
+  DeviceOutput choice(300ms);
   class Nothing : public FrameSource {
     void RenderFrames(std::int16_t*, std::uint32_t, const BlockTime&) noexcept override {}
   } nothing;
   const auto start = std::chrono::steady_clock::now();
   EXPECT_FALSE(output.Open(nothing, 23160));
+  EXPECT_FALSE(output.IsPulling());
+  EXPECT_FALSE(choice.Open(nothing, 23160));
   RecordProperty("open_ms", static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                                  std::chrono::steady_clock::now() - start).count()));
   ::unsetenv("PULSE_SERVER");
   ::close(listener);
-}
-
-// The left channel of a 16-bit stereo WAV file as parec writes it.
-std::vector<std::int16_t> ReadLeftChannel(const std::string& path, std::uint32_t& rate) {
-  RiffReader reader;
-  RiffChunk riff, chunk;
-  std::vector<std::int16_t> left;
-  if (!reader.Open(path) || !reader.FindRiff(MakeFourCC('W', 'A', 'V', 'E'), riff)) return left;
-  if (!reader.FindChunk(MakeFourCC('f', 'm', 't', ' '), riff, chunk)) return left;
-  ds::WAVEFORMATEX format{};
-  reader.Read(&format, std::min<std::size_t>(chunk.size, sizeof format));
-  reader.Ascend(chunk);
-  if (!reader.FindChunk(MakeFourCC('d', 'a', 't', 'a'), riff, chunk) || format.nChannels != 2) return left;
-  rate = format.nSamplesPerSec;
-  std::vector<std::int16_t> frames((reader.FileSize() - reader.Position()) / 2);
-  frames.resize(reader.Read(frames.data(), frames.size() * 2) / 2);
-  for (std::size_t i = 0; i + 1 < frames.size(); i += 2) left.push_back(frames[i]);
-  return left;
 }
 
 std::string Shell(const std::string& command) {
@@ -113,20 +106,12 @@ std::string Shell(const std::string& command) {
   return output;
 }
 
-TEST_F(DeviceOutput, ASamplePlayedThroughPulseAudioIsHeardInTheRecording) {
-  const std::string script = std::string(KESTU_SOURCE_DIR) + "/tests/sound/pulse_null_sink.sh";
-  const std::string started = Shell(script + " start 2>&1; echo status=$?");
-  if (started.find("status=0") == std::string::npos) {
-    Shell(script + " stop");
-    GTEST_SKIP() << "PulseAudio could not start here: " << started;
-  }
+TEST_F(DeviceOutputTest, ASamplePlayedThroughPulseAudioIsHeardInTheRecording) {
+  support::PrivatePulse pulse(folder_);
+  std::string why;
+  if (!pulse.Start(why)) GTEST_SKIP() << "PulseAudio could not start here: " << why;
   const std::string recording = (folder_ / "recording.wav").string();
-  const std::string recorderPid = (folder_ / "parec.pid").string();
-  const std::string recorded = Shell(script + " record " + recording + " " + recorderPid + " 2>&1; echo status=$?");
-  if (recorded.find("status=0") == std::string::npos) {
-    Shell(script + " stop " + recorderPid);
-    FAIL() << "recording did not start: " << recorded;
-  }
+  ASSERT_TRUE(pulse.StartRecording(recording)) << "the null sink stays idle";
 
   // Half a second of 660 Hz at 22050 Hz, played at ratio 1.5: 990 Hz for a third of a second.
   std::vector<std::int16_t> tone(11025);
@@ -138,7 +123,7 @@ TEST_F(DeviceOutput, ASamplePlayedThroughPulseAudioIsHeardInTheRecording) {
   std::uint32_t deviceRate = 0, bufferFrames = 0;
   long streamLatency = 0;
   {
-    RtAudioOutput output;
+    DeviceOutput output;
     TDDSD device(nullptr, {UseOutput(output)});
     device.SetDebugOption(dsoDebugMessage);
     device.Loaded();
@@ -159,7 +144,7 @@ TEST_F(DeviceOutput, ASamplePlayedThroughPulseAudioIsHeardInTheRecording) {
     std::this_thread::sleep_for(600ms);
     EXPECT_FALSE(device.GetChannel(0)->Buffer()->IsPlaying());
   }
-  Shell(script + " stop " + recorderPid);
+  pulse.StopRecording();
   EXPECT_EQ(LogLineCount, 0);
   EXPECT_EQ(api, "pulse");
   EXPECT_EQ(deviceRate, 23160u);
@@ -192,43 +177,6 @@ TEST_F(DeviceOutput, ASamplePlayedThroughPulseAudioIsHeardInTheRecording) {
     loud += std::abs(left[i]) > 200;
   }
   EXPECT_EQ(loud, 0u);
-}
-
-double ProcessCpuSeconds() {
-  rusage usage{};
-  ::getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-TEST_F(DeviceOutput, AServerThatGoesAwayLeavesTheProgramSilentAndIdle) {
-  const std::string script = std::string(KESTU_SOURCE_DIR) + "/tests/sound/pulse_null_sink.sh";
-  const std::string started = Shell(script + " start 2>&1; echo status=$?");
-  if (started.find("status=0") == std::string::npos) {
-    Shell(script + " stop");
-    GTEST_SKIP() << "PulseAudio could not start here: " << started;
-  }
-  RtAudioOutput output;
-  TDDSD device(nullptr, {UseOutput(output)});
-  device.SetDebugOption(dsoHaltOnError);
-  device.Loaded();
-  device.SetPrimaryFormat(23160, 16, true);
-  ASSERT_TRUE(output.IsOpen());
-  TDDSDWaveData wave(&device, Write("tone.wav", MonoWave16(22050, Ramp(22050))));
-  device.GetChannel(0)->setWaveData(&wave);
-  device.GetChannel(0)->PlayFromStart();
-  std::this_thread::sleep_for(100ms);
-  Shell(script + " stop");
-  std::this_thread::sleep_for(500ms);
-  // Every write to a vanished server fails at once; the output must not spin on that.
-  const double before = ProcessCpuSeconds();
-  std::this_thread::sleep_for(1s);
-  EXPECT_LT(ProcessCpuSeconds() - before, 0.3);
-  EXPECT_FALSE(output.IsPulling());
-  // The component goes on as if nothing had happened, silently.
-  device.GetChannel(0)->setWaveData(&wave);
-  device.GetChannel(0)->PlayFromStart();
-  EXPECT_FALSE(device.GetChannel(0)->Buffer()->IsPlaying());
-  EXPECT_FALSE(output.IsOpen());
 }
 
 }  // namespace

@@ -14,13 +14,13 @@ ensure_packages() {
 }
 
 # What building needs.
-BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev librtaudio-dev libgtest-dev
+BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev librtaudio-dev libpulse-dev libgtest-dev
                 libbenchmark-dev fonts-ipafont-gothic)
 # What running the program needs beyond building it: a display is the user's own. The toolkit's
 # own Japanese texts (file dialogs, buttons) come from qt6-translations-l10n.
 RUN_PACKAGES=(pulseaudio-utils qt6-translations-l10n)
-# What the tests need beyond building: servers for real sound and a real window, a window
-# manager to frame it, tools that measure them, the desktop's validators for the installed tree,
-# the toolkit's Japanese texts, and clang for the fuzzers.
-TEST_PACKAGES=(clang libclang-rt-14-dev pulseaudio pulseaudio-utils xvfb xauth sox imagemagick
+# What the tests need beyond building: servers for real sound (PulseAudio, JACK on its dummy
+# driver) and a real window, a window manager to frame it, tools that measure them, the desktop's
+# validators for the installed tree, the toolkit's Japanese texts, and clang for the fuzzers.
+TEST_PACKAGES=(clang libclang-rt-14-dev pulseaudio pulseaudio-utils jackd2 xvfb xauth sox imagemagick
                xdotool x11-utils openbox desktop-file-utils shared-mime-info qt6-translations-l10n)

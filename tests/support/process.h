@@ -1,5 +1,5 @@
 #pragma once
-// Starting and stopping the programs an end-to-end test needs: servers, a recorder, the program.
+// Starting and stopping the programs a test needs: servers, a recorder, the program.
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -16,7 +16,7 @@
 
 extern char** environ;
 
-namespace kestu::e2e {
+namespace kestu::support {
 
 class Process {
  public:
@@ -63,6 +63,7 @@ class Process {
   ~Process() { Stop(); }
 
   bool Started() const { return pid_ > 0; }
+  pid_t Pid() const { return pid_; }
   bool Running() {
     if (pid_ <= 0) return false;
     int status = 0;
@@ -112,4 +113,4 @@ inline bool OnPath(const std::string& program) {
   return Run("command -v " + program + " >/dev/null 2>&1") == 0;
 }
 
-}  // namespace kestu::e2e
+}  // namespace kestu::support

@@ -1,0 +1,95 @@
+#pragma once
+// A PulseAudio server of the test's own on a null sink, in a runtime folder of its own, that the
+// test can kill, start again, stop and continue; and a recorder of the sink's monitor. This
+// process is pointed at it (PULSE_RUNTIME_PATH, no autospawn), so libpulse and pactl find it.
+#include <signal.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "tests/support/process.h"
+
+namespace kestu::support {
+
+class PrivatePulse {
+ public:
+  explicit PrivatePulse(std::filesystem::path folder) : folder_(std::move(folder)) {
+    runtime_ = folder_ / "pulse";
+    std::filesystem::create_directories(runtime_);
+    ::setenv("PULSE_RUNTIME_PATH", runtime_.c_str(), 1);
+    ::unsetenv("PULSE_SERVER");
+    // Never a server started behind the test's back.
+    const std::string config = (folder_ / "client.conf").string();
+    std::ofstream(config) << "autospawn = no\n";
+    ::setenv("PULSE_CLIENTCONFIG", config.c_str(), 1);
+  }
+  ~PrivatePulse() {
+    StopRecording();
+    Stop();
+  }
+
+  // Starts the server and waits until it answers; false, with the reason, when it cannot.
+  bool Start(std::string& why) {
+    if (!OnPath("pulseaudio") || !OnPath("pactl")) {
+      why = "pulseaudio and pactl are not installed";
+      return false;
+    }
+    server_ = Process({"pulseaudio", "--daemonize=no", "--system=false", "--exit-idle-time=-1",
+                       "--disallow-exit", "-n", "--load=module-null-sink sink_name=null rate=48000",
+                       "--load=module-native-protocol-unix"},
+                      {}, {}, (folder_ / "pulse.log").string());
+    if (!WaitFor([&] { return Run("pactl info >/dev/null 2>&1") == 0; }, std::chrono::seconds(10))) {
+      why = "pulseaudio does not answer; see " + (folder_ / "pulse.log").string();
+      server_.Stop();
+      return false;
+    }
+    return true;
+  }
+  void Kill() {
+    server_.Signal(SIGKILL);
+    server_.Wait(std::chrono::seconds(5));
+  }
+  void Freeze() { server_.Signal(SIGSTOP); }
+  void Thaw() { server_.Signal(SIGCONT); }
+  void Stop() {
+    Thaw();
+    server_.Stop();
+  }
+
+  // Records the null sink's monitor (48000 Hz, 16-bit stereo) into `path` until StopRecording,
+  // once the sink has left its idle blocks (until then the first second of a stream is lost).
+  bool StartRecording(const std::string& path) {
+    recorder_ = Process({"parec", "-d", "null.monitor", "--latency-msec=20", "--rate=48000", "--channels=2",
+                         "--format=s16le", "--file-format=wav", path});
+    return WaitFor([&] {
+      return Run("test \"$(pactl list sinks 2>/dev/null | awk '$1==\"Latency:\"{print $2;exit}')\" -lt 100000 "
+                 "2>/dev/null") == 0;
+    }, std::chrono::seconds(10));
+  }
+  void StopRecording() {
+    recorder_.Signal(SIGINT);
+    if (!recorder_.Wait(std::chrono::seconds(5))) recorder_.Stop();
+  }
+
+  template <typename F>
+  static bool WaitFor(F ready, std::chrono::milliseconds limit) {
+    const auto until = std::chrono::steady_clock::now() + limit;
+    while (!ready()) {
+      if (std::chrono::steady_clock::now() > until) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+  }
+
+ private:
+  std::filesystem::path folder_;
+  std::filesystem::path runtime_;
+  Process server_;
+  Process recorder_;
+};
+
+}  // namespace kestu::support
