@@ -98,8 +98,11 @@ std::unique_ptr<PulseServer> PulseServer::StartPrivate(std::uint32_t rate, std::
   ::unsetenv("PULSE_SERVER");
 
   const std::string sinkModule = "module-null-sink sink_name=null rate=" + std::to_string(rate);
+  // A desktop's sound server mixes on a real-time thread (granted through rtkit); the private one
+  // asks for the same where it may, so that a loaded machine starves neither it nor us.
   std::vector<std::string> args = {"pulseaudio", "--daemonize=no", "--system=false", "--exit-idle-time=-1",
-                                   "--disallow-exit", "-n", "--load=" + sinkModule,
+                                   "--disallow-exit", "--realtime=yes", "--high-priority=yes", "-n",
+                                   "--load=" + sinkModule,
                                    "--load=module-native-protocol-unix"};
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());

@@ -126,8 +126,8 @@ struct PulseOutput::Stream {
   }
 
   bool CreateStream() {
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, rate, 2};
-    stream = pa_stream_new(context, kName, &spec, nullptr);
+    const pa_sample_spec format{PA_SAMPLE_S16LE, rate, 2};
+    stream = pa_stream_new(context, kName, &format, nullptr);
     if (stream == nullptr) return false;
     pa_stream_set_state_callback(stream, &OnStreamState, this);
     pa_stream_set_write_callback(stream, &OnWrite, this);
