@@ -52,6 +52,10 @@ TEST(StrToInt, ALongValueIsShortenedInTheMessage) {
       {std::string(10'000'000, '7'), std::string(60, '7') + "…"},
       {std::string(59, '1') + kana + kana, std::string(59, '1') + kana + "…"},
       {std::string(60, '1') + kana, std::string(60, '1') + "…"},
+      // Not UTF-8: a continuation byte no lead byte announced is a character of its own.
+      {std::string(1000, '\x80'), std::string(60, '\x80') + "…"},
+      {std::string(1000, '\xE3'), std::string(60, '\xE3') + "…"},
+      {"\xF0" + std::string(1000, '\x80'), "\xF0" + std::string(3 + 59, '\x80') + "…"},
   };
   for (const Shown& c : cases) {
     try {
