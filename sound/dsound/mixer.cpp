@@ -149,7 +149,11 @@ std::uint32_t Mixer::ApplyWaitingDue(const BlockTime& time, std::uint32_t done, 
 }
 
 void Mixer::Reset() noexcept {
-  DeliverPending();
+  // Everything: the ring too, which may hold the release of a voice that is freed after this.
+  do {
+    FlushOutbox();
+    ApplyCommands();
+  } while (!outbox_.empty());
   ApplyWaitingFor(nullptr);
   while (listedCount_ > 0) {
     Voice& voice = *listed_[listedCount_ - 1];

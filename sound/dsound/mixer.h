@@ -36,8 +36,6 @@ class Mixer : public FrameSource {
   void Send(const Command& command);
   // GUI thread, synchronous outputs only: the caller is the render side too.
   void DeliverPending() override;
-  // GUI thread, once the output has stopped for good: the waiting commands are moot.
-  void DropPending() { outbox_.clear(); }
   // GUI thread, while no output pulls: takes every command still on its way,
   // then silences every voice, so that the mixer starts afresh on the next
   // output with each voice's state as the GUI thread expects it.

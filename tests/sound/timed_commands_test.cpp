@@ -71,6 +71,16 @@ std::vector<std::int64_t> Onsets(const std::vector<std::int16_t>& left, std::siz
   return onsets;
 }
 
+// The offline output, with a server that can go away as a device output's can.
+class VanishingOutput : public OfflineOutput {
+ public:
+  bool IsPulling() const override { return pulling_; }
+  void SetPulling(bool pulling) { pulling_ = pulling; }
+
+ private:
+  bool pulling_ = true;
+};
+
 class TimedCommands : public SoundTest {
  protected:
   void SetUp() override {
@@ -97,7 +107,7 @@ class TimedCommands : public SoundTest {
     device_->GetChannel(channel)->PlayFromStart();
   }
 
-  OfflineOutput output_;
+  VanishingOutput output_;
   std::unique_ptr<TDDSD> device_;
   std::unique_ptr<TDDSDWaveData> sample_;
 };
@@ -216,6 +226,20 @@ TEST_F(TimedCommands, WithoutTimeStampsTakeEffectAtTheBlocksStart) {
   const std::size_t heard = output_.LatencyFrames();
   EXPECT_EQ(out[2 * heard], std::lrint(8000 * ds::MasterStage::kHeadroomGain));
   EXPECT_EQ(device_->LateStarts(), 0u);
+}
+
+// The server goes away with commands still on their way to the mixer: a note just sent and a
+// sound just let go, whose voice is freed on the close. When an output comes back, the note is
+// not heard late and the freed voice is never touched.
+TEST_F(TimedCommands, WhatWasOnItsWayWhenTheOutputWentIsNotPlayedWhenItComesBack) {
+  output_.Render(256);
+  device_->GetChannel(0)->PlayFromStart();
+  device_->GetChannel(1)->setWaveData(nullptr);
+  output_.SetPulling(false);
+  ASSERT_TRUE(device_->RestoreOutput()) << "closes the output that went, then opens it again";
+  output_.SetPulling(true);
+  const std::vector<std::int16_t> after = output_.Render(2048);
+  EXPECT_TRUE(std::all_of(after.begin(), after.end(), [](std::int16_t s) { return s == 0; }));
 }
 
 }  // namespace
