@@ -7,17 +7,21 @@
 #include <QImage>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
+#include <memory>
 #include <optional>
 #include <thread>
 
 #include "assets/images.h"
 #include "screen.h"
+#include "tests/support/private_display.h"
+#include "tests/support/private_pulse.h"
 #include "tests/support/process.h"
 #include "recording.h"
 
 namespace kestu::e2e {
 using support::OnPath;
+using support::PrivateDisplay;
+using support::PrivatePulse;
 using support::Process;
 using support::Run;
 namespace {
@@ -34,69 +38,27 @@ class EndToEnd : public ::testing::Test {
     work_ = fs::temp_directory_path() / ("kestu-e2e-" + std::to_string(::getpid()));
     fs::create_directories(work_);
 
-    for (int n = 90; n < 140 && display_.empty(); ++n) {
-      if (fs::exists("/tmp/.X11-unix/X" + std::to_string(n))) continue;
-      const std::string d = ":" + std::to_string(n);
-      xvfb_ = Process({"Xvfb", d, "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, {}, {},
-                      (work_ / "xvfb.log").string());
-      // Another test may start a server on the same display at the same moment: the display is
-      // ours only when the lock file names our server.
-      const pid_t ours = xvfb_.Pid();
-      const auto ready = [&] {
-        return LockHolder(n) == ours && fs::exists("/tmp/.X11-unix/X" + std::to_string(n));
-      };
-      if (WaitFor([&] { return ready() || !xvfb_.Running(); }, 5s) && ready()) display_ = d;
-      else xvfb_.Stop();
-    }
-    if (display_.empty()) GTEST_SKIP() << "Xvfb could not start";
+    if (!display_.Start(1024, 768, 90, 140, (work_ / "xvfb.log").string())) GTEST_SKIP() << "Xvfb could not start";
 
-    pulseDir_ = (work_ / "pulse").string();
-    fs::create_directories(pulseDir_);
-    if (!StartPulse()) GTEST_SKIP() << "PulseAudio could not start";
+    pulse_ = std::make_unique<PrivatePulse>(work_);
+    std::string why;
+    if (!pulse_->Start(why)) GTEST_SKIP() << "PulseAudio could not start: " << why;
     StartRecorder("rec.wav");
   }
 
-  bool StartPulse() {
-    pulse_ = Process({"pulseaudio", "--daemonize=no", "--system=false", "--exit-idle-time=-1",
-                      "--disallow-exit", "-n", "--load=module-null-sink sink_name=null rate=48000",
-                      "--load=module-native-protocol-unix"},
-                     Env(), {}, (work_ / "pulse.log").string());
-    if (!WaitFor([&] { return e2e::Run(PulseEnv() + " pactl info >/dev/null 2>&1") == 0; }, 10s)) return false;
-    e2e::Run(PulseEnv() + " pactl set-default-sink null");
-    return true;
-  }
-  void StartRecorder(const std::string& file) {
-    recorder_ = Process({"parec", "-d", "null.monitor", "--latency-msec=20", "--rate=48000",
-                         "--channels=2", "--format=s16le", "--file-format=wav", (work_ / file).string()},
-                        Env());
-    // The null sink leaves its idle two-second blocks once a stream runs; until then sound is lost.
-    WaitFor([&] {
-      const std::string latency = Capture(PulseEnv() +
-          " pactl list sinks | awk '$1==\"Latency:\"{print $2;exit}'");
-      return !latency.empty() && std::stol(latency) < 100000;
-    }, 10s);
-  }
+  void StartRecorder(const std::string& file) { pulse_->StartRecording((work_ / file).string()); }
 
   void TearDown() override {
     program_.Stop();
-    recorder_.Stop();
-    pulse_.Stop();
-    xvfb_.Stop();
+    pulse_.reset();
+    display_.Stop();
     if (!::testing::Test::HasFailure() && !work_.empty()) fs::remove_all(work_);
   }
 
   std::vector<std::string> Env() const {
-    return {"PULSE_RUNTIME_PATH=" + pulseDir_, "DISPLAY=" + display_, "QT_QPA_PLATFORM=xcb"};
+    return {"DISPLAY=" + display_.Name(), "QT_QPA_PLATFORM=xcb"};
   }
-  std::string PulseEnv() const { return "PULSE_RUNTIME_PATH='" + pulseDir_ + "'"; }
-  std::string X() const { return "DISPLAY=" + display_ + " "; }
-
-  // The process that holds display n's lock file, 0 when none does.
-  static pid_t LockHolder(int n) {
-    std::ifstream lock("/tmp/.X" + std::to_string(n) + "-lock");
-    long pid = 0;
-    return (lock >> pid) ? static_cast<pid_t>(pid) : 0;
-  }
+  std::string X() const { return "DISPLAY=" + display_.Name() + " "; }
 
   // The program from the build folder; the id of its window once it shows, empty if it does not.
   std::string StartProgram() {
@@ -142,8 +104,9 @@ class EndToEnd : public ::testing::Test {
   }
 
   fs::path work_;
-  std::string display_, pulseDir_;
-  Process xvfb_, pulse_, recorder_, program_;
+  PrivateDisplay display_;
+  std::unique_ptr<PrivatePulse> pulse_;  // sets this process's PulseAudio variables, which the program inherits
+  Process program_;
 };
 
 TEST_F(EndToEnd, StartsPlacesAHeardNotePlaysAndAsksBeforeClosing) {
@@ -196,8 +159,7 @@ TEST_F(EndToEnd, StartsPlacesAHeardNotePlaysAndAsksBeforeClosing) {
   EXPECT_EQ(*status, 0);
 
   Sleep(300ms);
-  recorder_.Signal(SIGINT);
-  recorder_.Wait(5s);
+  pulse_->StopRecording();
   const Recording rec = ReadRecording((work_ / "rec.wav").string());
   ASSERT_GT(rec.rate, 0u) << "no recording";
   // The recorder's clock starts when the sink wakes, so the sounds are found by their shape: the
@@ -224,12 +186,12 @@ TEST_F(EndToEnd, ASoundServerThatGoesAwayAndComesBackIsHeardAgainWithTheScoreKep
   Sleep(300ms);
 
   // The server dies; the program goes on silent, then finds the new one by itself.
-  recorder_.Stop();
-  pulse_.Signal(SIGKILL);
-  pulse_.Wait(5s);
+  pulse_->StopRecording();
+  pulse_->Kill();
   Sleep(2000ms);
   ASSERT_TRUE(program_.Running()) << "the program ended with its sound server";
-  ASSERT_TRUE(StartPulse()) << "PulseAudio did not start again";
+  std::string why;
+  ASSERT_TRUE(pulse_->Start(why)) << "PulseAudio did not start again: " << why;
   StartRecorder("again.wav");
   Sleep(2500ms);
 
@@ -241,8 +203,7 @@ TEST_F(EndToEnd, ASoundServerThatGoesAwayAndComesBackIsHeardAgainWithTheScoreKep
   EXPECT_GT(IconMatch(after, assets::SoundImages()[0], view + QPoint(74, 96)), 0.75) << "column 1 lost";
   EXPECT_GT(IconMatch(after, assets::SoundImages()[0], view + QPoint(106, 80)), 0.75) << "column 2 not placed";
 
-  recorder_.Signal(SIGINT);
-  recorder_.Wait(5s);
+  pulse_->StopRecording();
   const Recording rec = ReadRecording((work_ / "again.wav").string());
   ASSERT_GT(rec.rate, 0u) << "no recording";
   const std::vector<double> onsets = rec.Onsets(0.03);
@@ -255,15 +216,15 @@ TEST_F(EndToEnd, ClosingNeverWaitsForAStoppedSoundServer) {
   const std::string window = StartProgram();
   ASSERT_FALSE(window.empty()) << "no window";
   Sleep(700ms);
-  recorder_.Stop();
-  pulse_.Signal(SIGSTOP);
+  pulse_->StopRecording();
+  pulse_->Freeze();
   Sleep(500ms);
   // Exit from the File menu; the score is unchanged, so nothing is asked.
   e2e::Run(X() + "xdotool windowfocus --sync " + window + " key --clearmodifiers alt+f");
   Sleep(300ms);
   e2e::Run(X() + "xdotool key x");
   const std::optional<int> status = program_.Wait(10s);
-  pulse_.Signal(SIGCONT);
+  pulse_->Thaw();
   ASSERT_TRUE(status) << "the program waited for the stopped server";
   EXPECT_EQ(*status, 0);
 }

@@ -10,19 +10,13 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/process.h"
+
 namespace kestu::e2e {
 
 inline void Sleep(std::chrono::milliseconds ms) { std::this_thread::sleep_for(ms); }
 
-template <typename F>
-bool WaitFor(F ready, std::chrono::milliseconds timeout) {
-  const auto until = std::chrono::steady_clock::now() + timeout;
-  while (!ready()) {
-    if (std::chrono::steady_clock::now() > until) return false;
-    Sleep(std::chrono::milliseconds(50));
-  }
-  return true;
-}
+using support::WaitFor;
 
 // A command's standard output, trailing blanks and newlines removed.
 inline std::string Capture(const std::string& command) {

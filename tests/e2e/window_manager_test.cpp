@@ -14,11 +14,13 @@
 
 #include "assets/images.h"
 #include "installed_tree.h"
+#include "tests/support/private_display.h"
 #include "tests/support/process.h"
 #include "screen.h"
 
 namespace kestu::e2e {
 using support::OnPath;
+using support::PrivateDisplay;
 using support::Process;
 using support::Run;
 namespace {
@@ -53,23 +55,10 @@ class UnderAWindowManager : public ::testing::Test {
       if (::geteuid() == 0 && ::chown(p.c_str(), 65534, 65534) != 0) FAIL() << "chown " << p;
     }
 
-    // A display of our own: one whose lock and socket no other server holds, and whose server is
-    // still ours once its socket is there (another may have taken the number meanwhile).
-    for (int n = 140; n < 190 && display_.empty(); ++n) {
-      const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
-      if (fs::exists(socket) || fs::exists("/tmp/.X" + std::to_string(n) + "-lock")) continue;
-      const std::string d = ":" + std::to_string(n);
-      xvfb_ = Process({"Xvfb", d, "-screen", "0", std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight) + "x24",
-                       "-nolisten", "tcp"},
-                      {}, {}, (work_ / "xvfb.log").string());
-      if (WaitFor([&] { return fs::exists(socket) || !xvfb_.Running(); }, 5s) && xvfb_.Running()) {
-        Sleep(200ms);
-        if (xvfb_.Running()) display_ = d;
-      }
-      if (display_.empty()) xvfb_.Stop();
+    if (!display_.Start(kScreenWidth, kScreenHeight, 140, 190, (work_ / "xvfb.log").string())) {
+      GTEST_SKIP() << "Xvfb could not start";
     }
-    if (display_.empty()) GTEST_SKIP() << "Xvfb could not start";
-    wm_ = Process({"openbox", "--sm-disable"}, {"DISPLAY=" + display_, "HOME=" + (work_ / "wm").string()}, {},
+    wm_ = Process({"openbox", "--sm-disable"}, {"DISPLAY=" + display_.Name(), "HOME=" + (work_ / "wm").string()}, {},
                   (work_ / "openbox.log").string());
     // The manager announces itself before it has finished starting; a window mapped meanwhile can
     // go unmanaged, and so unmapped, on a loaded machine. The work area comes later in its start.
@@ -82,12 +71,12 @@ class UnderAWindowManager : public ::testing::Test {
   void TearDown() override {
     program_.Stop();
     wm_.Stop();
-    xvfb_.Stop();
+    display_.Stop();
     if (!work_.empty()) ::chmod((prefix_ / "share/kestu-sequencer").c_str(), 0755);
     if (!HasFailure() && !work_.empty()) fs::remove_all(work_);
   }
 
-  std::string X() const { return "DISPLAY=" + display_ + " "; }
+  std::string X() const { return "DISPLAY=" + display_.Name() + " "; }
   std::vector<std::string> Windows(const std::string& name) const {
     std::vector<std::string> ids;
     const std::string out = Capture(X() + "xdotool search --onlyvisible --name '" + name + "' 2>/dev/null");
@@ -120,8 +109,8 @@ class UnderAWindowManager : public ::testing::Test {
   }
 
   fs::path work_, prefix_, home_;
-  std::string display_;
-  Process xvfb_, wm_, program_;
+  PrivateDisplay display_;
+  Process wm_, program_;
 };
 
 TEST_F(UnderAWindowManager, StartsFromItsDesktopEntryWhollyOnASmallScreen) {
@@ -130,7 +119,7 @@ TEST_F(UnderAWindowManager, StartsFromItsDesktopEntryWhollyOnASmallScreen) {
   std::vector<std::string> argv = {entry["Exec"]};
   if (::geteuid() == 0) argv.insert(argv.begin(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
   program_ = Process(argv,
-                     {"DISPLAY=" + display_, "QT_QPA_PLATFORM=xcb", "HOME=" + home_.string(),
+                     {"DISPLAY=" + display_.Name(), "QT_QPA_PLATFORM=xcb", "HOME=" + home_.string(),
                       "XDG_RUNTIME_DIR=" + (home_ / "runtime").string(), "XDG_CONFIG_HOME=" + (home_ / "config").string(),
                       "PULSE_SERVER=unix:/nonexistent"},
                      entry["Path"], (work_ / "kestu.log").string());

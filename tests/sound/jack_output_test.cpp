@@ -2,10 +2,10 @@
 // and period, with the mixer's frames converted to it; a server that goes away is noticed.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <thread>
 
 #include "sound/output/device_output.h"
+#include "tests/sound/probe_source.h"
 #include "tests/sound/sound_fixture.h"
 #include "tests/support/private_jack.h"
 
@@ -13,33 +13,7 @@ namespace kestu::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-// Counts the mixer frames it is asked for and keeps the times of its blocks. Audio thread, no locks.
-class CountingSource : public FrameSource {
- public:
-  void RenderFrames(std::int16_t* stereo, std::uint32_t frames, const BlockTime& time) noexcept override {
-    std::fill_n(stereo, 2 * static_cast<std::size_t>(frames), std::int16_t{0});
-    const std::uint64_t block = blocks.load(std::memory_order_relaxed);
-    if (block < kept.size()) kept[block] = {time, frames};
-    blocks.store(block + 1, std::memory_order_release);
-  }
-  struct Block {
-    BlockTime time;
-    std::uint32_t frames;
-  };
-  std::array<Block, 2048> kept{};
-  std::atomic<std::uint64_t> blocks{0};
-};
-
-template <typename F>
-bool WaitFor(F ready, std::chrono::milliseconds limit) {
-  const auto until = std::chrono::steady_clock::now() + limit;
-  while (!ready()) {
-    if (std::chrono::steady_clock::now() > until) return false;
-    std::this_thread::sleep_for(20ms);
-  }
-  return true;
-}
+using support::WaitFor;
 
 class JackOutputTest : public SoundTest {};
 
@@ -48,7 +22,7 @@ TEST_F(JackOutputTest, ARunningServerIsChosenAndPulledAtItsOwnRate) {
   std::string why;
   if (!jack.Start(48000, 256, why)) GTEST_SKIP() << "JACK could not start here: " << why;
 
-  CountingSource source;
+  ProbeSource source;
   DeviceOutput output;
   ASSERT_TRUE(output.Open(source, 23160));
   EXPECT_EQ(output.ApiName(), "jack");

@@ -14,6 +14,7 @@
 #include "sound/output/device_output.h"
 #include "sound/output/pulse_output.h"
 #include "sound/wave.h"
+#include "tests/sound/probe_source.h"
 #include "tests/sound/sound_fixture.h"
 #include "tests/support/private_pulse.h"
 #include "tests/support/recording_reader.h"
@@ -23,34 +24,8 @@ namespace {
 
 using namespace std::chrono_literals;
 using support::PrivatePulse;
+using support::WaitFor;
 using support::ReadLeftChannel;
-
-// Counts what it is asked for and remembers the times of its blocks. Audio thread, no locks.
-class ProbeSource : public FrameSource {
- public:
-  void RenderFrames(std::int16_t* stereo, std::uint32_t frames, const BlockTime& time) noexcept override {
-    std::fill_n(stereo, 2 * static_cast<std::size_t>(frames), std::int16_t{0});
-    const std::int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                 std::chrono::steady_clock::now().time_since_epoch()).count();
-    const std::uint64_t block = blocks.load(std::memory_order_relaxed);
-    if (block < kKept) kept[block] = {now, time, frames};
-    frames_.fetch_add(frames, std::memory_order_relaxed);
-    blocks.store(block + 1, std::memory_order_release);
-  }
-  std::uint64_t Frames() const { return frames_.load(std::memory_order_relaxed); }
-
-  struct Block {
-    std::int64_t calledNs;
-    BlockTime time;
-    std::uint32_t frames;
-  };
-  static constexpr std::size_t kKept = 4096;
-  std::array<Block, kKept> kept{};
-  std::atomic<std::uint64_t> blocks{0};
-
- private:
-  std::atomic<std::uint64_t> frames_{0};
-};
 
 class PulseOutputTest : public SoundTest {
  protected:
@@ -87,7 +62,7 @@ TEST_F(PulseOutputTest, OpensAtTheMixersRateAndPlacesEachBlockWhereItWillBeHeard
   EXPECT_EQ(output.ApiName(), "pulse");
   EXPECT_EQ(output.DeviceRate(), 23160u);
   EXPECT_GT(output.BufferFrames(), 0u);
-  ASSERT_TRUE(PrivatePulse::WaitFor([&] { return source.blocks.load() > 200; }, 10s));
+  ASSERT_TRUE(WaitFor([&] { return source.blocks.load() > 200; }, 10s));
   EXPECT_TRUE(output.IsPulling());
   EXPECT_GT(output.StreamLatencyFrames(), 0);
   const std::uint64_t underruns = output.Underruns();
@@ -156,7 +131,7 @@ TEST_F(PulseOutputTest, AServerThatGoesAwayAndComesBackIsHeardAgain) {
 
   pulse_->Kill();
   // The output notices by itself, and does not spin on a server that is not there.
-  EXPECT_TRUE(PrivatePulse::WaitFor([&] { return !output.IsPulling(); }, 5s));
+  EXPECT_TRUE(WaitFor([&] { return !output.IsPulling(); }, 5s));
   const double before = ProcessCpuSeconds();
   std::this_thread::sleep_for(1s);
   EXPECT_LT(ProcessCpuSeconds() - before, 0.3);
@@ -184,7 +159,7 @@ TEST_F(PulseOutputTest, AStoppedServerNeverHoldsUpAClose) {
   ProbeSource source;
   auto output = std::make_shared<DeviceOutput>();
   ASSERT_TRUE(output->Open(source, 23160));
-  ASSERT_TRUE(PrivatePulse::WaitFor([&] { return source.blocks.load() > 10; }, 10s));
+  ASSERT_TRUE(WaitFor([&] { return source.blocks.load() > 10; }, 10s));
   pulse_->Freeze();
   std::this_thread::sleep_for(200ms);
   EXPECT_TRUE(output->IsPulling()) << "a stopped server is not a gone one";

@@ -10,6 +10,8 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "tests/support/process.h"
 
@@ -18,6 +20,10 @@ namespace kestu::support {
 class PrivatePulse {
  public:
   explicit PrivatePulse(std::filesystem::path folder) : folder_(std::move(folder)) {
+    for (const char* name : kVariables) {
+      const char* value = std::getenv(name);
+      saved_.emplace_back(value != nullptr, value != nullptr ? value : "");
+    }
     runtime_ = folder_ / "pulse";
     std::filesystem::create_directories(runtime_);
     ::setenv("PULSE_RUNTIME_PATH", runtime_.c_str(), 1);
@@ -30,6 +36,11 @@ class PrivatePulse {
   ~PrivatePulse() {
     StopRecording();
     Stop();
+    // Tests that follow in the same process find the environment as it was.
+    for (std::size_t i = 0; i < saved_.size(); ++i) {
+      if (saved_[i].first) ::setenv(kVariables[i], saved_[i].second.c_str(), 1);
+      else ::unsetenv(kVariables[i]);
+    }
   }
 
   // Starts the server and waits until it answers; false, with the reason, when it cannot.
@@ -75,17 +86,10 @@ class PrivatePulse {
     if (!recorder_.Wait(std::chrono::seconds(5))) recorder_.Stop();
   }
 
-  template <typename F>
-  static bool WaitFor(F ready, std::chrono::milliseconds limit) {
-    const auto until = std::chrono::steady_clock::now() + limit;
-    while (!ready()) {
-      if (std::chrono::steady_clock::now() > until) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
-  }
-
  private:
+  static constexpr const char* kVariables[] = {"PULSE_RUNTIME_PATH", "PULSE_SERVER", "PULSE_CLIENTCONFIG"};
+
+  std::vector<std::pair<bool, std::string>> saved_;
   std::filesystem::path folder_;
   std::filesystem::path runtime_;
   Process server_;

@@ -113,4 +113,15 @@ inline bool OnPath(const std::string& program) {
   return Run("command -v " + program + " >/dev/null 2>&1") == 0;
 }
 
+// Polls `ready` until it holds; false when `limit` passes first.
+template <typename F>
+bool WaitFor(F ready, std::chrono::milliseconds limit) {
+  const auto until = std::chrono::steady_clock::now() + limit;
+  while (!ready()) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
 }  // namespace kestu::support
