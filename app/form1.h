@@ -157,7 +157,7 @@ class TForm1 : public QMainWindow, private TransportTimer, private TransportView
   int Interval() const override;
   void SetEnabled(bool enabled) override;
   bool Enabled() const override;
-  std::int64_t TickDueNs() const override { return tickDueNs_; }
+  std::int64_t TickDueNs() const override { return tickSchedule_.DueNs(); }
   void SetScrollPosition(int position) override;
   int ScrollPosition() const override;
   void RenderPlain() override;
@@ -184,7 +184,6 @@ class TForm1 : public QMainWindow, private TransportTimer, private TransportView
   QFont numberFont_;
   QStyle* bandStyle_ = nullptr;  // owned as a child of the window
   TickSchedule tickSchedule_;
-  std::int64_t tickDueNs_ = 0;
 };
 
 }  // namespace kestu

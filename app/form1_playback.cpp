@@ -3,10 +3,10 @@
 #include <QAction>
 #include <QScrollBar>
 #include <QToolButton>
-#include <chrono>
 
 #include "app/form1.h"
 #include "assets/images.h"
+#include "sound/output/audio_output.h"
 #include "view/mouse_editing.h"
 #include "view/render_score.h"
 
@@ -18,15 +18,8 @@ void TForm1::StopBtnClick() { Playback.StopBtnClick(); }
 
 void TForm1::TempoBarChange() { Playback.TempoBarChange(); }
 
-namespace {
-std::int64_t SteadyNowNs() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-}  // namespace
-
 void TForm1::TimerTimer() {
-  tickDueNs_ = tickSchedule_.OnTick(SteadyNowNs());
+  tickSchedule_.OnTick(SteadyNowNs());
   Playback.TimerTimer();
 }
 

@@ -19,6 +19,7 @@ std::int64_t TickSchedule::OnTick(std::int64_t nowNs) {
   if (intervalNs_ == 0 || nowNs < due - kEarlyToleranceNs || nowNs - due >= intervalNs_) due = nowNs;
   nextDueNs_ = due + intervalNs_;
   if (nextDueNs_ < nowNs) nextDueNs_ = nowNs + intervalNs_;
+  dueNs_ = due;
   return due;
 }
 

@@ -15,8 +15,11 @@ class TickSchedule {
   void Arm(std::int64_t nowNs, int intervalMs);
   // A tick runs at `nowNs`: returns when it was due, and keeps when the next one is.
   std::int64_t OnTick(std::int64_t nowNs);
+  // When the last tick was due; 0 before the first.
+  std::int64_t DueNs() const { return dueNs_; }
 
  private:
+  std::int64_t dueNs_ = 0;
   std::int64_t intervalNs_ = 0;
   std::int64_t nextDueNs_ = 0;
 };

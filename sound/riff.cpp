@@ -17,11 +17,6 @@ constexpr std::uint32_t kRiff = MakeFourCC('R', 'I', 'F', 'F');
 constexpr std::uint32_t kList = MakeFourCC('L', 'I', 'S', 'T');
 constexpr std::size_t kBlockBytes = 256 * 1024;
 
-std::uint32_t LittleEndian32(const unsigned char* bytes) {
-  return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-         static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
-
 bool IsZeroHeader(const unsigned char* bytes) {
   std::uint64_t word = 0;
   std::memcpy(&word, bytes, sizeof word);

@@ -18,6 +18,12 @@ constexpr std::uint32_t MakeFourCC(char a, char b, char c, char d) {
          static_cast<std::uint32_t>(static_cast<unsigned char>(d)) << 24;
 }
 
+// The 32-bit little-endian number in four bytes, as every RIFF field is stored.
+inline std::uint32_t LittleEndian32(const unsigned char* bytes) {
+  return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+         static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
 struct RiffChunk {
   std::uint32_t id = 0;
   std::uint32_t size = 0;      // payload bytes as the header states them

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "sound/dsound/format_rules.h"
+#include "sound/riff.h"
 
 namespace kestu {
 
@@ -17,11 +18,6 @@ constexpr std::uint16_t kFormatExtensible = 0xFFFE;
 constexpr unsigned char kGuidTail[12] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38};
 constexpr unsigned char kGuidEnd[2] = {0x9B, 0x71};
 constexpr std::size_t kSubFormatAt = 24;  // in the 40-byte extensible format chunk
-
-std::uint32_t Le32(const unsigned char* b) {
-  return static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
-         static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24;
-}
 
 // The plain tag an extensible format stands for, or 0.
 std::uint16_t SubFormatTag(const unsigned char* chunk, std::size_t size) {
@@ -90,7 +86,7 @@ void ConvertToPcm16(const SampleEncoding& encoding, const unsigned char* source,
           break;
         }
         default: {
-          const auto x = static_cast<std::int32_t>(Le32(s));
+          const auto x = static_cast<std::int32_t>(LittleEndian32(s));
           v = Clip16((static_cast<std::int64_t>(x) + 32768) >> 16);
           break;
         }

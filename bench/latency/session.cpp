@@ -5,11 +5,11 @@
 #include <QImage>
 #include <QTimer>
 #include <algorithm>
-#include <chrono>
 #include <random>
 
 #include "playback/tick_schedule.h"
 #include "playback/transport.h"
+#include "sound/output/audio_output.h"
 #include "view/mouse_editing.h"
 #include "view/render_score.h"
 #include "view/view_geometry.h"
@@ -17,8 +17,6 @@
 namespace kestu::latency {
 
 namespace {
-
-std::int64_t Now() { return std::chrono::steady_clock::now().time_since_epoch().count(); }
 
 int Milliseconds(double seconds) { return static_cast<int>(seconds * 1000.0 + 0.5); }
 
@@ -29,7 +27,7 @@ class PreciseTransportTimer : public TransportTimer {
   PreciseTransportTimer() { timer_.setTimerType(Qt::PreciseTimer); }
   void SetInterval(int milliseconds) override {
     if (timer_.interval() == milliseconds) return;
-    const std::int64_t now = Now();
+    const std::int64_t now = SteadyNowNs();
     timer_.setInterval(milliseconds);
     if (timer_.isActive()) schedule_.Arm(now, milliseconds);
   }
@@ -39,20 +37,19 @@ class PreciseTransportTimer : public TransportTimer {
       timer_.stop();
       return;
     }
-    const std::int64_t now = Now();
+    const std::int64_t now = SteadyNowNs();
     timer_.start();
     schedule_.Arm(now, timer_.interval());
   }
   bool Enabled() const override { return timer_.isActive(); }
-  std::int64_t TickDueNs() const override { return dueNs_; }
+  std::int64_t TickDueNs() const override { return schedule_.DueNs(); }
   // At a tick's start, before the transport's.
-  void Ticked(std::int64_t nowNs) { dueNs_ = schedule_.OnTick(nowNs); }
+  void Ticked(std::int64_t nowNs) { schedule_.OnTick(nowNs); }
   QTimer& Underlying() { return timer_; }
 
  private:
   QTimer timer_;
   TickSchedule schedule_;
-  std::int64_t dueNs_ = 0;
 };
 
 // The window's side of a tick: the scroll bar redraws the view when its value changes, and the
@@ -119,9 +116,9 @@ void RunPresses(const SessionPlan& plan, TDDSD& sound, const SampleBank& samples
     const int column = 1 + n % 9;
     const int x = static_cast<int>(view::ColumnX(column, 0));
     const int y = view::NoteTop(plan.row) + 8;
-    TimedEvent press{Now(), 0};
+    TimedEvent press{SteadyNowNs(), 0};
     view::MainImageMouseDown(Qt::LeftButton, x, y, context);
-    press.endNs = Now();
+    press.endNs = SteadyNowNs();
     result.presses.push_back(press);
     if (static_cast<int>(result.presses.size()) < plan.presses) {
       next.start(Milliseconds(gap(random)));
@@ -158,13 +155,13 @@ void RunPlayback(const SessionPlan& plan, TDDSD& sound, const SampleBank& sample
   QEventLoop loop;
   QObject::connect(&timer.Underlying(), &QTimer::timeout, [&] {
     Tick tick{};
-    tick.beginNs = Now();
+    tick.beginNs = SteadyNowNs();
     timer.Ticked(tick.beginNs);
     tick.dueNs = timer.TickDueNs();
     tick.step = transport.PlayStep;
     tick.column = tick.step % 2 == 0 ? transport.PlayColumn : 0;
     transport.TimerTimer();
-    tick.endNs = Now();
+    tick.endNs = SteadyNowNs();
     tick.sounds = tick.column >= 1 && tick.column <= kColumns && document.NoteCount(tick.column) > 0;
     result.ticks.push_back(tick);
     if (!transport.Playing) QTimer::singleShot(600, &loop, &QEventLoop::quit);  // the last note rings out

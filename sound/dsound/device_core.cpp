@@ -20,12 +20,8 @@ bool DeviceCore::OpenOutput() {
 }
 
 bool DeviceCore::ReopenOutput() {
-  if (open_) return true;
-  if (!everOpen_) return false;
-  // Nothing pulls now: the mixer is ours to reset.
-  mixer_->Reset();
-  Collect();
-  return OpenOutput();
+  // The close reset the mixer and freed the released voices; nothing was sent since.
+  return open_ || (everOpen_ && OpenOutput());
 }
 
 std::uint64_t DeviceCore::Underruns() const { return open_ ? output_->Underruns() : 0; }

@@ -13,19 +13,9 @@ namespace {
 // A cut-off voice fades over 1.5 ms instead of clicking.
 std::uint32_t FadeFramesFor(std::uint32_t rate) { return std::max<std::uint32_t>(1, rate * 3 / 2000); }
 
-void MixAnyHead(const SampleView& sample, PlayHead& head, const SincTables& tables, float* mix,
-                std::uint32_t frames) noexcept {
-  MixResampled(sample, head, tables, mix, frames);
-}
-
-std::int16_t Saturate(float value) {
-  const long rounded = std::lrintf(value);
-  return static_cast<std::int16_t>(std::clamp<long>(rounded, -32768, 32767));
-}
-
 }  // namespace
 
-Mixer::Mixer() : tables_(SincTables::Shared()) { master_.SetRate(rate_); }
+Mixer::Mixer() : fadeFrames_(FadeFramesFor(rate_)), tables_(SincTables::Shared()) { master_.SetRate(rate_); }
 
 std::uint64_t Mixer::StepFor(std::uint32_t frequency) const noexcept {
   const double ratio = static_cast<double>(frequency) / static_cast<double>(rate_);
@@ -51,7 +41,6 @@ void Mixer::DeliverPending() {
 
 void Mixer::RenderFrames(std::int16_t* stereo, std::uint32_t frames, const BlockTime& time) noexcept {
   TakeCommands(time);
-  if (fadeFrames_ == 0) fadeFrames_ = FadeFramesFor(rate_);
   std::uint32_t done = 0;
   while (done < frames) {
     const std::uint32_t until = ApplyWaitingDue(time, done, frames);
@@ -189,7 +178,6 @@ void Mixer::Unlist(std::size_t index) noexcept {
 }
 
 void Mixer::BeginFade(Voice& voice) noexcept {
-  if (fadeFrames_ == 0) fadeFrames_ = FadeFramesFor(rate_);
   voice.tail = voice.main;
   voice.tail.active = true;
   // The first faded frame is already lower, the last one silent.
@@ -266,11 +254,11 @@ void Mixer::MixBlock(float* mix, std::uint32_t frames) noexcept {
   while (i < listedCount_) {
     Voice& voice = *listed_[i];
     if (voice.main.active) {
-      MixAnyHead(voice.sample, voice.main, tables_, mix, frames);
+      MixResampled(voice.sample, voice.main, tables_, mix, frames);
       // A one-shot voice that played to its end is rewound, ready to play again.
       if (!voice.main.active) voice.main.position = 0;
     }
-    if (voice.tail.active) MixAnyHead(voice.sample, voice.tail, tables_, mix, frames);
+    if (voice.tail.active) MixResampled(voice.sample, voice.tail, tables_, mix, frames);
     if (voice.main.active || voice.tail.active) {
       Publish(voice);
       ++i;
@@ -288,8 +276,8 @@ void Mixer::FinishBlock(const float* mix, std::int16_t* stereo, std::uint32_t fr
     float left = finished_[2 * i];
     float right = finished_[2 * i + 1];
     if (mono) left = right = 0.5f * (left + right);
-    std::int16_t outLeft = Saturate(left);
-    std::int16_t outRight = Saturate(right);
+    std::int16_t outLeft = SaturateToInt16(left);
+    std::int16_t outRight = SaturateToInt16(right);
     if (eightBit) {
       // The primary buffer keeps only the top 8 bits.
       outLeft = static_cast<std::int16_t>(std::clamp<long>(std::lrintf(left / 256.0f), -128, 127) * 256);

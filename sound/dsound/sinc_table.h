@@ -8,6 +8,8 @@
 // Built once, on the GUI thread, before any mixer reads it; read-only after.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -67,6 +69,11 @@ inline float FilterBetweenRows(const float* frames, const float* row, std::uint3
   const float lowSum = ((a[0] + a[4]) + (a[1] + a[5])) + ((a[2] + a[6]) + (a[3] + a[7]));
   const float highSum = ((b[0] + b[4]) + (b[1] + b[5])) + ((b[2] + b[6]) + (b[3] + b[7]));
   return lowSum + (highSum - lowSum) * between;
+}
+
+// A filtered or mixed value back on the 16-bit scale, rounded and held inside it. Real-time safe.
+inline std::int16_t SaturateToInt16(float value) noexcept {
+  return static_cast<std::int16_t>(std::clamp<long>(std::lrintf(value), -32768, 32767));
 }
 
 }  // namespace kestu::ds

@@ -27,11 +27,6 @@ constexpr std::uint32_t kFrameBytes = 4;  // int16 stereo
 // Below the server's own threads (PulseAudio's default is 5), above everything ordinary.
 constexpr int kRealtimePriority = 3;
 
-std::int64_t SteadyNowNs() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
 std::uint32_t FramesFor(double ms, std::uint32_t rate) {
   return std::max<std::uint32_t>(1, static_cast<std::uint32_t>(std::lround(ms * rate / 1000.0)));
 }

@@ -5,14 +5,6 @@
 
 namespace kestu {
 
-namespace {
-
-std::int16_t ToSample(float value) {
-  return static_cast<std::int16_t>(std::clamp<long>(std::lrintf(value), -32768, 32767));
-}
-
-}  // namespace
-
 void RateConverter::Configure(std::uint32_t sourceRate, std::uint32_t targetRate,
                               std::uint32_t maxFramesPerPull) {
   sourceRate_ = sourceRate;
@@ -75,8 +67,8 @@ void RateConverter::PullChunk(FrameSource& source, std::int16_t* stereo, std::ui
     const float* coefficients = table_->rows + static_cast<std::size_t>(row) * taps;
     const auto between = static_cast<float>(phase - row);
     const std::uint32_t first = whole - (taps / 2 - 1);
-    stereo[2 * i] = ToSample(ds::FilterBetweenRows(left_.data() + first, coefficients, taps, between));
-    stereo[2 * i + 1] = ToSample(ds::FilterBetweenRows(right_.data() + first, coefficients, taps, between));
+    stereo[2 * i] = ds::SaturateToInt16(ds::FilterBetweenRows(left_.data() + first, coefficients, taps, between));
+    stereo[2 * i + 1] = ds::SaturateToInt16(ds::FilterBetweenRows(right_.data() + first, coefficients, taps, between));
   }
   position_ += frames * step_;
   // Forget the frames no later target frame reaches.

@@ -92,11 +92,6 @@ struct OpenAttempt {
   std::optional<OpenedStream> result;
 };
 
-std::int64_t NowNs() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
 }  // namespace
 
 struct RtAudioOutput::Impl {
@@ -113,7 +108,7 @@ struct RtAudioOutput::Impl {
   std::atomic<std::uint64_t> underruns{0};
   RenderGate gate;
   // Audio thread only: how fast the device asks for frames.
-  std::chrono::steady_clock::time_point paceStart{};
+  std::int64_t paceStartNs = 0;
   std::uint64_t paceFrames = 0;
   std::atomic<bool> aborted{false};  // set by the audio thread, read by the GUI thread
   // Audio thread writes, GUI thread reads: when the device last asked for frames.
@@ -127,17 +122,15 @@ struct RtAudioOutput::Impl {
       std::fill_n(static_cast<std::int16_t*>(output), 2 * static_cast<std::size_t>(frames), std::int16_t{0});
       return 0;
     }
-    const auto now = std::chrono::steady_clock::now().time_since_epoch();
-    self->lastCallbackNs.store(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count(),
-                               std::memory_order_relaxed);
+    const std::int64_t now = SteadyNowNs();
+    self->lastCallbackNs.store(now, std::memory_order_relaxed);
     if ((status & RTAUDIO_OUTPUT_UNDERFLOW) != 0) {
       self->underruns.fetch_add(1, std::memory_order_relaxed);
       self->clock.Reseat();
     }
-    const BlockTime time =
-        self->clock.OnBlock(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count(), frames);
+    const BlockTime time = self->clock.OnBlock(now, frames);
     self->converter.Pull(*self->source, static_cast<std::int16_t*>(output), frames, time);
-    const bool tooFast = self->AsksTooFast(frames);
+    const bool tooFast = self->AsksTooFast(now, frames);
     self->gate.Leave();
     if (!tooFast) return 0;
     self->aborted.store(true, std::memory_order_release);
@@ -148,11 +141,10 @@ struct RtAudioOutput::Impl {
   // for frames as fast as it can: a busy loop. Asked for four times real
   // time over a fifth of a second, the stream is aborted and the program goes
   // on silent.
-  bool AsksTooFast(unsigned int frames) {
-    const auto now = std::chrono::steady_clock::now();
-    if (paceFrames == 0) paceStart = now;
+  bool AsksTooFast(std::int64_t nowNs, unsigned int frames) {
+    if (paceFrames == 0) paceStartNs = nowNs;
     paceFrames += frames;
-    if (now - paceStart < std::chrono::milliseconds(200)) return false;
+    if (nowNs - paceStartNs < 200'000'000) return false;
     const bool tooFast = paceFrames > 4ull * deviceRate / 5;
     paceFrames = 0;
     return tooFast;
@@ -216,7 +208,7 @@ struct RtAudioOutput::Impl {
     underruns.store(0, std::memory_order_relaxed);
     paceFrames = 0;
     aborted.store(false, std::memory_order_relaxed);
-    lastCallbackNs.store(NowNs(), std::memory_order_relaxed);
+    lastCallbackNs.store(SteadyNowNs(), std::memory_order_relaxed);
     gate.Reopen();
     audio = std::move(opened->audio);
     try {
@@ -271,7 +263,7 @@ bool RtAudioOutput::IsPulling() const {
   // A JACK server that shuts down takes the stream with it without a word:
   // the callbacks just stop, where a running server calls every few ms.
   if (impl_->api != "jack") return true;
-  return NowNs() - impl_->lastCallbackNs.load(std::memory_order_relaxed) < kJackSilenceNs;
+  return SteadyNowNs() - impl_->lastCallbackNs.load(std::memory_order_relaxed) < kJackSilenceNs;
 }
 
 bool RtAudioOutput::IsOpen() const { return impl_->audio != nullptr; }
