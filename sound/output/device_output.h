@@ -10,12 +10,9 @@
 #include <memory>
 #include <string>
 
-#include "sound/output/audio_output.h"
+#include "sound/output/device_stream.h"
 
 namespace kestu {
-
-class PulseOutput;
-class RtAudioOutput;
 
 class DeviceOutput : public AudioOutput {
  public:
@@ -29,22 +26,15 @@ class DeviceOutput : public AudioOutput {
   std::uint64_t Underruns() const override;
 
   bool IsOpen() const { return current_ != nullptr; }
-  // "jack", "pulse" or "alsa" while open.
+  // What the open stream says (see DeviceStream); empty or 0 while closed.
   std::string ApiName() const;
-  // Frames per second the device runs at.
   std::uint32_t DeviceRate() const;
-  // Frames the device asks for at a time.
   std::uint32_t BufferFrames() const;
-  // How long a frame handed over now waits before it is heard, in device
-  // frames, as far as the device says (0 when it does not).
   long StreamLatencyFrames() const;
 
  private:
   std::chrono::milliseconds openTimeout_;
-  std::unique_ptr<RtAudioOutput> jack_;
-  std::unique_ptr<PulseOutput> pulse_;
-  std::unique_ptr<RtAudioOutput> alsa_;
-  AudioOutput* current_ = nullptr;
+  std::unique_ptr<DeviceStream> current_;
 };
 
 }  // namespace kestu

@@ -322,7 +322,7 @@ bool PulseOutput::IsPulling() const {
 
 std::uint32_t PulseOutput::DeviceRate() const { return stream_ ? stream_->rate : 0; }
 
-std::uint32_t PulseOutput::RequestFrames() const {
+std::uint32_t PulseOutput::BufferFrames() const {
   return stream_ ? stream_->requestFrames.load(std::memory_order_relaxed) : 0;
 }
 
@@ -330,7 +330,7 @@ std::uint32_t PulseOutput::TargetFrames() const {
   return stream_ ? stream_->targetFrames.load(std::memory_order_relaxed) : 0;
 }
 
-long PulseOutput::LatencyFrames() const {
+long PulseOutput::StreamLatencyFrames() const {
   return stream_ ? stream_->latencyFrames.load(std::memory_order_relaxed) : 0;
 }
 

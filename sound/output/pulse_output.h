@@ -12,11 +12,11 @@
 #include <cstdint>
 #include <memory>
 
-#include "sound/output/audio_output.h"
+#include "sound/output/device_stream.h"
 
 namespace kestu {
 
-class PulseOutput : public AudioOutput {
+class PulseOutput : public DeviceStream {
  public:
   // What the stream asks the server for, in milliseconds. The server keeps
   // the target length filled, asking for about a request's worth at a time,
@@ -38,14 +38,15 @@ class PulseOutput : public AudioOutput {
   // False once the server went away or refused the stream.
   bool IsPulling() const override;
   bool IsOpen() const { return stream_ != nullptr; }
+  std::string ApiName() const override { return IsOpen() ? "pulse" : ""; }
   // The stream's rate: the mixer's own.
-  std::uint32_t DeviceRate() const;
+  std::uint32_t DeviceRate() const override;
   // What the server granted: frames it asks for at a time, and the target length.
-  std::uint32_t RequestFrames() const;
+  std::uint32_t BufferFrames() const override;
   std::uint32_t TargetFrames() const;
   // The server's latest word on how long a frame written now waits before it
   // is heard, in frames. Any thread.
-  long LatencyFrames() const;
+  long StreamLatencyFrames() const override;
   // Any thread.
   std::uint64_t Underruns() const override;
   // Whether the audio thread got real-time scheduling.

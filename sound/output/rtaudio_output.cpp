@@ -96,7 +96,7 @@ struct OpenAttempt {
 
 struct RtAudioOutput::Impl {
   std::chrono::milliseconds openTimeout;
-  std::vector<Api> apis;
+  Api which = Api::kAlsa;
   FrameSource* source = nullptr;
   std::unique_ptr<RtAudio> audio;
   std::string api;
@@ -155,12 +155,8 @@ struct RtAudioOutput::Impl {
   std::optional<OpenedStream> OpenBounded(std::uint32_t rate) {
     auto attempt = std::make_shared<OpenAttempt>();
     try {
-      std::thread([attempt, rate, apis = apis, user = this] {
-        std::optional<OpenedStream> opened;
-        for (const Api api : apis) {
-          opened = TryApi(api, rate, user);
-          if (opened) break;
-        }
+      std::thread([attempt, rate, which = which, user = this] {
+        std::optional<OpenedStream> opened = TryApi(which, rate, user);
         std::unique_lock lock(attempt->mutex);
         if (attempt->abandoned) {
           lock.unlock();
@@ -187,8 +183,6 @@ struct RtAudioOutput::Impl {
       case Api::kJack:
         // RtAudio opens its JACK clients with JackNoStartServer: only a running server is found.
         return TryOpen(RtAudio::UNIX_JACK, "jack", rate, &Impl::Callback, user);
-      case Api::kPulse:
-        return TryOpen(RtAudio::LINUX_PULSE, "pulse", rate, &Impl::Callback, user);
       case Api::kAlsa:
         snd_lib_error_set_handler(&QuietAlsaError);
         return TryOpen(RtAudio::LINUX_ALSA, "alsa", rate, &Impl::Callback, user);
@@ -230,10 +224,9 @@ struct RtAudioOutput::Impl {
   }
 };
 
-RtAudioOutput::RtAudioOutput(std::chrono::milliseconds openTimeout, std::vector<Api> apis)
-    : impl_(std::make_unique<Impl>()) {
+RtAudioOutput::RtAudioOutput(std::chrono::milliseconds openTimeout, Api api) : impl_(std::make_unique<Impl>()) {
   impl_->openTimeout = openTimeout;
-  impl_->apis = std::move(apis);
+  impl_->which = api;
 }
 
 RtAudioOutput::~RtAudioOutput() { Close(); }
@@ -262,7 +255,7 @@ bool RtAudioOutput::IsPulling() const {
   if (!IsOpen() || impl_->aborted.load(std::memory_order_acquire)) return false;
   // A JACK server that shuts down takes the stream with it without a word:
   // the callbacks just stop, where a running server calls every few ms.
-  if (impl_->api != "jack") return true;
+  if (impl_->which != Api::kJack) return true;
   return SteadyNowNs() - impl_->lastCallbackNs.load(std::memory_order_relaxed) < kJackSilenceNs;
 }
 

@@ -1,7 +1,6 @@
-// A device output through RtAudio: the default output of the APIs it is given,
-// tried in order (a running JACK server, PulseAudio, ALSA), with 256-frame
-// buffers where the device lets us choose; JACK runs at its own rate and
-// period. A JACK server is never started. Opening is bounded in time: a
+// A device output through RtAudio: the default output of a running JACK server
+// or of ALSA, with 256-frame buffers where the device lets us choose; JACK runs
+// at its own rate and period. A JACK server is never started. Opening is bounded in time: a
 // server that does not answer counts as no device. GUI thread only, except
 // the callback.
 #pragma once
@@ -10,19 +9,17 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
-#include "sound/output/audio_output.h"
+#include "sound/output/device_stream.h"
 
 namespace kestu {
 
-class RtAudioOutput : public AudioOutput {
+class RtAudioOutput : public DeviceStream {
  public:
   static constexpr std::uint32_t kBufferFrames = 256;
-  enum class Api { kJack, kPulse, kAlsa };
+  enum class Api { kJack, kAlsa };
 
-  explicit RtAudioOutput(std::chrono::milliseconds openTimeout = std::chrono::milliseconds(3000),
-                         std::vector<Api> apis = {Api::kPulse, Api::kAlsa});
+  RtAudioOutput(std::chrono::milliseconds openTimeout, Api api);
   ~RtAudioOutput() override;
 
   bool Open(FrameSource& source, std::uint32_t rate) override;
@@ -31,12 +28,11 @@ class RtAudioOutput : public AudioOutput {
 
   bool IsPulling() const override;
   bool IsOpen() const;
-  // "jack", "pulse" or "alsa" while open.
-  std::string ApiName() const;
-  std::uint32_t DeviceRate() const;
-  std::uint32_t BufferFrames() const;
-  // The stream's own latency in device frames, as the device reports it.
-  long StreamLatencyFrames() const;
+  std::string ApiName() const override;
+  std::uint32_t DeviceRate() const override;
+  std::uint32_t BufferFrames() const override;
+  // The stream's own latency, as the device reports it.
+  long StreamLatencyFrames() const override;
   std::uint64_t Underruns() const override;
 
  private:
