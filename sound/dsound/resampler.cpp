@@ -18,6 +18,7 @@ std::uint32_t MixFiltered(const SampleView& sample, PlayHead& head, const SincTa
   const float* first = sample.planes - (taps / 2 - 1);
   std::uint64_t position = head.position;
   float gain = head.gain;
+  float gainStep = head.gainStep;
   std::uint32_t i = 0;
   for (; i < limit && position < end; ++i) {
     const auto frame = static_cast<std::uint32_t>(position >> 32);
@@ -34,10 +35,12 @@ std::uint32_t MixFiltered(const SampleView& sample, PlayHead& head, const SincTa
       mix[2 * i + 1] += left * gain;
     }
     position += head.step;
-    gain += head.gainStep;
+    gain += gainStep;
+    gainStep += head.gainCurve * (gain - 0.5f);
   }
   head.position = position;
   head.gain = gain;
+  head.gainStep = gainStep;
   return i;
 }
 
@@ -49,13 +52,16 @@ std::uint32_t MixUnchanged(const SampleView& sample, PlayHead& head, float* mix,
   const float* left = sample.planes + frame;
   const float* right = left + (Channels == 2 ? sample.planeStride : 0);
   float gain = head.gain;
+  float gainStep = head.gainStep;
   for (std::uint32_t i = 0; i < count; ++i) {
     mix[2 * i] += left[i] * gain;
     mix[2 * i + 1] += right[i] * gain;
-    gain += head.gainStep;
+    gain += gainStep;
+    gainStep += head.gainCurve * (gain - 0.5f);
   }
   head.position += static_cast<std::uint64_t>(count) << 32;
   head.gain = gain;
+  head.gainStep = gainStep;
   return count;
 }
 

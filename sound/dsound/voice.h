@@ -28,8 +28,11 @@ struct PlayHead {
   std::uint64_t position = 0;
   std::uint64_t step = 0;
   bool active = false;
+  // The gain follows g[n+1] = g[n] + step[n], step[n+1] = step[n] + curve * (g[n+1] - 1/2):
+  // constant while step and curve are 0, a raised cosine from 1 to 0 during a fade.
   float gain = 1.0f;
-  float gainStep = 0.0f;         // per frame, negative while fading out
+  float gainStep = 0.0f;
+  float gainCurve = 0.0f;
   std::uint32_t fadeFrames = 0;  // frames left of the fade; 0: no fade
 };
 
