@@ -74,6 +74,25 @@ TEST(Midi, RowsAreTheStaffsPitches) {
   for (int r = 1; r <= 13; ++r) EXPECT_EQ(KeyOfRow(r), keys[r]) << r;
 }
 
+// What each instrument's sample sounds on row 9 (F4 = 65): the bass two octaves down, the drums on
+// their fixed keys. The render's own pitch on every row is checked against SoundingKey where the
+// samples are measured (instruments_as_played_test).
+TEST(Midi, KeysAreWhatTheInstrumentsSound) {
+  const int rowNine[16] = {0, 65, 65, 36, 65, 65, 65, 38, 42, 41, 65, 65, 65, 65, 65, 65};
+  for (int i = 1; i <= 15; ++i) EXPECT_EQ(SoundingKey(i, 9), rowNine[i]) << "instrument " << i;
+  EXPECT_EQ(SoundingKey(9, 1), 41 + 14);
+  EXPECT_EQ(SoundingKey(9, 13), 41 - 6);
+  EXPECT_EQ(SoundingKey(3, 1), 36);
+
+  ScoreDocument doc;
+  doc.PlaceNote(13, 1, 9);  // bass, B3 written: sounds B1
+  const Song song = Parse(WriteMidi(doc));
+  ASSERT_EQ(song.tracks.size(), 2u);
+  ASSERT_GE(song.tracks[1].size(), 2u);
+  EXPECT_EQ(song.tracks[1][0].a, 33);  // fingered bass
+  EXPECT_EQ(song.tracks[1][1].a, 59 - 24);
+}
+
 TEST(Midi, EmptyScoreHasOnlyTheConductorTrack) {
   ScoreDocument doc;
   const Song song = Parse(WriteMidi(doc));

@@ -67,7 +67,7 @@ std::vector<Note> PlayedNotes(const ScoreDocument& doc) {
     for (int r = 1; r <= kRows; ++r) {
       const int v = doc.Cell(r, c);
       if (v == 0) continue;
-      started.push_back({v, KeyOfRow(r), at, at + kLongestRingColumns * kTicksPerColumn});
+      started.push_back({v, SoundingKey(v, r), at, at + kLongestRingColumns * kTicksPerColumn});
     }
     if (started.empty()) continue;
     for (int k = 0; k < 3; ++k) end(other + k, at);
@@ -107,9 +107,8 @@ std::vector<uint8_t> InstrumentTrack(int instrument, int channel, const std::vec
   std::vector<Event> events;
   for (const Note& n : all) {
     if (n.instrument != instrument) continue;
-    const int key = voice.drumKey != 0 ? voice.drumKey : n.key;
-    events.push_back({n.start, true, key});
-    events.push_back({n.end, false, key});
+    events.push_back({n.start, true, n.key});
+    events.push_back({n.end, false, n.key});
   }
   // Offs before ons at the same time, so a repeated key restarts cleanly.
   std::stable_sort(events.begin(), events.end(), [](const Event& a, const Event& b) {
@@ -137,25 +136,30 @@ std::vector<uint8_t> InstrumentTrack(int instrument, int channel, const std::vec
 
 Instrument InstrumentFor(int instrument) {
   switch (instrument) {
-    case 1: return {0, 0};     // piano
-    case 2: return {10, 0};    // music box
-    case 3: return {0, 36};    // bass drum
-    case 4: return {56, 0};    // trumpet
-    case 5: return {73, 0};    // flute
-    case 6: return {24, 0};    // guitar
-    case 7: return {0, 38};    // snare drum
-    case 8: return {0, 42};    // closed hi-hat
-    case 9: return {33, 0};    // bass
-    case 10: return {12, 0};   // marimba
-    case 11: return {114, 0};  // the springy "boing": steel drums come closest
-    case 12: return {16, 0};   // organ
-    case 13: return {48, 0};   // strings
-    case 14: return {52, 0};   // choir "aah"
-    default: return {80, 0};   // chip lead: square lead
+    case 1: return {0, 0, 0};     // piano
+    case 2: return {10, 0, 0};    // music box
+    case 3: return {0, 36, 0};    // bass drum
+    case 4: return {56, 0, 0};    // trumpet
+    case 5: return {73, 0, 0};    // flute
+    case 6: return {24, 0, 0};    // guitar
+    case 7: return {0, 38, 0};    // snare drum
+    case 8: return {0, 42, 0};    // closed hi-hat
+    case 9: return {33, 0, -24};  // fingered bass, sounding two octaves under the staff
+    case 10: return {12, 0, 0};   // marimba
+    case 11: return {104, 0, 0};  // the twanging "boing", a plucked tone whose buzz opens: sitar
+    case 12: return {16, 0, 0};   // organ
+    case 13: return {48, 0, 0};   // strings
+    case 14: return {52, 0, 0};   // choir "aah"
+    default: return {80, 0, 0};   // chip lead: square lead
   }
 }
 
 int KeyOfRow(int row) { return kRowNineKey + kRowSemitones[row]; }
+
+int SoundingKey(int instrument, int row) {
+  const Instrument voice = InstrumentFor(instrument);
+  return voice.drumKey != 0 ? voice.drumKey : KeyOfRow(row) + voice.transpose;
+}
 
 std::vector<uint8_t> WriteMidi(const ScoreDocument& doc) {
   const std::vector<Note> notes = PlayedNotes(doc);
