@@ -106,12 +106,28 @@ void TDDSDGenWave::LoadWAV(bool is3D, const std::string& fileName) {
   // buffer of what is there: a header is no reason to allocate gigabytes of silence.
   const std::uint64_t inFile = file.FileSize() > file.Position() ? file.FileSize() - file.Position() : 0;
   const std::uint64_t dataBytes = std::min<std::uint64_t>(chunk.size, inFile);
+  const std::string frameSizeProblem = FrameSizeProblem(format_, chunkBytes.data(), kept);
+  if (!frameSizeProblem.empty()) {
+    file.Close();
+    FileError(fileName + "：" + frameSizeProblem);
+    return;
+  }
   const SampleEncoding encoding = EncodingOf(format_, chunkBytes.data(), kept);
   if (encoding.kind == SampleEncoding::Kind::AsItStands) {
     dataSize_ = static_cast<std::uint32_t>(dataBytes);
   } else {
-    format_ = ConvertedFormat(format_);
-    dataSize_ = static_cast<std::uint32_t>(dataBytes / encoding.FrameBytes() * format_.nBlockAlign);
+    const std::uint64_t frames = ResampledFrames(dataBytes / encoding.FrameBytes(), format_.nSamplesPerSec, encoding.rate);
+    fileRate_ = format_.nSamplesPerSec;
+    format_ = ConvertedFormat(format_, encoding);
+    dataSize_ = static_cast<std::uint32_t>(std::min<std::uint64_t>(frames * format_.nBlockAlign, UINT32_MAX));
+  }
+  // A format the sound system cannot play is reported as a missing file is: the sample stays
+  // empty, and the program carries on without its notes.
+  const std::string formatProblem = FormatProblem(format_, dataSize_);
+  if (!formatProblem.empty()) {
+    file.Close();
+    FileError(fileName + "：" + formatProblem);
+    return;
   }
 
   ds::DSBUFFERDESC desc{};
@@ -120,10 +136,7 @@ void TDDSDGenWave::LoadWAV(bool is3D, const std::string& fileName) {
   desc.dwBufferBytes = dataSize_;
   desc.lpwfxFormat = &format_;
   const ds::HRESULT created = device_->DirectSound()->CreateSoundBuffer(&desc, &buffer_, nullptr);
-  if (created != ds::DS_OK) {
-    std::string reason = FormatProblem(format_, dataSize_);
-    SayBeforeHalting(fileName, reason.empty() ? "サウンドバッファの作成に失敗しました" : reason);
-  }
+  if (created != ds::DS_OK) SayBeforeHalting(fileName, "サウンドバッファの作成に失敗しました");
   CheckResult(created, "サウンドバッファの作成に失敗しました");
   if (buffer_ == nullptr) return;
 
@@ -135,7 +148,11 @@ void TDDSDGenWave::LoadWAV(bool is3D, const std::string& fileName) {
   CheckResult(locked, "LoadWAV中に、サウンドバッファのロックが失敗しました");
   ds::HRESULT unlocked = ds::DSERR_INVALIDCALL;
   if (locked == ds::DS_OK) {
-    FillBuffer(file, encoding, region1, bytes1, region2, bytes2);
+    if (encoding.kind != SampleEncoding::Kind::AsItStands && fileRate_ != format_.nSamplesPerSec) {
+      FillBufferResampled(file, encoding, dataBytes, region1, bytes1, region2, bytes2);
+    } else {
+      FillBuffer(file, encoding, region1, bytes1, region2, bytes2);
+    }
     unlocked = buffer_->Unlock(region1, bytes1, region2, bytes2);
     if (unlocked != ds::DS_OK) SayBeforeHalting(fileName, "サウンドバッファのアンロックが失敗しました");
     CheckResult(unlocked, "LoadWAV中に、サウンドバッファのアンロックが失敗しました");
@@ -177,6 +194,26 @@ void TDDSDGenWave::FillBuffer(RiffReader& file, const SampleEncoding& encoding, 
       done += frames * outFrameBytes;
       if (got < frames) break;
     }
+  }
+}
+
+void TDDSDGenWave::FillBufferResampled(RiffReader& file, const SampleEncoding& encoding, std::uint64_t dataBytes,
+                                       void* region1, std::uint32_t bytes1, void* region2, std::uint32_t bytes2) {
+  // The whole sound at once: the filter reaches across any block boundary.
+  std::vector<unsigned char> source(static_cast<std::size_t>(dataBytes / encoding.FrameBytes() * encoding.FrameBytes()));
+  const std::size_t inFrames = file.Read(source.data(), source.size()) / encoding.FrameBytes();
+  std::vector<std::int16_t> decoded(inFrames * encoding.channels);
+  ConvertToPcm16(encoding, source.data(), inFrames, decoded.data());
+  const std::vector<std::int16_t> resampled = Downsample(decoded, encoding.channels, fileRate_, format_.nSamplesPerSec);
+  const auto* from = reinterpret_cast<const unsigned char*>(resampled.data());
+  const std::size_t available = resampled.size() * sizeof(std::int16_t);
+  const std::size_t first = std::min<std::size_t>(bytes1, available);
+  std::memcpy(region1, from, first);
+  std::memset(static_cast<unsigned char*>(region1) + first, 0, bytes1 - first);
+  if (region2 != nullptr && bytes2 != 0) {
+    const std::size_t second = std::min<std::size_t>(bytes2, available - first);
+    std::memcpy(region2, from + first, second);
+    std::memset(static_cast<unsigned char*>(region2) + second, 0, bytes2 - second);
   }
 }
 

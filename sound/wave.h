@@ -1,7 +1,8 @@
 // Samples: one RIFF WAVE file loaded whole into a static buffer of its own.
 // A sample whose loading failed exists without a buffer. GUI thread only.
 // Formats the mixer does not read (24- and 32-bit PCM, float, the extensible format) are
-// converted while loading: Format() and DataSize() then describe the buffer, 16-bit PCM.
+// converted while loading, and so is a sample faster than 48 kHz, brought down to 48 kHz or less:
+// Format() and DataSize() then describe the buffer, 16-bit PCM.
 #pragma once
 
 #include <cstdint>
@@ -41,11 +42,15 @@ class TDDSDGenWave {
   // Reads the data chunk into the locked buffer, converting it when the file's format needs it.
   void FillBuffer(RiffReader& file, const SampleEncoding& encoding, void* region1,
                   std::uint32_t bytes1, void* region2, std::uint32_t bytes2);
+  // The same for a sample brought down to a lower rate: `dataBytes` of the file's data, whole.
+  void FillBufferResampled(RiffReader& file, const SampleEncoding& encoding, std::uint64_t dataBytes, void* region1,
+                           std::uint32_t bytes1, void* region2, std::uint32_t bytes2);
 
   TDDSD* device_;
   ds::IDirectSoundBuffer* buffer_ = nullptr;
   ds::WAVEFORMATEX format_{};
   std::uint32_t dataSize_ = 0;
+  std::uint32_t fileRate_ = 0;  // the file's own rate, where the data is converted
   std::string loadError_;
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <numbers>
 
 #include "sound/dsound/format_rules.h"
 #include "sound/riff.h"
@@ -31,17 +32,37 @@ std::uint16_t SubFormatTag(const unsigned char* chunk, std::size_t size) {
 
 std::int16_t Clip16(std::int64_t v) { return static_cast<std::int16_t>(std::clamp<std::int64_t>(v, -32768, 32767)); }
 
+std::uint16_t TagOf(const ds::WAVEFORMATEX& format, const unsigned char* chunk, std::size_t size) {
+  return format.wFormatTag == kFormatExtensible ? SubFormatTag(chunk, size) : format.wFormatTag;
+}
+
+// The four-term Blackman-Harris window over -1..1: side lobes under -92 dB.
+double BlackmanHarris(double x) {
+  const double t = std::numbers::pi * (x + 1.0);
+  return 0.35875 - 0.48829 * std::cos(t) + 0.14128 * std::cos(2 * t) - 0.01168 * std::cos(3 * t);
+}
+
 }  // namespace
 
+std::uint32_t LoadedRate(std::uint32_t rate) {
+  if (rate <= kHighestKeptRate) return rate;
+  for (std::uint32_t divisor = 2; divisor <= 4; ++divisor) {
+    if (rate % divisor == 0 && rate / divisor >= 44100 && rate / divisor <= kHighestKeptRate) return rate / divisor;
+  }
+  return kHighestKeptRate;
+}
+
 SampleEncoding EncodingOf(const ds::WAVEFORMATEX& format, const unsigned char* chunk, std::size_t size) {
-  std::uint16_t tag = format.wFormatTag;
-  if (tag == kFormatExtensible) tag = SubFormatTag(chunk, size);
+  const std::uint16_t tag = TagOf(format, chunk, size);
   const unsigned bits = format.wBitsPerSample;
   SampleEncoding encoding;
+  encoding.rate = format.nSamplesPerSec;
   if (format.nChannels != 1 && format.nChannels != 2) return encoding;
   encoding.channels = format.nChannels;
   encoding.bytesPerSample = bits / 8;
-  const bool plainPcm = format.wFormatTag == ds::WAVE_FORMAT_PCM && (bits == 8 || bits == 16);
+  if (format.nSamplesPerSec > 0) encoding.rate = LoadedRate(format.nSamplesPerSec);
+  const bool plainPcm = format.wFormatTag == ds::WAVE_FORMAT_PCM && (bits == 8 || bits == 16) &&
+                        !encoding.Resamples(format);
   if (plainPcm) {
     encoding.kind = SampleEncoding::Kind::AsItStands;
   } else if (tag == ds::WAVE_FORMAT_PCM && (bits == 8 || bits == 16 || bits == 24 || bits == 32)) {
@@ -49,16 +70,28 @@ SampleEncoding EncodingOf(const ds::WAVEFORMATEX& format, const unsigned char* c
   } else if (tag == kFormatFloat && bits == 32) {
     encoding.kind = SampleEncoding::Kind::Float;
   }
+  // What is not converted keeps the file's rate, and FormatProblem judges it as it stands.
+  if (encoding.kind == SampleEncoding::Kind::AsItStands) encoding.rate = format.nSamplesPerSec;
   return encoding;
 }
 
-ds::WAVEFORMATEX ConvertedFormat(const ds::WAVEFORMATEX& format) {
+std::string FrameSizeProblem(const ds::WAVEFORMATEX& format, const unsigned char* chunk, std::size_t size) {
+  const std::uint16_t tag = TagOf(format, chunk, size);
+  if (tag != ds::WAVE_FORMAT_PCM && tag != kFormatFloat) return {};
+  const unsigned frameBytes = format.nChannels * ((format.wBitsPerSample + 7u) / 8u);
+  if (format.nBlockAlign == frameBytes) return {};
+  return "フレームの大きさ（" + std::to_string(format.nBlockAlign) + "バイト）が、" + std::to_string(format.nChannels) +
+         "チャンネル、" + std::to_string(format.wBitsPerSample) + "ビットの" + std::to_string(frameBytes) +
+         "バイトと違います";
+}
+
+ds::WAVEFORMATEX ConvertedFormat(const ds::WAVEFORMATEX& format, const SampleEncoding& encoding) {
   ds::WAVEFORMATEX out{};
   out.wFormatTag = ds::WAVE_FORMAT_PCM;
   out.nChannels = format.nChannels;
-  out.nSamplesPerSec = format.nSamplesPerSec;
+  out.nSamplesPerSec = encoding.rate;
   out.nBlockAlign = static_cast<std::uint16_t>(2 * format.nChannels);
-  out.nAvgBytesPerSec = format.nSamplesPerSec * out.nBlockAlign;
+  out.nAvgBytesPerSec = encoding.rate * out.nBlockAlign;
   out.wBitsPerSample = 16;
   out.cbSize = 0;
   return out;
@@ -94,6 +127,43 @@ void ConvertToPcm16(const SampleEncoding& encoding, const unsigned char* source,
     }
     destination[i] = v;
   }
+}
+
+std::size_t ResampledFrames(std::size_t frames, std::uint32_t from, std::uint32_t to) {
+  return static_cast<std::size_t>((static_cast<std::uint64_t>(frames) * to + from - 1) / from);
+}
+
+std::vector<std::int16_t> Downsample(const std::vector<std::int16_t>& interleaved, unsigned channels,
+                                     std::uint32_t from, std::uint32_t to) {
+  const std::size_t inFrames = interleaved.size() / channels;
+  const std::size_t outFrames = ResampledFrames(inFrames, from, to);
+  std::vector<std::int16_t> out(outFrames * channels);
+  // The cut-off in cycles per input frame, and the kernel's half width: 24 zero crossings a side.
+  const double cutoff = 0.45 * to / from;
+  const double halfWidth = 24.0 / (2.0 * cutoff);
+  const double step = static_cast<double>(from) / to;
+  std::vector<double> weights;
+  for (std::size_t m = 0; m < outFrames; ++m) {
+    const double centre = static_cast<double>(m) * step;
+    const auto first = static_cast<std::ptrdiff_t>(std::ceil(centre - halfWidth));
+    const auto last = static_cast<std::ptrdiff_t>(std::floor(centre + halfWidth));
+    weights.clear();
+    for (std::ptrdiff_t k = first; k <= last; ++k) {
+      const double d = static_cast<double>(k) - centre;
+      const double x = 2.0 * cutoff * d;
+      const double sinc = x == 0.0 ? 1.0 : std::sin(std::numbers::pi * x) / (std::numbers::pi * x);
+      weights.push_back(2.0 * cutoff * sinc * BlackmanHarris(d / halfWidth));
+    }
+    for (unsigned c = 0; c < channels; ++c) {
+      double sum = 0.0;
+      for (std::ptrdiff_t k = std::max<std::ptrdiff_t>(first, 0);
+           k <= last && k < static_cast<std::ptrdiff_t>(inFrames); ++k) {
+        sum += weights[static_cast<std::size_t>(k - first)] * interleaved[static_cast<std::size_t>(k) * channels + c];
+      }
+      out[m * channels + c] = Clip16(std::lround(sum));
+    }
+  }
+  return out;
 }
 
 std::string FormatProblem(const ds::WAVEFORMATEX& format, std::uint32_t dataBytes) {

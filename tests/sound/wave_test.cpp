@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 #include <limits>
 #include <sys/stat.h>
+#include <tuple>
 
 #include "sound/wave.h"
+#include "sound/wave_conversion.h"
+#include "tests/support/spectrum.h"
 #include "tests/sound/sound_fixture.h"
 
 namespace kestu::test {
@@ -76,17 +79,18 @@ TEST_F(WaveLoading, FormatRecordTakesTheChunkAsItStands) {
   }
 }
 
-TEST_F(WaveLoading, ExtensibleFormatFillsTheRecordAndIsRefusedByTheBuffer) {
+TEST_F(WaveLoading, ExtensibleFormatWithoutAKnownSubFormatFillsTheRecordAndIsRefused) {
   const auto bytes = RiffBytes()
                          .Chunk("fmt ", RiffBytes::Format(0xFFFE, 1, 8000, 16, 40, 22))
                          .Chunk("data", RiffBytes::Pcm16(Ramp(8)))
                          .Form();
-  TDDSDWaveData wave(device_.get(), Write("ext.wav", bytes));
+  const std::string path = Write("ext.wav", bytes);
+  TDDSDWaveData wave(device_.get(), path);
   EXPECT_EQ(wave.Format().wFormatTag, 0xFFFE);
   EXPECT_EQ(wave.Format().cbSize, 22);
   EXPECT_EQ(wave.DataSize(), 16u);
   EXPECT_EQ(wave.Buffer(), nullptr);
-  EXPECT_EQ(OnlyLogLine(), "サウンドバッファの作成に失敗しました(Error Code(88780064))\r\n");
+  EXPECT_EQ(OnlyLogLine(), path + "：この形式のサウンドは使えません（形式 65534、1チャンネル、16ビット、8000Hz）\r\n");
 }
 
 TEST_F(WaveLoading, PcmUpToThirtyTwoBitsAndFloatInOneOrTwoChannelsGetABuffer) {
@@ -172,36 +176,121 @@ TEST_F(WaveLoading, OtherFormatsAreConvertedToSixteenBitsWhenLoaded) {
   EXPECT_FALSE(LogExists());
 }
 
-TEST_F(WaveLoading, ConvertedSamplesKeepTheirRateFromOneToOneHundredNinetyTwoKilohertz) {
-  for (std::uint32_t rate : {1000u, 8000u, 44100u, 96000u, 192000u}) {
-    for (auto [tag, bits] : {std::pair<std::uint16_t, std::uint16_t>{1, 24}, {3, 32}}) {
+TEST_F(WaveLoading, ConvertedSamplesKeepTheirRateUpTo48KilohertzAndFasterOnesComeDown) {
+  const std::pair<std::uint32_t, std::uint32_t> rates[] = {{1000, 1000},     {8000, 8000},   {44100, 44100},
+                                                           {48000, 48000},   {50000, 48000}, {88200, 44100},
+                                                           {96000, 48000},   {176400, 44100}, {192000, 48000},
+                                                           {384000, 48000}};
+  for (const auto& [rate, loaded] : rates) {
+    for (auto [tag, bits] : {std::pair<std::uint16_t, std::uint16_t>{1, 16}, {1, 24}, {3, 32}}) {
+      SCOPED_TRACE(std::to_string(rate) + " Hz, tag " + std::to_string(tag) + ", " + std::to_string(bits) + " bits");
       const auto bytes = RiffBytes()
                              .Chunk("fmt ", RiffBytes::Format(tag, 2, rate, bits))
-                             .Chunk("data", std::vector<std::uint8_t>(bits / 8 * 2 * 10, 0))
+                             .Chunk("data", std::vector<std::uint8_t>(bits / 8 * 2 * 40, 0))
                              .Form();
       TDDSDWaveData wave(device_.get(), Write("rate.wav", bytes));
-      ASSERT_NE(wave.Buffer(), nullptr) << rate << "/" << bits;
-      EXPECT_EQ(wave.Buffer()->Frequency(), rate);
-      EXPECT_EQ(wave.Format().nAvgBytesPerSec, rate * 4);
-      EXPECT_EQ(wave.DataSize(), 40u);
+      ASSERT_NE(wave.Buffer(), nullptr);
+      EXPECT_EQ(wave.Buffer()->Frequency(), loaded);
+      EXPECT_EQ(wave.Format().nSamplesPerSec, loaded);
+      EXPECT_EQ(wave.Format().nAvgBytesPerSec, loaded * 4);
+      EXPECT_EQ(wave.DataSize(), 4 * ResampledFrames(40, rate, loaded));
     }
+  }
+  EXPECT_FALSE(LogExists());
+}
+
+// A 96 or 192 kHz sample plays on every row at its pitch: brought down to 48 kHz, a tone keeps its
+// frequency and level, what lies above the new rate's band is gone, and the top row's ratio gives
+// a frequency the channel takes.
+TEST_F(WaveLoading, AFastSampleKeepsItsToneAndTakesTheTopRowsRatio) {
+  for (std::uint32_t rate : {96000u, 192000u}) {
+    SCOPED_TRACE(std::to_string(rate) + " Hz");
+    std::vector<std::int16_t> tone(rate / 2);
+    for (std::size_t i = 0; i < tone.size(); ++i) {
+      const double t = static_cast<double>(i) / rate;
+      tone[i] = static_cast<std::int16_t>(std::lround(10000.0 * std::sin(2 * M_PI * 1000.0 * t) +
+                                                      8000.0 * std::sin(2 * M_PI * 30000.0 * t)));
+    }
+    TDDSDWaveData wave(device_.get(), Write("fast.wav", MonoWave16(rate, tone)));
+    ASSERT_NE(wave.Buffer(), nullptr);
+    ASSERT_EQ(wave.Format().nSamplesPerSec, 48000u);
+    output_.Render(1);
+    void* p1 = nullptr;
+    void* p2 = nullptr;
+    std::uint32_t b1 = 0, b2 = 0;
+    ASSERT_EQ(wave.Buffer()->Lock(0, wave.DataSize(), &p1, &b1, &p2, &b2, 0), ds::DS_OK);
+    std::vector<double> x(b1 / 2);
+    for (std::size_t i = 0; i < x.size(); ++i) x[i] = static_cast<const std::int16_t*>(p1)[i];
+    wave.Buffer()->Unlock(p1, b1, p2, b2);
+    const std::size_t begin = 2000, length = 16384;
+    EXPECT_NEAR(AmplitudeOfComponent(x, 48000.0, begin, length, 1000.0), 10000.0, 10.0);
+    // 30 kHz would fold to 18 kHz: the filter keeps it under -90 dB of full scale.
+    EXPECT_LT(LevelOfComponentDb(x, 48000.0, begin, length, 18000.0), -90.0);
+
+    TDDSDChannel& channel = *device_->GetChannel(1);
+    channel.setWaveData(&wave);
+    channel.SetRateRatio(2.245);
+    EXPECT_EQ(channel.Buffer()->Frequency(), 107760u);
+    channel.setWaveData(nullptr);
   }
 }
 
-TEST_F(WaveLoading, ASampleThatCannotBeUsedSaysWhichAndWhyBeforeTheHalt) {
-  const std::string six = Write("six.wav", RiffBytes()
-                                               .Chunk("fmt ", RiffBytes::Format(1, 6, 8000, 16))
-                                               .Chunk("data", std::vector<std::uint8_t>(48, 0))
-                                               .Form());
-  const std::string tiny = Write("tiny.wav", RiffBytes()
-                                                 .Chunk("fmt ", RiffBytes::Format(1, 1, 8000, 16))
-                                                 .Chunk("data", {7})
-                                                 .Form());
+// Data whose frames are not what the channels and bits say would play as noise: the sample is
+// refused, the message naming the file, and the program goes on.
+TEST_F(WaveLoading, AFrameSizeThatDisagreesWithChannelsAndBitsIsRefusedNamingTheFile) {
+  device_->SetDebugOption(dsoHaltOnError | dsoDebugMessage);
+  for (auto [tag, channels, bits, align] : {std::tuple<int, int, int, int>{1, 1, 16, 4}, {1, 2, 16, 2},
+                                            {1, 2, 24, 4}, {3, 1, 32, 8}, {1, 1, 8, 2}}) {
+    SCOPED_TRACE(std::to_string(channels) + " channels, " + std::to_string(bits) + " bits, align " + std::to_string(align));
+    std::filesystem::remove(LogPath());
+    LogLineCount = 0;
+    auto format = RiffBytes::Format(static_cast<std::uint16_t>(tag), static_cast<std::uint16_t>(channels), 22050,
+                                    static_cast<std::uint16_t>(bits));
+    format[12] = static_cast<std::uint8_t>(align);
+    const std::string path =
+        Write("align.wav", RiffBytes().Chunk("fmt ", format).Chunk("data", std::vector<std::uint8_t>(96, 1)).Form());
+    TDDSDWaveData wave(device_.get(), path);
+    EXPECT_EQ(wave.Buffer(), nullptr);
+    const std::string expected = path + "：フレームの大きさ（" + std::to_string(align) + "バイト）が、" +
+                                 std::to_string(channels) + "チャンネル、" + std::to_string(bits) + "ビットの" +
+                                 std::to_string(channels * bits / 8) + "バイトと違います";
+    EXPECT_EQ(wave.LoadError(), expected);
+    EXPECT_EQ(OnlyLogLine(), expected + "\r\n");
+  }
+}
+
+// A sample in a format the program cannot use (no or too many channels, 12 bits, an unknown
+// encoding, a data chunk without one whole frame) is reported as a missing file is: the sample
+// stays empty with its reason, and the program does not end, whatever the error options say.
+TEST_F(WaveLoading, ASampleThatCannotBeUsedIsReportedAsMissingAndNothingHalts) {
+  struct Case {
+    const char* name;
+    std::vector<std::uint8_t> format, data;
+    const char* reason;
+  } cases[] = {
+      {"six.wav", RiffBytes::Format(1, 6, 8000, 16), std::vector<std::uint8_t>(48, 0),
+       "この形式のサウンドは使えません（形式 1、6チャンネル、16ビット、8000Hz）"},
+      {"none.wav", RiffBytes::Format(1, 0, 8000, 16), std::vector<std::uint8_t>(48, 0),
+       "この形式のサウンドは使えません（形式 1、0チャンネル、16ビット、8000Hz）"},
+      {"three.wav", RiffBytes::Format(1, 3, 8000, 16), std::vector<std::uint8_t>(48, 0),
+       "この形式のサウンドは使えません（形式 1、3チャンネル、16ビット、8000Hz）"},
+      {"adpcm.wav", RiffBytes::Format(2, 1, 8000, 4), std::vector<std::uint8_t>(48, 0),
+       "この形式のサウンドは使えません（形式 2、1チャンネル、4ビット、8000Hz）"},
+      {"tiny.wav", RiffBytes::Format(1, 1, 8000, 16), {7}, "サウンドデータが1フレームに足りません（1バイト）"},
+  };
+  auto twelve = RiffBytes::Format(1, 1, 8000, 12);
+  twelve[12] = 2;  // 12 bits stored in 2 bytes, as such files do
   device_->SetDebugOption(dsoHaltOnError);
-  EXPECT_EXIT(TDDSDWaveData(device_.get(), six), ::testing::ExitedWithCode(1),
-              six + ": この形式のサウンドは使えません（形式 1、6チャンネル、16ビット、8000Hz）\n$");
-  EXPECT_EXIT(TDDSDWaveData(device_.get(), tiny), ::testing::ExitedWithCode(1),
-              tiny + ": サウンドデータが1フレームに足りません（1バイト）\n$");
+  for (const Case& c : cases) {
+    const std::string path = Write(c.name, RiffBytes().Chunk("fmt ", c.format).Chunk("data", c.data).Form());
+    TDDSDWaveData wave(device_.get(), path);
+    EXPECT_EQ(wave.Buffer(), nullptr) << c.name;
+    EXPECT_EQ(wave.LoadError(), path + "：" + c.reason);
+  }
+  const std::string path = Write("twelve.wav", RiffBytes().Chunk("fmt ", twelve).Chunk("data", {0, 0, 0, 0}).Form());
+  TDDSDWaveData wave(device_.get(), path);
+  EXPECT_EQ(wave.Buffer(), nullptr);
+  EXPECT_EQ(wave.LoadError(), path + "：この形式のサウンドは使えません（形式 1、1チャンネル、12ビット、8000Hz）");
 }
 
 TEST_F(WaveLoading, FileErrorsGiveTheirMessageAndAnEmptySample) {
