@@ -1,6 +1,6 @@
-// The program's own samples through the mixer, as the program plays them: single notes balanced by
-// loudness, and no clipped frame for any column of up to three notes with a preview on top, nor in
-// the examples. Runs in the build folder, where waves/ holds the synthesizer's files.
+// The program's own samples through the mixer, as the program plays them: no clipped frame for any
+// column of up to three notes with a preview on top, nor in the examples. (How the single notes
+// balance is instruments_as_played_test's.) Runs in the build folder, where waves/ holds the synthesizer's files.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,7 +17,6 @@
 #include "score/sequence_text.h"
 #include "sound/ddsd.h"
 #include "sound/output/offline_output.h"
-#include "tools/synth/loudness.h"
 
 namespace kestu::test {
 namespace {
@@ -72,30 +71,6 @@ class Headroom : public ::testing::Test {
   PitchTables tables_;
   SampleBank samples_;
 };
-
-// Each instrument alone on row 9, where it plays at its sample's own rate: within 3 dB of the
-// level every sample is made for (-16 LUFS as a mono file: -13 played on both sides, -6 dB of
-// headroom), so no instrument drowns another and none is merely turned down.
-TEST_F(Headroom, SingleNotesOnRow9AreLevelledByLoudness) {
-  constexpr double kExpectedLufs = -19.0;
-  double quietest = 0.0, loudest = -100.0;
-  for (int instrument = 1; instrument <= 15; ++instrument) {
-    Start({{kBankAFirstChannel, {instrument, 9}}});
-    const std::vector<std::int16_t> out = RenderAndSilence(2.0);
-    std::vector<std::vector<double>> channels(2, std::vector<double>(out.size() / 2));
-    for (std::size_t i = 0; i < out.size() / 2; ++i) {
-      channels[0][i] = out[2 * i] / 32768.0;
-      channels[1][i] = out[2 * i + 1] / 32768.0;
-    }
-    const double lufs = synth::IntegratedLoudness(channels, kRate);
-    std::cout << "  instrument " << instrument << " on row 9: " << lufs << " LUFS\n";
-    EXPECT_NEAR(lufs, kExpectedLufs, 3.0) << "instrument " << instrument;
-    quietest = std::min(quietest, lufs);
-    loudest = std::max(loudest, lufs);
-  }
-  std::cout << "  span " << loudest - quietest << " dB\n";
-  EXPECT_LE(loudest - quietest, 6.0);
-}
 
 // Three notes started in the same frame, so that their attacks add up, with a preview note on the
 // preview channel in that frame too: every instrument in chords of itself high, middle and low,

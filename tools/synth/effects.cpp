@@ -22,19 +22,22 @@ double BellTone(double t, double hz, double decay) {
 }  // namespace
 
 Signal Boing() {
-  Signal out(FramesFor(0.8));
-  Biquad wah = Biquad::Bandpass(900.0, 4.0);
+  Signal out(FramesFor(1.2));
+  Biquad wah = Biquad::Bandpass(3.0 * kBasePitchHz, 3.0);
   double phase = 0.0;
   for (std::size_t n = 0; n < out.size(); ++n) {
     const double t = TimeOf(n);
-    // A spring let go: it leaps up from an octave below and wobbles ever less.
-    const double wobble = ExpDecay(t, 0.3) * std::sin(kTwoPi * 11.0 * t);
-    const double cents = -1200.0 * ExpDecay(t, 0.03) + 300.0 * wobble;
-    phase += kTwoPi * 233.08 * CentsToRatio(cents) / kSampleRate;
-    const double tone = std::sin(phase + 2.0 * std::sin(phase));
-    // The mouth of a jaw harp opening and closing with the wobble.
-    if (n % 32 == 0) wah.Retune(Biquad::Bandpass(900.0 + 600.0 * wobble, 4.0));
-    out[n] = SmoothRise(t, 0.003) * ExpDecay(t, 0.3) * (0.5 * tone + wah.Process(tone));
+    // A twanged spring: it leaps up into its note within a few milliseconds and then holds the
+    // pitch, so it can carry a tune; the "oi-oi-oing" is its resonance swinging, not its pitch.
+    const double cents = -900.0 * ExpDecay(t, 0.006);
+    phase += kTwoPi * kBasePitchHz * CentsToRatio(cents) / kSampleRate;
+    const double tone = std::sin(phase + 1.6 * std::sin(phase));
+    const double swing = ExpDecay(t, 0.35) * std::sin(kTwoPi * 6.0 * t);
+    // The mouth of a jaw harp opening and closing with the swing, from the 2nd to the 5th harmonic.
+    if (n % 32 == 0) wah.Retune(Biquad::Bandpass(kBasePitchHz * (3.2 + 1.8 * swing), 3.0));
+    // The twang itself is loudest: the spring's first swing.
+    const double twang = 1.0 + 1.2 * ExpDecay(t, 0.06);
+    out[n] = SmoothRise(t, 0.003) * ExpDecay(t, 0.3) * (twang * 0.6 * tone + 0.8 * wah.Process(tone));
   }
   return out;
 }

@@ -29,6 +29,51 @@ void FadeEnds(Signal& sound, Ends ends) {
   }
 }
 
+// Level in dB of each 20 ms window, every 10 ms, relative to the loudest window.
+std::vector<double> EnvelopeDb(const Signal& sound, std::size_t window, std::size_t hop) {
+  std::vector<double> power;
+  for (std::size_t start = 0; start + window <= sound.size(); start += hop) {
+    double sum = 0.0;
+    for (std::size_t n = start; n < start + window; ++n) sum += sound[n] * sound[n];
+    power.push_back(sum / static_cast<double>(window));
+  }
+  const double loudest = power.empty() ? 0.0 : *std::max_element(power.begin(), power.end());
+  std::vector<double> db;
+  for (double p : power) db.push_back(loudest > 0.0 ? 10.0 * std::log10(std::max(p / loudest, 1e-30)) : -300.0);
+  return db;
+}
+
+// A note still ringing when its sample ends is damped, as a felt damper or a hand stops a string:
+// from the latest moment that still brings it under kTailDb before the last fade, its decay
+// quickens smoothly by a time constant of kDamping. Sounds that have died away are left alone.
+void DampTail(Signal& sound, double fade_out) {
+  constexpr double kDamping = 0.2;     // seconds: 43 dB a second on top of the sound's own decay
+  constexpr double kDamperRise = 0.05; // the damper settles over this
+  constexpr double kEarliest = 0.3;    // never damp the attack and what a short note holds
+  const std::size_t window = FramesFor(0.02), hop = FramesFor(0.01);
+  const std::vector<double> envelope = EnvelopeDb(sound, window, hop);
+  const double last = TimeOf(sound.size()) - fade_out;
+  if (envelope.empty() || last <= kEarliest) return;
+  const auto index = std::min(envelope.size() - 1,
+                              static_cast<std::size_t>(std::max(0.0, (last - 0.02) * kSampleRate) / hop));
+  const double excess = envelope[index] - kTailDb;
+  if (excess <= 0.0) return;
+  const double dbPerSecond = 20.0 / std::log(10.0) / kDamping;
+  double start = last - excess / dbPerSecond - kDamperRise / 2.0;
+  double damping = kDamping;
+  if (start < kEarliest) {
+    // Not enough time at the usual rate: damp faster from the earliest moment allowed.
+    start = kEarliest;
+    damping = 20.0 / std::log(10.0) * (last - start - kDamperRise / 2.0) / excess;
+    if (damping <= 0.0) return;
+  }
+  double exponent = 0.0;
+  for (std::size_t n = 0; n < sound.size(); ++n) {
+    exponent += SmoothRise(TimeOf(n) - start, kDamperRise) / (damping * kSampleRate);
+    sound[n] *= std::exp(-exponent);
+  }
+}
+
 double PeakOf(const Signal& sound) {
   double peak = 0.0;
   for (double x : sound) peak = std::max(peak, std::fabs(x));
@@ -67,22 +112,14 @@ void LimitPeaks(Signal& sound, double ceiling) {
   }
 }
 
-// Brings the sound to kTargetLufs. Limiting lowers the loudness a little, so level, limit and
-// level again until both hold.
-// A note is measured as it is heard, alone and followed by silence: a short drum then has the
-// same share of quiet blocks as it has when it is played.
-double LoudnessAlone(const Signal& sound) {
-  Signal alone = sound;
-  alone.resize(sound.size() + FramesFor(0.4), 0.0);
-  return IntegratedLoudness(alone, kSampleRate);
-}
-
-void LevelByLoudness(Signal& sound) {
+// Brings the sound to kOnsetLufs over its first kOnsetSeconds. Limiting lowers the loudness a
+// little, so level, limit and level again until both hold.
+void LevelByOnsetLoudness(Signal& sound) {
   const double ceiling = std::pow(10.0, kPeakDbfs / 20.0);
   for (int round = 0; round < 8; ++round) {
-    const double loudness = LoudnessAlone(sound);
+    const double loudness = OnsetLoudness(sound, kSampleRate, kOnsetSeconds);
     if (!std::isfinite(loudness)) return;
-    const double gain = std::pow(10.0, (kTargetLufs - loudness) / 20.0);
+    const double gain = std::pow(10.0, (kOnsetLufs - loudness) / 20.0);
     for (double& x : sound) x *= gain;
     if (PeakOf(sound) <= ceiling) return;
     LimitPeaks(sound, ceiling);
@@ -98,8 +135,9 @@ void LevelByLoudness(Signal& sound) {
 
 std::vector<std::int16_t> Finish(Signal sound, Ends ends) {
   RemoveDc(sound);
+  DampTail(sound, ends.fade_out);
   FadeEnds(sound, ends);
-  LevelByLoudness(sound);
+  LevelByOnsetLoudness(sound);
   std::vector<std::int16_t> pcm(sound.size());
   for (std::size_t n = 0; n < sound.size(); ++n) {
     const double scaled = std::nearbyint(sound[n] * 32767.0);

@@ -27,7 +27,7 @@ void AddHammerThump(Signal& out, double level, std::uint64_t seed) {
 Signal Piano(Register reg) {
   const bool high = reg == Register::kHigh;
   const double f0 = PitchOf(reg);
-  Signal out(FramesFor(high ? 1.4 : 1.8));
+  Signal out(FramesFor(high ? 2.4 : 3.0));
   // Stiff strings stretch their overtones; dividing by the first partial's stretch keeps the
   // fundamental exactly on pitch.
   const double stiffness = high ? 0.0006 : 0.0004;

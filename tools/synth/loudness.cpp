@@ -89,6 +89,32 @@ double IntegratedLoudness(const std::vector<std::vector<double>>& channels, doub
   return MeanSquareToLufs(relative);
 }
 
+double OnsetLoudness(const std::vector<double>& mono, double rate, double seconds) {
+  const auto frames = static_cast<std::size_t>(std::lround(seconds * rate));
+  if (frames == 0) return -HUGE_VAL;
+  std::vector<double> head(mono.begin(), mono.begin() + static_cast<std::ptrdiff_t>(std::min(frames, mono.size())));
+  head.resize(frames, 0.0);
+  double sum = 0.0;
+  for (double y : KWeighted(head, rate)) sum += y * y;
+  return sum > 0.0 ? MeanSquareToLufs(sum / static_cast<double>(frames)) : -HUGE_VAL;
+}
+
+double LoudestStretchLoudness(const std::vector<double>& mono, double rate, double seconds) {
+  const auto frames = static_cast<std::size_t>(std::lround(seconds * rate));
+  const auto step = std::max<std::size_t>(1, static_cast<std::size_t>(std::lround(0.01 * rate)));
+  if (frames == 0) return -HUGE_VAL;
+  std::vector<double> padded = mono;
+  padded.resize(mono.size() + frames, 0.0);
+  const std::vector<double> y = KWeighted(padded, rate);
+  std::vector<double> running(y.size() + 1, 0.0);
+  for (std::size_t n = 0; n < y.size(); ++n) running[n + 1] = running[n] + y[n] * y[n];
+  double loudest = 0.0;
+  for (std::size_t start = 0; start + frames <= y.size() && start < std::max<std::size_t>(mono.size(), 1); start += step) {
+    loudest = std::max(loudest, running[start + frames] - running[start]);
+  }
+  return loudest > 0.0 ? MeanSquareToLufs(loudest / static_cast<double>(frames)) : -HUGE_VAL;
+}
+
 double IntegratedLoudness(const std::vector<double>& mono, double rate) {
   return IntegratedLoudness(std::vector<std::vector<double>>{mono}, rate);
 }

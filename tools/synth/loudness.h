@@ -26,4 +26,12 @@ double IntegratedLoudness(const std::vector<std::vector<double>>& channels, doub
 // The same for one channel.
 double IntegratedLoudness(const std::vector<double>& mono, double rate);
 
+// Loudness of what a note holds when it is cut after `seconds`: the K-weighted mean square of the
+// first `seconds` of `mono` (silence past its end), in LUFS, without gating. -HUGE_VAL for silence.
+double OnsetLoudness(const std::vector<double>& mono, double rate, double seconds);
+
+// The K-weighted loudness of the loudest stretch of `seconds` (windows every 10 ms, silence past
+// the end), in LUFS, without gating.
+double LoudestStretchLoudness(const std::vector<double>& mono, double rate, double seconds);
+
 }  // namespace kestu::synth

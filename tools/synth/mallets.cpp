@@ -28,7 +28,7 @@ void AddStrikeNoise(Signal& out, double centre_hz, double q, double decay, doubl
 Signal MusicBox(Register reg) {
   const bool high = reg == Register::kHigh;
   const double f0 = PitchOf(reg);
-  Signal out(FramesFor(high ? 1.2 : 1.5));
+  Signal out(FramesFor(high ? 2.0 : 2.5));
   const double ring = high ? 0.55 : 0.7;
   // A comb tine is a loaded cantilever: its bending modes lie far from the harmonics, which is
   // the glassy shine; the faint second and third harmonics come from the tine's large swing.
@@ -47,7 +47,7 @@ Signal MusicBox(Register reg) {
 
 Signal Marimba() {
   const double f0 = kBasePitchHz;
-  Signal out(FramesFor(1.0));
+  Signal out(FramesFor(1.6));
   // Rosewood bars are undercut so the overtones fall at four and about ten times the
   // fundamental; the tube under the bar makes the fundamental ring on.
   const Partial modes[] = {

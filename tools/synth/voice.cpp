@@ -49,10 +49,12 @@ Signal Choir(Register reg) {
   double phases[3] = {0.0, 0.3, 0.6};  // nearly together: the section speaks at once, then drifts apart
   Noise noise(101 + static_cast<int>(high));
   const HeldNote envelope{0.03, 0.4, 0.9, seconds - 0.2, 0.18};
-  constexpr double kHighestHz = 5000.0;
-  // "a" as an alto sings it, and as a soprano does an octave up.
+  const double kHighestHz = high ? 8000.0 : 5000.0;
+  // "a" as an alto sings it, and as sopranos do up high: their first formants rise with the note
+  // and open wider, so the section speaks at once and its harmonics never wander in and out of a
+  // narrow peak. Played down to meet the altos at the register's seam, the vowel matches theirs.
   const double alto[4][2] = {{800, 80}, {1150, 90}, {2800, 120}, {3500, 130}};
-  const double soprano[4][2] = {{850, 80}, {1200, 90}, {2900, 120}, {3900, 130}};
+  const double soprano[4][2] = {{1150, 220}, {1650, 240}, {3600, 280}, {4600, 320}};
   const auto& vowel = high ? soprano : alto;
   Formant tract[4] = {Formant(vowel[0][0], vowel[0][1]), Formant(vowel[1][0], vowel[1][1]),
                       Formant(vowel[2][0], vowel[2][1]), Formant(vowel[3][0], vowel[3][1])};
@@ -62,7 +64,7 @@ Signal Choir(Register reg) {
     double source = 0.0;
     for (int s = 0; s < 3; ++s) {
       const Singer& singer = singers[s];
-      const double vibrato = 14.0 * SmoothRise(t - 0.2, 0.3) *
+      const double vibrato = (high ? 10.0 : 14.0) * SmoothRise(t - 0.2, 0.3) *
                              std::sin(kTwoPi * singer.vibrato_hz * t + singer.vibrato_phase);
       // Each singer wanders a few cents about the note, slowly and in a way of their own.
       const double wander = 2.0 * std::sin(kTwoPi * (0.7 + 0.23 * s) * t + s) +

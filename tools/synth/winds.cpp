@@ -20,13 +20,18 @@ double DelayedVibratoCents(double t, double delay, double rate_hz, double depth_
 Signal Trumpet(Register reg) {
   const bool high = reg == Register::kHigh;
   const double f0 = PitchOf(reg);
+  // The bell and the player's mouth shape the tone around fixed multiples of the note, so that the
+  // high sample, played a few semitones down, sounds as bright as the base one played up to meet it.
+  const double scale = f0 / kBasePitchHz;
   const double seconds = high ? 0.8 : 1.0;
   Signal out(FramesFor(seconds));
-  const HeldNote envelope{0.035, 0.15, 0.8, seconds - 0.13, 0.11};
+  const HeldNote envelope{0.025, 0.15, 0.8, seconds - 0.13, 0.11};
   Noise noise(51 + static_cast<int>(high));
-  Biquad breath = Biquad::Bandpass(1500.0, 0.8);
-  Biquad bell = Biquad::Peaking(1500.0, 1.0, 5.0);
-  Biquad mellow = Biquad::Lowpass(high ? 8000.0 : 7000.0, 0.7);
+  Biquad breath = Biquad::Bandpass(1500.0 * scale, 0.8);
+  Biquad bell = Biquad::Peaking(1300.0 * scale, 0.9, 4.0);
+  // The brassy edge a real trumpet has between 2 and 4 kHz.
+  Biquad brass = Biquad::Peaking(2900.0 * scale, 0.8, 9.0);
+  Biquad mellow = Biquad::Lowpass(std::min(7500.0 * scale, 0.42 * kSampleRate), 0.7);
   double phase = 0.0;
   for (std::size_t n = 0; n < out.size(); ++n) {
     const double t = TimeOf(n);
@@ -35,10 +40,10 @@ Signal Trumpet(Register reg) {
     phase += kTwoPi * f0 * CentsToRatio(cents) / kSampleRate;
     const double level = envelope(t);
     // Brass gets brighter as it gets louder: the modulation index follows the envelope.
-    const double index = (high ? 3.8 : 4.6) * std::pow(level, 0.8) + 0.3;
+    const double index = 6.5 * std::pow(level, 0.8) + 0.3;
     const double tone = std::sin(phase + index * std::sin(phase));
-    out[n] =
-        mellow.Process(bell.Process(level * tone + 0.02 * level * breath.Process(noise.Next())));
+    out[n] = mellow.Process(
+        brass.Process(bell.Process(level * tone + 0.02 * level * breath.Process(noise.Next()))));
   }
   return out;
 }
@@ -51,7 +56,7 @@ Signal Flute(Register reg) {
   const double base_harmonics[] = {1.0, 0.42, 0.16, 0.08, 0.035, 0.02};
   const double high_harmonics[] = {1.0, 0.3, 0.09, 0.035, 0.015, 0.0};
   const double* harmonics = high ? high_harmonics : base_harmonics;
-  const HeldNote envelope{0.07, 0.3, 0.9, seconds - 0.15, 0.13};
+  const HeldNote envelope{0.04, 0.3, 0.9, seconds - 0.15, 0.13};
   Noise noise(61 + static_cast<int>(high));
   Biquad breath = Biquad::Bandpass(2000.0, 1.2);
   Biquad breath_soft = Biquad::Lowpass(4500.0, 0.7);
@@ -85,8 +90,10 @@ Signal ChipLead(Register reg) {
   const double seconds = high ? 0.6 : 0.8;
   Signal dry(FramesFor(seconds));
   const HeldNote envelope{0.002, 0.25, 0.7, seconds - 0.16, 0.07};
-  constexpr double kHighestHz = 10000.0;
-  constexpr double kTaperFromHz = 7000.0;
+  // The harmonics reach as far above the note in both registers, so the high sample, played down
+  // to meet the base one at the register's seam, is as bright.
+  const double kHighestHz = std::min(24.0 * f0, 10000.0);
+  const double kTaperFromHz = 0.6 * kHighestHz;
   double phase = 0.0;
   for (std::size_t n = 0; n < dry.size(); ++n) {
     const double t = TimeOf(n);
@@ -95,7 +102,9 @@ Signal ChipLead(Register reg) {
     const double hz = f0 * CentsToRatio(blip + DelayedVibratoCents(t, 0.2, 6.0, 10.0));
     phase += kTwoPi * hz / kSampleRate;
     // Pulse-width sweep: the hollow square turns reedy and back.
-    const double duty = 0.25 + 0.18 * std::sin(kTwoPi * (high ? 3.0 : 2.5) * t);
+    // The high sample's pulses are narrower: fewer of its harmonics fit under the file's Nyquist, and
+    // a narrower pulse keeps them as strong, so it is as bright as the base sample played up.
+    const double duty = high ? 0.17 + 0.1 * std::sin(kTwoPi * 3.0 * t) : 0.25 + 0.18 * std::sin(kTwoPi * 2.5 * t);
     double pulse = 0.0;
     // A band-limited pulse of that duty centred on phase 0, harmonic by harmonic, so nothing
     // folds back and the changing width does not bend the pitch.

@@ -1,0 +1,226 @@
+// The program's own instruments as they are played: every instrument on every row through the
+// mixer, one note at a time, as a musician hears it. Loudness keeps to the instrument's own row 9,
+// the 15 balance on row 9, every note speaks quickly and sounds its row's note (and the key the
+// MIDI export writes for it), the register seams do not jump, and a note cut by the next column
+// does not click. Runs in the build folder, where waves/ holds the synthesizer's files.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+#include <map>
+#include <memory>
+
+#include "midi_file.h"
+#include "playback/column_voicing.h"
+#include "playback/offline_render.h"
+#include "playback/pitch_tables.h"
+#include "playback/sample_bank.h"
+#include "sound/ddsd.h"
+#include "sound/output/offline_output.h"
+#include "tests/support/listening.h"
+#include "tests/tools/sound_analysis.h"
+#include "tools/synth/loudness.h"
+
+namespace kestu::test {
+namespace {
+
+constexpr double kRate = 23160.0;
+constexpr int kInstruments = 15;
+constexpr int kRows = 13;
+constexpr double kF4 = 349.2282314330039;
+const char* const kNames[kInstruments + 1] = {"",      "piano",  "music box", "bass drum", "trumpet", "flute",
+                                              "guitar", "snare",  "hi-hat",    "bass",      "marimba", "boing",
+                                              "organ",  "strings", "choir",    "chip lead"};
+
+bool Pitched(int instrument) { return instrument != 3 && instrument != 7 && instrument != 8; }
+
+// Semitones from row 9, as the rows step the scale.
+constexpr std::array<int, kRows + 1> kSemitones = {0, 14, 12, 11, 9, 7, 6, 4, 2, 0, -1, -3, -5, -6};
+
+// The frequency the row's note has for the instrument: F4 on row 9, the bass two octaves down.
+double NoteHz(int instrument, int row) {
+  return kF4 * std::exp2(kSemitones[row] / 12.0) / (instrument == 9 ? 4.0 : 1.0);
+}
+
+struct Measured {
+  Samples sound;           // the left channel from the first sounding frame, full scale +-1
+  double onsetLufs = 0.0;  // the first 240 ms, K-weighted
+  double loudestLufs = 0.0;
+  double attackSeconds = 0.0;
+  double centroidHz = 0.0;  // over the first 240 ms
+};
+
+// Every note once, rendered alone on the first channel of bank A and measured; shared by the tests.
+class Instruments {
+ public:
+  static const Measured& Note(int instrument, int row) {
+    static Instruments instance;
+    return instance.notes_.at({instrument, row});
+  }
+
+ private:
+  Instruments() {
+    OfflineOutput output;
+    auto device = std::make_unique<TDDSD>(nullptr, ds::SoundSystemConfig{UseOutput(output), nullptr});
+    device->SetDebugOption(0);
+    device->Loaded();
+    device->SetPrimaryFormat(static_cast<std::uint32_t>(kRate), 16, true);
+    PitchTables tables;
+    tables.Fill();
+    SampleBank samples;
+    samples.LoadAll(device.get());
+    ready_ = !samples.AnyWithoutSoundData();
+    for (int instrument = 1; instrument <= kInstruments && ready_; ++instrument) {
+      for (int row = 1; row <= kRows; ++row) {
+        const Voice voice = VoiceOf(tables, instrument, row);
+        TDDSDWaveData* sample = samples.Sample(voice.sample);
+        TDDSDChannel& channel = *device->GetChannel(kBankAFirstChannel);
+        channel.setWaveData(sample);
+        channel.SetRateRatio(voice.ratio);
+        channel.PlayFromStart();
+        const double seconds = static_cast<double>(sample->DataSize() / 2) / sample->Format().nSamplesPerSec / voice.ratio;
+        const std::vector<std::int16_t> out = output.Render(static_cast<std::uint32_t>((seconds + 0.2) * kRate));
+        channel.Stop();
+        output.Render(2048);
+        Measured m;
+        std::size_t onset = 0;
+        while (onset < out.size() / 2 && out[2 * onset] == 0) ++onset;
+        for (std::size_t i = onset; i < out.size() / 2; ++i) m.sound.push_back(out[2 * i] / 32768.0);
+        m.onsetLufs = synth::OnsetLoudness(m.sound, kRate, 0.24);
+        m.loudestLufs = synth::LoudestStretchLoudness(m.sound, kRate, 0.4);
+        m.attackSeconds = AttackSeconds(m.sound, kRate);
+        m.centroidHz = SpectralCentroidHz(m.sound, kRate, 0, static_cast<std::size_t>(0.24 * kRate));
+        notes_[{instrument, row}] = std::move(m);
+      }
+    }
+    samples.FreeAll();
+  }
+
+  bool ready_ = false;
+  std::map<std::pair<int, int>, Measured> notes_;
+};
+
+class InstrumentsAsPlayed : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NO_THROW(Instruments::Note(1, 9)) << "run in the build folder, with waves/ built";
+  }
+};
+
+// What a note holds when the next column cuts it at tempo 250 stays within 6 dB of the same
+// instrument's row 9 on every row: the drums too, whose spectra are made for the whole range of
+// rates the rows play them at.
+TEST_F(InstrumentsAsPlayed, EveryInstrumentKeepsItsLoudnessOnEveryRow) {
+  for (int instrument = 1; instrument <= kInstruments; ++instrument) {
+    const double rowNine = Instruments::Note(instrument, 9).onsetLufs;
+    std::printf("  %-10s", kNames[instrument]);
+    for (int row = 1; row <= kRows; ++row) {
+      const double change = Instruments::Note(instrument, row).onsetLufs - rowNine;
+      std::printf(" %+5.1f", change);
+      EXPECT_LE(std::fabs(change), 6.0) << kNames[instrument] << " on row " << row;
+    }
+    std::printf("  dB against row 9\n");
+  }
+}
+
+// On row 9 the 15 instruments are within 6 dB of each other, both in what a note holds when it
+// is cut at tempo 250 and in its loudest 400 ms.
+TEST_F(InstrumentsAsPlayed, TheFifteenBalanceOnRow9) {
+  double onsetLow = 0.0, onsetHigh = -200.0, loudestLow = 0.0, loudestHigh = -200.0;
+  for (int instrument = 1; instrument <= kInstruments; ++instrument) {
+    const Measured& m = Instruments::Note(instrument, 9);
+    std::printf("  %-10s first 240 ms %6.1f LUFS, loudest 400 ms %6.1f LUFS\n", kNames[instrument], m.onsetLufs,
+                m.loudestLufs);
+    onsetLow = std::min(onsetLow, m.onsetLufs);
+    onsetHigh = std::max(onsetHigh, m.onsetLufs);
+    loudestLow = std::min(loudestLow, m.loudestLufs);
+    loudestHigh = std::max(loudestHigh, m.loudestLufs);
+  }
+  EXPECT_LE(onsetHigh - onsetLow, 6.0);
+  EXPECT_LE(loudestHigh - loudestLow, 6.0);
+}
+
+// Every note reaches 3 dB under its peak within 60 ms, on every row: slowed down on the low rows
+// too, no instrument lags behind the beat.
+TEST_F(InstrumentsAsPlayed, EveryNoteSpeaksWithin60Ms) {
+  for (int instrument = 1; instrument <= kInstruments; ++instrument) {
+    for (int row = 1; row <= kRows; ++row) {
+      EXPECT_LE(Instruments::Note(instrument, row).attackSeconds, 0.06) << kNames[instrument] << " on row " << row;
+    }
+  }
+}
+
+// Every pitched instrument sounds its row's note within 50 cents on every row, and the MIDI export
+// writes that key for it.
+TEST_F(InstrumentsAsPlayed, PitchedInstrumentsSoundTheirRowsNoteAndTheMidiKey) {
+  for (int instrument = 1; instrument <= kInstruments; ++instrument) {
+    if (!Pitched(instrument)) continue;
+    std::printf("  %-10s", kNames[instrument]);
+    for (int row = 1; row <= kRows; ++row) {
+      const Samples& x = Instruments::Note(instrument, row).sound;
+      const double expected = NoteHz(instrument, row);
+      // The held part: past the attack, while every note still sounds.
+      const std::size_t begin = static_cast<std::size_t>(0.08 * kRate);
+      const std::size_t length = std::min<std::size_t>(static_cast<std::size_t>(0.3 * kRate), x.size() - begin);
+      const double hz = MeasureFundamentalHz(x, kRate, begin, length, expected / 1.5, expected * 1.5);
+      const double cents = hz > 0.0 ? CentsBetween(hz, expected) : 9999.0;
+      std::printf(" %+4.0f", cents);
+      EXPECT_LE(std::fabs(cents), 50.0) << kNames[instrument] << " on row " << row << ": " << hz << " Hz";
+      const double key = 69.0 + 12.0 * std::log2(std::max(hz, 1.0) / 440.0);
+      EXPECT_NEAR(midi::SoundingKey(instrument, row), key, 0.5) << kNames[instrument] << " on row " << row;
+    }
+    std::printf("  cents\n");
+  }
+}
+
+// Where an instrument changes from its base sample to its high-register one, the next note up is
+// as loud (within 3 dB) and as bright (spectral centroid within 25 %) as the last one down.
+TEST_F(InstrumentsAsPlayed, RegisterSeamsDoNotJump) {
+  const std::pair<int, int> seams[] = {{1, 5}, {2, 5}, {4, 5}, {5, 5}, {6, 5}, {12, 5}, {13, 7}, {14, 5}, {15, 5}};
+  for (const auto& [instrument, highest] : seams) {
+    const Measured& high = Instruments::Note(instrument, highest);
+    const Measured& base = Instruments::Note(instrument, highest + 1);
+    const double jump = std::max(high.centroidHz, base.centroidHz) / std::min(high.centroidHz, base.centroidHz) - 1.0;
+    std::printf("  %-10s rows %d/%d: %+4.1f dB, centroid %4.0f -> %4.0f Hz (%2.0f %%)\n", kNames[instrument],
+                highest + 1, highest, high.onsetLufs - base.onsetLufs, base.centroidHz, high.centroidHz, 100 * jump);
+    EXPECT_LE(std::fabs(high.onsetLufs - base.onsetLufs), 3.0) << kNames[instrument];
+    EXPECT_LE(jump, 0.25) << kNames[instrument];
+  }
+}
+
+// A low bass note cut by the next column fades out smoothly: what the cut puts above 1 kHz stays
+// under -75 dBFS (a straight 1.5 ms fade put -48 dBFS there). Measured as playback plays it: the
+// score with the bass note, less the same score without it.
+TEST(CutNotes, ALowBassNoteCutByTheNextColumnDoesNotClick) {
+  OfflinePlayer player;
+  ASSERT_TRUE(player.DeviceOpen());
+  ASSERT_FALSE(player.Samples().AnyWithoutSoundData()) << "run in the build folder, with waves/ built";
+  const auto render = [&player](bool withBass) {
+    ScoreDocument doc;
+    doc.SetTempo(250);
+    if (withBass) doc.PlaceNote(13, 1, 9);  // the lowest bass note, on bank A
+    doc.PlaceNote(1, 2, 15);                // column 2 starts bank B and stops bank A
+    doc.MoveEndMark(3);
+    std::vector<double> left;
+    player.Play(doc, 1, [&left](const std::int16_t* stereo, std::uint32_t frames) {
+      for (std::uint32_t i = 0; i < frames; ++i) left.push_back(stereo[2 * i] / 32768.0);
+    });
+    return left;
+  };
+  const std::vector<double> both = render(true), cutter = render(false);
+  std::size_t cut = 0;
+  while (cut < cutter.size() && cutter[cut] == 0.0) ++cut;
+  ASSERT_LT(cut, cutter.size());
+  std::vector<double> bass(std::min(both.size(), cutter.size()));
+  for (std::size_t i = 0; i < bass.size(); ++i) bass[i] = both[i] - cutter[i];
+  const auto from = cut - static_cast<std::size_t>(0.05 * kRate), to = cut + static_cast<std::size_t>(0.1 * kRate);
+  ASSERT_GT(PeakDbfs(bass, from, cut), -30.0) << "the bass note was not sounding";
+  const double click = PeakDbfs(HighPassed(bass, kRate, 1000.0), from, to);
+  std::cout << "  the cut above 1 kHz: " << click << " dBFS\n";
+  EXPECT_LE(click, -75.0);
+}
+
+}  // namespace
+}  // namespace kestu::test
