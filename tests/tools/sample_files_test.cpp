@@ -188,7 +188,7 @@ struct PitchCase {
 const PitchCase kPitched[] = {
     {1, kF4, "piano"},           {2, kF4, "music box"},     {4, kF4, "trumpet"},
     {5, kF4, "flute"},           {6, kF4, "guitar"},        {9, kF4 / 4.0, "bass"},
-    {10, kF4, "marimba"},        {12, kF4, "organ"},        {13, kF4, "strings"},
+    {10, kF4, "marimba"},        {11, kF4, "boing"},        {12, kF4, "organ"},        {13, kF4, "strings"},
     {14, kF4, "choir"},          {15, kF4, "chip lead"},    {21, kE5, "piano high"},
     {22, kE5, "trumpet high"},   {23, kE5, "flute high"},   {24, kE5, "guitar high"},
     {25, kE5, "organ high"},     {26, kE5, "choir high"},   {27, kE5, "chip lead high"},
