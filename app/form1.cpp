@@ -12,6 +12,7 @@
 #include "app/form_component.h"
 #include "app/window_font.h"
 #include "app/window_placement.h"
+#include "playback/sample_folder.h"
 #include "view/render_score.h"
 #include "assets/images.h"
 
@@ -96,7 +97,8 @@ void TForm1::FormCreate() {
 
 void TForm1::LoadSamples() {
   try {
-    Samples.LoadAll(DDSD1);
+    // waves/ in the current folder, else beside the program, else the installed samples.
+    Samples.LoadAll(DDSD1, FindSampleFolder());
   } catch (const std::exception&) {
     toolkit_.ShowError(kMissingSamplesMessage);
     return;

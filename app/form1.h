@@ -72,6 +72,9 @@ class TForm1 : public QMainWindow, private TransportTimer, private TransportView
   void ModifiedActionExecute();  // ConfirmDiscard
   void NewActionExecute();
   void OpenActionExecute();
+  // Open with the file given rather than chosen in the dialog (the command line's FILE): the same
+  // steps, checks, messages and results, under the file's full name.
+  void OpenFile(const std::string& fileName);
   void SaveActionExecute();
   void SaveAsActionExecute();
   void SaveToClipbrdActionExecute();
@@ -173,6 +176,7 @@ class TForm1 : public QMainWindow, private TransportTimer, private TransportView
   void LoadSamples();
   void StopPlayback();
   void PreviewTool(int tool);
+  void ReadOpenedFile(const std::string& fileName);  // Open's steps after the dialog
   bool PasteText();  // Paste's steps; true when the text was read to its end
   std::optional<std::string> ChooseSaveName();
   void SetFace(QToolButton* button, const std::vector<QImage>& list, int face);

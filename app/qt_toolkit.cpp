@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QStandardPaths>
 
+#include "playback/sample_folder.h"
+
 namespace kestu {
 
 namespace {
@@ -32,7 +34,8 @@ std::string DocumentsFolder() {
 
 QtToolkit::QtToolkit(QWidget* parent)
     : parent_(parent),
-      folder_(QDir::currentPath().toStdString(), DocumentsFolder(), QDir::homePath().toStdString()) {}
+      folder_(QDir::currentPath().toStdString(), DocumentsFolder(), QDir::homePath().toStdString(),
+              InstalledDataFolder()) {}
 
 // A name with a folder of its own starts the dialog there; a bare name (the untitled document's)
 // starts it in the dialogs' folder.

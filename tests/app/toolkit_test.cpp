@@ -51,6 +51,7 @@ struct FolderCase {
   bool documentsExist;
   const char* chosenBefore;  // a file chosen in an earlier dialog, relative to the tree, or ""
   const char* wanted;
+  const char* currentIs = "";  // "home", "data" or "in-data": what else the current folder is
 };
 
 class DialogStart : public ::testing::TestWithParam<FolderCase> {};
@@ -63,7 +64,10 @@ TEST_P(DialogStart, PicksTheFolder) {
   if (std::string(c.name).ends_with("NoHome")) fs::remove(f("home"));
   // As root every folder is writable, so the choice is made as an ordinary user.
   const std::optional<std::string> start = RunAsOrdinaryUser([&] {
-    DialogFolder folder(f("current"), f("documents"), f("home"));
+    const std::string is = c.currentIs;
+    const std::string home = is == "home" ? f("current") : f("home");
+    const std::string data = is == "data" ? f("current") : is == "in-data" ? f("") : f("share/kestu-sequencer");
+    DialogFolder folder(f("current"), f("documents"), home, data);
     if (*c.chosenBefore != '\0') folder.Chosen(f("elsewhere") + "/" + c.chosenBefore);
     return folder.Start();
   });
@@ -78,7 +82,12 @@ INSTANTIATE_TEST_SUITE_P(
                       FolderCase{"ReadOnlyCurrentNoDocuments", false, false, "", "home"},
                       FolderCase{"ReadOnlyCurrentNoHome", false, false, "", "current"},
                       FolderCase{"AfterAChoice", true, true, "tune.ksq", "elsewhere"},
-                      FolderCase{"AfterAChoiceReadOnlyCurrent", false, true, "tune.ksq", "elsewhere"}),
+                      FolderCase{"AfterAChoiceReadOnlyCurrent", false, true, "tune.ksq", "elsewhere"},
+                      FolderCase{"CurrentIsHome", true, true, "", "documents", "home"},
+                      FolderCase{"CurrentIsHomeNoDocuments", true, false, "", "current", "home"},
+                      FolderCase{"CurrentIsTheProgramsData", true, true, "", "documents", "data"},
+                      FolderCase{"CurrentIsInsideTheProgramsData", true, true, "", "documents", "in-data"},
+                      FolderCase{"AfterAChoiceInTheProgramsData", true, true, "tune.ksq", "elsewhere", "data"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Runs `dialogAction` on the file dialog as soon as it is up, then lets the call return.

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "tests/support/child_process.h"
+#include "tests/support/process.h"
 
 namespace kestu::test {
 namespace {
@@ -167,6 +168,34 @@ TEST_F(CliFiles, RenderNamesASampleItCannotUseAndEndsWithStatusOne) {
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "waves/Sound4.wav: この形式のサウンドは使えません（形式 1、6チャンネル、16ビット、8000Hz）\n");
   EXPECT_FALSE(fs::exists(Path("out.wav")));
+}
+
+TEST_F(CliFiles, AnInterruptedRenderEndsByItsSignalAndLeavesNoTemporaryFile) {
+  // The tune looped over all 960 columns: about 53 MB a pass, far more than a moment's work.
+  std::string tune = Read("tune.ksq");
+  ASSERT_NE(tune.find("LOOP=TRUE"), std::string::npos);
+  const size_t end = tune.find("END=");
+  ASSERT_NE(end, std::string::npos);
+  tune.replace(end, tune.find('\r', end) - end, "END=961");
+  Write("long.ksq", tune);
+  Write("out.wav", "old");
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    support::Process render({kCli, "render", "long.ksq", "out.wav", "--loops", "60"}, {}, dir_.string());
+    ASSERT_TRUE(render.Started());
+    // Under way: a hidden file beside out.wav that has begun to grow.
+    const auto growing = [&] {
+      for (const auto& e : fs::directory_iterator(dir_)) {
+        std::error_code ec;
+        if (e.path().filename().string()[0] == '.' && fs::file_size(e.path(), ec) > (1u << 20)) return true;
+      }
+      return false;
+    };
+    ASSERT_TRUE(support::WaitFor(growing, std::chrono::seconds(30))) << ::strsignal(signal);
+    render.Signal(signal);
+    EXPECT_EQ(render.Wait(std::chrono::seconds(10)), 128 + signal) << ::strsignal(signal);
+    EXPECT_EQ(Entries(), (std::vector<std::string>{"long.ksq", "out.wav", "tune.ksq"})) << ::strsignal(signal);
+    EXPECT_EQ(Read("out.wav"), "old");
+  }
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "installed_tree.h"
+#include "tests/support/child_process.h"
 
 namespace kestu::e2e {
 namespace {
@@ -37,15 +38,34 @@ TEST_F(Install, WithAPrefixAtInstallTime) {
   ASSERT_TRUE(InstallBuild(prefix.string(), "", Log())) << "see " << Log();
   const fs::path entryFile = prefix / "share/applications/kestu-sequencer.desktop";
   auto entry = ReadDesktopEntry(entryFile);
-  EXPECT_EQ(entry["Exec"], (prefix / "bin/kestu").string());
-  EXPECT_EQ(entry["Path"], (prefix / "share/kestu-sequencer").string());
+  // A double-click on a score runs the installed program with that file, wherever it then starts.
+  EXPECT_EQ(entry["Exec"], (prefix / "bin/kestu").string() + " %f");
+  EXPECT_EQ(ExecArguments(entry["Exec"], "/home/u/a b.ksq"),
+            (std::vector<std::string>{(prefix / "bin/kestu").string(), "/home/u/a b.ksq"}));
+  EXPECT_EQ(entry["MimeType"], "application/x-kestu-score;");
+  EXPECT_EQ(entry.count("Path"), 0u);
   EXPECT_EQ(entry["Icon"], "kestu-sequencer");
   EXPECT_EQ(entry["StartupWMClass"], "KestuSequencer");  // the window's class, for docks
-  EXPECT_EQ(::access(entry["Exec"].c_str(), X_OK), 0) << "the entry's program is not there";
+  EXPECT_EQ(::access(ExecArguments(entry["Exec"])[0].c_str(), X_OK), 0) << "the entry's program is not there";
   for (int n = 1; n <= 29; ++n) {
-    EXPECT_TRUE(fs::exists(fs::path(entry["Path"]) / "waves" / ("Sound" + std::to_string(n) + ".wav"))) << n;
+    EXPECT_TRUE(fs::exists(prefix / "share/kestu-sequencer/waves" / ("Sound" + std::to_string(n) + ".wav"))) << n;
   }
   EXPECT_TRUE(fs::exists(prefix / "bin/kestu-cli"));
+  // Run from a folder of the user's own, the installed tools find the installed samples.
+  const fs::path elsewhere = work_ / "elsewhere";
+  fs::create_directories(elsewhere);
+  ::chmod(elsewhere.c_str(), 0777);
+  fs::copy_file(fs::path(KESTU_SOURCE_DIR) / "examples/little-tune.ksq", elsewhere / "tune.ksq");
+  const test::ChildOptions asUser{.asOrdinaryUser = true, .fileSizeLimit = {}, .workingFolder = elsewhere.string()};
+  const test::ProgramRun render =
+      test::RunProgram({(prefix / "bin/kestu-cli").string(), "render", "tune.ksq", "tune.wav"}, asUser);
+  EXPECT_EQ(render.status, 0) << render.err;
+  EXPECT_GT(fs::file_size(elsewhere / "tune.wav"), 100000u);
+  for (const char* program : {"kestu", "kestu-cli"}) {
+    const test::ProgramRun version = test::RunProgram({(prefix / "bin" / program).string(), "--version"}, asUser);
+    EXPECT_EQ(version.status, 0) << program;
+    EXPECT_EQ(version.out, std::string(program) + " " KESTU_TEST_VERSION "\n");
+  }
   if (OnPath("desktop-file-validate")) {
     EXPECT_EQ(e2e::Run("desktop-file-validate '" + entryFile.string() + "'"), 0);
   }
@@ -84,8 +104,8 @@ TEST_F(Install, ForAPackagerWithDestdir) {
   const fs::path root = stage / "opt/kestu test";
   const fs::path entryFile = root / "share/applications/kestu-sequencer.desktop";
   auto entry = ReadDesktopEntry(entryFile);
-  EXPECT_EQ(entry["Exec"], "\"/opt/kestu test/bin/kestu\"");  // the final place, not the stage
-  EXPECT_EQ(entry["Path"], "/opt/kestu test/share/kestu-sequencer");
+  EXPECT_EQ(entry["Exec"], "\"/opt/kestu test/bin/kestu\" %f");  // the final place, not the stage
+  EXPECT_EQ(ExecArguments(entry["Exec"]), std::vector<std::string>{"/opt/kestu test/bin/kestu"});
   EXPECT_TRUE(fs::exists(root / "bin/kestu"));
   EXPECT_TRUE(fs::exists(root / "share/kestu-sequencer/waves/Sound29.wav"));
   EXPECT_TRUE(fs::exists(root / "share/mime/packages/kestu-score.xml"));

@@ -1,7 +1,7 @@
 // The installed program as a user meets it: started from its desktop entry by an ordinary user,
 // under a window manager (openbox) on a 1024 x 600 screen. Its whole frame is on the screen, its
-// samples are found, every band shows, maximizing is not offered in its hints, and a first Save As
-// (in Japanese) saves into the user's documents folder, since the folder it runs in is read-only.
+// samples are found from its home folder, every band shows, maximizing is not offered in its hints,
+// and a first Save As (in Japanese) saves into the user's documents folder.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -116,13 +116,13 @@ class UnderAWindowManager : public ::testing::Test {
 TEST_F(UnderAWindowManager, StartsFromItsDesktopEntryWhollyOnASmallScreen) {
   auto entry = ReadDesktopEntry(prefix_ / "share/applications/kestu-sequencer.desktop");
   ASSERT_FALSE(entry["Exec"].empty());
-  std::vector<std::string> argv = {entry["Exec"]};
+  std::vector<std::string> argv = ExecArguments(entry["Exec"]);
   if (::geteuid() == 0) argv.insert(argv.begin(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
   program_ = Process(argv,
                      {"DISPLAY=" + display_.Name(), "QT_QPA_PLATFORM=xcb", "HOME=" + home_.string(),
                       "XDG_RUNTIME_DIR=" + (home_ / "runtime").string(), "XDG_CONFIG_HOME=" + (home_ / "config").string(),
                       "PULSE_SERVER=unix:/nonexistent"},
-                     entry["Path"], (work_ / "kestu.log").string());
+                     home_.string(), (work_ / "kestu.log").string());
   ASSERT_TRUE(program_.Started());
   // A loaded machine (tests run in parallel) can take its time.
   if (!WaitFor([&] { return !Windows("^KestuSequencer$").empty(); }, 60s)) {
