@@ -170,6 +170,15 @@ TEST_F(CliFiles, RenderNamesASampleItCannotUseAndEndsWithStatusOne) {
   EXPECT_FALSE(fs::exists(Path("out.wav")));
 }
 
+TEST_F(CliFiles, CheckReadsAScoreWithAByteOrderMarkAsWithout) {
+  Write("marked.ksq", "\xEF\xBB\xBF" + Read("tune.ksq"));
+  const ProgramRun plain = Cli({"check", Path("tune.ksq")});
+  const ProgramRun marked = Cli({"check", Path("marked.ksq")});
+  EXPECT_EQ(marked.status, 0) << marked.err;
+  EXPECT_EQ(marked.err, "");
+  EXPECT_EQ(marked.out, plain.out);
+}
+
 TEST_F(CliFiles, AnInterruptedRenderEndsByItsSignalAndLeavesNoTemporaryFile) {
   // The tune looped over all 960 columns: about 53 MB a pass, far more than a moment's work.
   std::string tune = Read("tune.ksq");

@@ -41,6 +41,14 @@ TEST(ValueOf, LookupInTheTextFindsWhatTheLinesGive) {
   }
 }
 
+TEST(WithoutByteOrderMark, OnlyAMarkAtTheVeryStartGoes) {
+  EXPECT_EQ(WithoutByteOrderMark("\xEF\xBB\xBFSCORE=1"), "SCORE=1");
+  EXPECT_EQ(WithoutByteOrderMark("\xEF\xBB\xBF\xEF\xBB\xBFA"), "\xEF\xBB\xBF" "A");  // one mark, once
+  EXPECT_EQ(WithoutByteOrderMark("A\xEF\xBB\xBF"), "A\xEF\xBB\xBF");
+  EXPECT_EQ(WithoutByteOrderMark("\xEF\xBB"), "\xEF\xBB");
+  EXPECT_EQ(WithoutByteOrderMark(""), "");
+}
+
 TEST(JoinLines, EndsEveryLineWithCrLf) {
   EXPECT_EQ(JoinLines({"a", "", "b"}), "a\r\n\r\nb\r\n");
 }
