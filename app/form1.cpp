@@ -9,6 +9,7 @@
 #include <QToolButton>
 #include <cstdio>
 
+#include "app/accessibility.h"
 #include "app/form_component.h"
 #include "app/window_font.h"
 #include "app/window_placement.h"
@@ -38,10 +39,12 @@ TForm1::TForm1(Toolkit& toolkit, AudioOutputProvider output, QWidget* parent)
   numberFont_ = view::DefaultNumberFont();
   setAcceptDrops(true);  // the shell's files may be dropped from start-up on
 
+  InstallAccessibility();
   BuildActions();
   BuildMenus();
   BuildToolBars();
   BuildCentral();
+  DescribeControls();
 
   Timer = new QTimer(this);
   Timer->setObjectName("Timer");

@@ -144,6 +144,10 @@ class TForm1 : public QMainWindow, private TransportTimer, private TransportView
   QTimer* Timer = nullptr;
   TDDSD* DDSD1 = nullptr;
 
+  // The name a tool (1..17) goes by for assistive technology: its instrument, the end mark or
+  // the eraser.
+  static const char* ToolName(int tool);
+
   // The face (image-list index) a button shows now.
   static int FaceOf(const QToolButton* button);
 
@@ -173,6 +177,7 @@ class TForm1 : public QMainWindow, private TransportTimer, private TransportView
   void BuildToolBars();
   void BuildCentral();
   void BindDocument();
+  void DescribeControls();
   void LoadSamples();
   void StopPlayback();
   void PreviewTool(int tool);

@@ -8,6 +8,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "app/accessibility.h"
 #include "app/band_style.h"
 #include "app/control_bar.h"
 #include "app/form1.h"
@@ -22,8 +23,11 @@ constexpr int kDropDownButtonWidth = 36;
 constexpr int kButtonHeight = 22;
 constexpr int kSeparatorWidth = 8;
 
-QToolButton* AddButton(QToolBar* bar, const char* name, bool checkable, int width = kButtonWidth) {
-  auto* button = new QToolButton(bar);
+// The role goes with the button from its start: the toolkit keeps a control's first interface.
+QToolButton* AddButton(QToolBar* bar, const char* name, bool checkable, int width = kButtonWidth,
+                       QAccessible::Role role = QAccessible::PushButton) {
+  auto* button = new BandToolButton(bar);
+  SetAccessibleRole(button, role);
   button->setObjectName(name);
   button->setCheckable(checkable);
   button->setAutoRaise(true);  // flat
@@ -35,13 +39,13 @@ QToolButton* AddButton(QToolBar* bar, const char* name, bool checkable, int widt
 }
 
 void AddSeparator(QToolBar* bar) {
-  auto* gap = new QWidget(bar);
+  auto* gap = new BandSeparator(bar);
   gap->setFixedSize(kSeparatorWidth, kButtonHeight);
   bar->addWidget(gap);
 }
 
 QToolBar* MakeBar(ControlBar* controlBar, const char* name, const char* caption, QStyle* style) {
-  auto* bar = new QToolBar(QString::fromUtf8(caption), controlBar);
+  auto* bar = new BandToolBar(QString::fromUtf8(caption), controlBar);
   bar->setStyle(style);
   bar->setObjectName(name);
   bar->setIconSize(QSize(16, 16));
@@ -182,7 +186,7 @@ void TForm1::BuildToolBars() {
   OpenBtn = AddButton(ToolBar1, "OpenBtn", false);
   OpenBtn->setDefaultAction(OpenAction);
   OpenBtn->setToolTip(QStringLiteral("データを開く"));
-  SaveBtn = AddButton(ToolBar1, "SaveBtn", false, kDropDownButtonWidth);
+  SaveBtn = AddButton(ToolBar1, "SaveBtn", false, kDropDownButtonWidth, QAccessible::ButtonMenu);
   SaveBtn->setDefaultAction(SaveAction);
   SaveBtn->setToolTip(QStringLiteral("データ保存"));
   SaveBtnMenu = new QMenu(SaveBtn);
@@ -218,7 +222,7 @@ void TForm1::BuildToolBars() {
   palette->setExclusive(true);
   for (int n = 1; n <= 16; ++n) {
     const std::string name = "SoundBtn" + std::to_string(n);
-    QToolButton* button = AddButton(SoundsBar, name.c_str(), true);
+    QToolButton* button = AddButton(SoundsBar, name.c_str(), true, kButtonWidth, QAccessible::RadioButton);
     SetFace(button, SoundImages(), n - 1);
     palette->addButton(button, n);
     connect(button, &QToolButton::clicked, this, [this] { Guarded([this] { SoundBtn1Click(); }); });
@@ -235,9 +239,9 @@ void TForm1::BuildToolBars() {
   AddSeparator(etcBar);
   auto* timeGroup = new QButtonGroup(this);
   timeGroup->setExclusive(true);
-  TimeBtn34 = AddButton(etcBar, "TimeBtn34", true);
+  TimeBtn34 = AddButton(etcBar, "TimeBtn34", true, kButtonWidth, QAccessible::RadioButton);
   SetFace(TimeBtn34, etcImages(), 2);
-  TimeBtn44 = AddButton(etcBar, "TimeBtn44", true);
+  TimeBtn44 = AddButton(etcBar, "TimeBtn44", true, kButtonWidth, QAccessible::RadioButton);
   SetFace(TimeBtn44, etcImages(), 5);
   TimeBtn44->setChecked(true);
   timeGroup->addButton(TimeBtn34);
@@ -297,11 +301,13 @@ void TForm1::BuildToolBars() {
 
 void TForm1::BuildCentral() {
   auto* central = new QWidget(this);
+  SetAccessibleRole(central, QAccessible::Grouping);
   auto* column = new QVBoxLayout(central);
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(0);
   column->addWidget(ControlBar1);
   MainImage_ = new MainImage(central);
+  SetAccessibleRole(MainImage_, QAccessible::Canvas);
   MainImage_->onMouseDown = [this](Qt::MouseButton button, int x, int y) {
     Guarded([&] { MainImageMouseDown(button, x, y); });
   };
