@@ -8,6 +8,8 @@
 #include <QMimeDatabase>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "installed_tree.h"
 #include "tests/support/child_process.h"
@@ -30,6 +32,13 @@ class Install : public ::testing::Test {
   std::string Log() const { return (work_ / "install.log").string(); }
   fs::path work_;
 };
+
+std::string ReadText(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
 
 const char* const kIconSizes[] = {"16", "32", "48", "128", "256"};
 
@@ -84,6 +93,54 @@ TEST_F(Install, WithAPrefixAtInstallTime) {
       EXPECT_EQ(blurred, 0) << file;
     }
   }
+
+  // The manual pages, set without a warning.
+  for (const char* page : {"kestu.1", "kestu-cli.1"}) {
+    const fs::path file = prefix / "share/man/man1" / page;
+    ASSERT_TRUE(fs::exists(file)) << file;
+    const std::string text = ReadText(file);
+    EXPECT_NE(text.find("KestuSequencer " KESTU_TEST_VERSION), std::string::npos) << page;
+    if (OnPath("groff")) {
+      EXPECT_EQ(e2e::Run("LC_ALL=C.UTF-8 groff -k -man -Tutf8 -ww -z '" + file.string() + "' 2>'" + Log() + "' && test ! -s '" + Log() + "'"), 0)
+          << page << ": see " << Log();
+    }
+  }
+
+  // The software centres' description: valid, the score type it provides, a screenshot that is in
+  // the source tree at the place its address names, and the newest release this version.
+  const fs::path metainfo = prefix / "share/metainfo/io.github.kestusequencer.KestuSequencer.metainfo.xml";
+  ASSERT_TRUE(fs::exists(metainfo));
+  const std::string meta = ReadText(metainfo);
+  EXPECT_NE(meta.find("<mediatype>application/x-kestu-score</mediatype>"), std::string::npos);
+  EXPECT_NE(meta.find("<launchable type=\"desktop-id\">kestu-sequencer.desktop</launchable>"), std::string::npos);
+  EXPECT_NE(meta.find("<release version=\"" KESTU_TEST_VERSION "\""), std::string::npos)
+      << "the newest release is not this version";
+  const std::string shotPath = "tools/desktop/screenshots/main-window.png";
+  EXPECT_NE(meta.find("/" + shotPath + "</image>"), std::string::npos);
+  const QImage shot(QString::fromStdString(std::string(KESTU_SOURCE_DIR) + "/" + shotPath));
+  EXPECT_FALSE(shot.isNull());
+  EXPECT_NE(meta.find("width=\"" + std::to_string(shot.width()) + "\" height=\"" + std::to_string(shot.height()) + "\""),
+            std::string::npos);
+  if (OnPath("appstreamcli")) {
+    EXPECT_EQ(e2e::Run("appstreamcli validate --no-net '" + metainfo.string() + "' >'" + Log() + "' 2>&1"), 0)
+        << ReadText(Log());
+  } else {
+    ADD_FAILURE() << "appstreamcli is not installed (package appstream): the metainfo is not validated";
+  }
+
+  // The README's commands that tell the desktop about an install of one's own, as written there.
+  const std::string readme = ReadText(fs::path(KESTU_SOURCE_DIR) / "README.md");
+  int commands = 0;
+  for (const char* tool : {"update-desktop-database", "update-mime-database", "gtk-update-icon-cache"}) {
+    const size_t at = readme.find("\n    " + std::string(tool) + " ");
+    ASSERT_NE(at, std::string::npos) << tool << " is not in the README";
+    std::string command = readme.substr(at + 5, readme.find('\n', at + 1) - at - 5);
+    command.replace(command.find("PREFIX"), 6, "'" + prefix.string() + "'");
+    if (!OnPath(tool)) continue;
+    EXPECT_EQ(e2e::Run(command + " >'" + Log() + "' 2>&1"), 0) << command << ": " << ReadText(Log());
+    ++commands;
+  }
+  EXPECT_GT(commands, 0);
 
   // The score type, as a file manager would look it up.
   if (!OnPath("update-mime-database")) GTEST_SKIP() << "shared-mime-info is not installed";
