@@ -5,6 +5,7 @@
 #include <QToolBar>
 #include <QVariant>
 
+#include "app/band_tool_bar.h"
 #include "app/control_bar.h"
 
 namespace kestu {

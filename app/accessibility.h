@@ -6,20 +6,14 @@
 // parts (the extension buttons of bands that never overflow, the zero-size row leads) are left out
 // of the tree, so that a reader meets only what a user can see and use.
 #include <QAccessible>
-#include <QToolBar>
 #include <QToolButton>
 #include <QWidget>
 
 namespace kestu {
 
 // The toolkit answers for its own classes by their names before any factory of ours is asked, so the
-// bands, their buttons and their separators are classes of our own, which our factory answers for.
-class BandToolBar : public QToolBar {
-  Q_OBJECT
- public:
-  using QToolBar::QToolBar;
-};
-
+// bands (band_tool_bar.h), their buttons and their separators are classes of our own, which our
+// factory answers for.
 class BandToolButton : public QToolButton {
   Q_OBJECT
  public:

@@ -10,6 +10,7 @@
 
 #include "app/accessibility.h"
 #include "app/band_style.h"
+#include "app/band_tool_bar.h"
 #include "app/control_bar.h"
 #include "app/form1.h"
 #include "assets/images.h"
@@ -216,7 +217,7 @@ void TForm1::BuildToolBars() {
   ControlBar1->AddRow(ToolBar1);
 
   SoundsBar = MakeBar(ControlBar1, "SoundsBar", "SoundsPallete", bandStyle_);
-  SoundsBar->setFloatable(true);
+  SoundsBar->setFloatable(BandToolBar::PlatformPlacesWindows());
   auto* palette = new QButtonGroup(this);
   palette->setObjectName("SoundsGroup");
   palette->setExclusive(true);
@@ -232,7 +233,7 @@ void TForm1::BuildToolBars() {
 
   // ControlBar2: etcBar on the first row, the transport on the second.
   etcBar = MakeBar(ControlBar2, "etcBar", "etcBar", bandStyle_);
-  etcBar->setFloatable(true);
+  etcBar->setFloatable(BandToolBar::PlatformPlacesWindows());
   EraserBtn = AddButton(etcBar, "EraserBtn", true);
   SetFace(EraserBtn, etcImages(), 0);
   connect(EraserBtn, &QToolButton::clicked, this, [this] { Guarded([this] { EraserBtnClick(); }); });
@@ -267,7 +268,7 @@ void TForm1::BuildToolBars() {
   ControlBar2->AddRow(etcBar);
 
   PlayerBar = MakeBar(ControlBar2, "PlayerBar", "PlayerBar", bandStyle_);
-  PlayerBar->setFloatable(true);
+  PlayerBar->setFloatable(BandToolBar::PlatformPlacesWindows());
   auto* transport = new QButtonGroup(this);
   transport->setExclusive(true);
   PlayBtn = AddButton(PlayerBar, "PlayBtn", true);
