@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTimer>
 #include <QTranslator>
 #include <filesystem>
@@ -177,6 +178,42 @@ TEST_F(QtDialogs, TheToolkitsOwnTextsAreJapanese) {
   QCoreApplication::removeTranslator(japanese);
   delete japanese;
   QLocale::setDefault(QLocale::c());
+}
+
+}  // namespace
+}  // namespace kestu::testing
+
+namespace kestu::testing {
+namespace {
+
+// Every box the toolkit shows is wide enough for its caption in a bold title font and a title bar.
+TEST(QtBoxes, AreWideEnoughForTheirCaption) {
+  QtToolkit toolkit;
+  const std::vector<std::function<void()>> boxes = {
+      [&] { toolkit.ShowMessage("データが不正です"); },
+      [&] { toolkit.ShowError("ファイル a は開けません."); },
+      [&] { toolkit.Confirm("変更あり。保存しとく？"); },
+  };
+  for (const auto& show : boxes) {
+    int width = 0, wanted = 0;
+    QString caption;
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [&, poll] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        poll->stop();
+        poll->deleteLater();
+        QFont bold = box->font();
+        bold.setBold(true);
+        caption = box->windowTitle();
+        wanted = QFontMetrics(bold).horizontalAdvance(caption) + 100;
+        width = box->width();
+        box->reject();
+      }
+    });
+    poll->start(10);
+    show();
+    EXPECT_GE(width, wanted) << caption.toStdString();
+  }
 }
 
 }  // namespace
