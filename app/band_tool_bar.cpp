@@ -7,6 +7,8 @@
 #include <QMouseEvent>
 #include <QTimer>
 
+#include "app/window_placement.h"
+
 namespace kestu {
 
 BandToolBar::BandToolBar(const QString& caption, QWidget* parent) : QToolBar(caption, parent) {
@@ -26,9 +28,7 @@ BandToolBar::BandToolBar(const QString& caption, QWidget* parent) : QToolBar(cap
   connect(this, &QToolBar::topLevelChanged, this, &BandToolBar::FloatingChanged);
 }
 
-bool BandToolBar::PlatformPlacesWindows() {
-  return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
-}
+bool BandToolBar::PlatformPlacesWindows() { return kestu::PlatformPlacesWindows(); }
 
 void BandToolBar::FloatingChanged(bool floating) {
   titleAction_->setVisible(floating);

@@ -21,8 +21,6 @@ namespace kestu {
 
 namespace {
 
-constexpr int kClientWidth = 385;
-constexpr int kClientHeight = 271;
 constexpr int kSmallestWidth = 120;
 constexpr const char* kMissingSamplesMessage = "サウンドファイルがありません。終了してください。";
 
@@ -55,7 +53,7 @@ TForm1::TForm1(Toolkit& toolkit, AudioOutputProvider output, QWidget* parent)
 
   // The client area below the menu is 385 x 271; the border is the ordinary resizable one, so the
   // window may be made smaller than that (the controls are then cut off) or larger.
-  resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+  resize(kClientSize.width(), kClientSize.height() + menuBar()->sizeHint().height());
   setMinimumSize(kSmallestWidth, menuBar()->sizeHint().height());
   // The toolkit's menu of toolbars could hide a band with no way back; the window has no such menu.
   setContextMenuPolicy(Qt::PreventContextMenu);

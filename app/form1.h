@@ -148,6 +148,9 @@ class TForm1 : public QMainWindow, private TransportTimer, private TransportView
   // the eraser.
   static const char* ToolName(int tool);
 
+  // The client area below the menu at its first size.
+  static constexpr QSize kClientSize{385, 271};
+
   // The face (image-list index) a button shows now.
   static int FaceOf(const QToolButton* button);
 

@@ -2,6 +2,7 @@
 // buttons show only pictures) and what the score view shows. The roles are given where the
 // controls are made (accessibility.h).
 #include <QMenuBar>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSlider>
 #include <QToolBar>
@@ -36,7 +37,10 @@ const char* TForm1::ToolName(int tool) {
 
 void TForm1::DescribeControls() {
   Describe(menuBar(), "メニュー");
-  Describe(centralWidget(), kApplicationTitle);
+  auto* client = static_cast<QScrollArea*>(centralWidget());
+  Describe(client, kApplicationTitle);
+  Describe(client->viewport(), kApplicationTitle);
+  Describe(client->widget(), kApplicationTitle);
   Describe(ControlBar1, "上のツールバー");
   Describe(ControlBar2, "下のツールバー");
   Describe(ToolBar1, "ファイル");

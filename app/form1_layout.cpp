@@ -2,6 +2,7 @@
 #include <QAction>
 #include <QButtonGroup>
 #include <QMenuBar>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSlider>
 #include <QToolBar>
@@ -327,7 +328,17 @@ void TForm1::BuildCentral() {
   column->addWidget(ScrollBar);
   column->addWidget(ControlBar2);
   connect(ScrollBar, &QScrollBar::valueChanged, this, [this] { Guarded([this] { ScrollBarChange(); }); });
-  setCentralWidget(central);
+  // Below its first size the window scrolls its client area rather than cut the bars off, so every
+  // control stays within reach on a screen too small for the window (a Wayland compositor places
+  // the window itself, its top below the shell's panel).
+  central->setMinimumSize(kClientSize);
+  auto* client = new QScrollArea(this);
+  client->setObjectName("ClientArea");
+  client->setFrameShape(QFrame::NoFrame);
+  client->setWidgetResizable(true);
+  client->setWidget(central);
+  SetAccessibleRole(client->viewport(), QAccessible::Grouping);
+  setCentralWidget(client);
 }
 
 }  // namespace kestu
