@@ -170,6 +170,33 @@ TEST_F(CliFiles, RenderNamesASampleItCannotUseAndEndsWithStatusOne) {
   EXPECT_FALSE(fs::exists(Path("out.wav")));
 }
 
+TEST_F(CliFiles, RenderFromAFolderWithoutSamplesUsesTheOnesBesideTheProgram) {
+  const ProgramRun run = Cli({"render", "tune.ksq", "out.wav"},
+                             {.asOrdinaryUser = false, .fileSizeLimit = {}, .workingFolder = dir_.string()});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_GT(fs::file_size(Path("out.wav")), 100000u);
+  EXPECT_FALSE(fs::exists(Path("waves")));
+}
+
+TEST_F(CliFiles, HelpAndVersionGoToStandardOutputAndAWrongCommandLineIsStatusTwo) {
+  for (const std::string& option : {"--help", "-h"}) {
+    const ProgramRun help = Cli({option});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("usage: kestu-cli COMMAND"), std::string::npos) << help.out;
+    EXPECT_EQ(help.err, "");
+  }
+  const ProgramRun version = Cli({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("kestu-cli ", 0), 0u) << version.out;
+  for (const std::vector<std::string>& wrong : {std::vector<std::string>{}, {"--bogus"}, {"render", "a.ksq"}}) {
+    const ProgramRun run = Cli(wrong);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("usage: kestu-cli"), std::string::npos) << run.err;
+  }
+}
+
 TEST_F(CliFiles, CheckReadsAScoreWithAByteOrderMarkAsWithout) {
   Write("marked.ksq", "\xEF\xBB\xBF" + Read("tune.ksq"));
   const ProgramRun plain = Cli({"check", Path("tune.ksq")});
