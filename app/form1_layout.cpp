@@ -13,6 +13,7 @@
 #include "app/band_style.h"
 #include "app/band_tool_bar.h"
 #include "app/control_bar.h"
+#include "app/menu_style.h"
 #include "app/form1.h"
 #include "assets/images.h"
 
@@ -128,6 +129,9 @@ void TForm1::BuildMenus() {
 
   QMenu* edit = bar->addMenu(QStringLiteral("編集(&E)"));
   edit->setObjectName("Edit1");
+  auto* menuStyle = new MenuStyle;
+  menuStyle->setParent(this);
+  edit->setStyle(menuStyle);
   Undo1 = edit->addAction(QStringLiteral("元に戻す(&U)"));
   Undo1->setObjectName("Undo1");
   Undo1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));

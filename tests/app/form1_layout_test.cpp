@@ -8,6 +8,8 @@
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
+#include <QPainter>
+#include <QStyleOptionMenuItem>
 #include <QScrollBar>
 #include <QSlider>
 #include <QStyleOptionSlider>
@@ -234,6 +236,34 @@ TEST_F(Form1Shown, ALongDragOfTheFloatingPaletteReleasedOverItsBarDocksIt) {
   ASSERT_FALSE(form->SoundsBar->isFloating());
   EXPECT_EQ(form->SoundsBar->parentWidget(), form->ControlBar1);
   EXPECT_EQ(InBar(form->PaletteButtons[1], form->ControlBar1).top(), 28);
+}
+
+// The light-mode entry shows its check mark while on and nothing, not an empty box, while off.
+TEST_F(Form1Shown, TheLightModeEntryShowsAMarkOnlyWhileOn) {
+  auto* edit = form->findChild<QMenu*>("Edit1");
+  ASSERT_NE(edit, nullptr);
+  const auto entry = [&](bool markable) {
+    QStyleOptionMenuItem option;
+    option.initFrom(edit);
+    option.rect = edit->actionGeometry(form->Lite1);
+    option.rect.moveTo(0, 0);
+    option.text = form->Lite1->text();
+    option.menuItemType = QStyleOptionMenuItem::Normal;
+    option.checkType = markable ? QStyleOptionMenuItem::NonExclusive : QStyleOptionMenuItem::NotCheckable;
+    option.checked = form->Lite1->isChecked();
+    option.menuHasCheckableItems = true;
+    option.maxIconWidth = 16;
+    QImage image(option.rect.size(), QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    edit->style()->drawControl(QStyle::CE_MenuItem, &option, &painter, edit);
+    return image;
+  };
+  ASSERT_FALSE(form->Lite1->isChecked());
+  EXPECT_EQ(entry(true), entry(false)) << "something is drawn for the mark while off";
+  form->Lite1->trigger();
+  ASSERT_TRUE(form->Lite1->isChecked());
+  EXPECT_NE(entry(true), entry(false)) << "no mark while on";
 }
 
 // --- no toolkit menus -------------------------------------------------------------------------
