@@ -49,7 +49,7 @@ bool DialogFolder::WorkingFolder(const std::string& folder) const {
 }
 
 std::string DialogFolder::Start() const {
-  if (!last_.empty()) return last_;
+  if (!last_.empty() && !Within(last_, programData_)) return last_;
   if (WorkingFolder(current_)) return current_;
   std::error_code ec;
   if (!documents_.empty() && fs::is_directory(documents_, ec)) return documents_;

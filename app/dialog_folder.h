@@ -10,7 +10,7 @@ namespace kestu {
 // folder (its samples, writable after an install into ~/.local). Otherwise the user's documents
 // folder is taken, or home when there is none (and the current folder after all for a user without
 // a home). Once the user has opened or saved a file, the dialogs start in that file's folder for
-// the rest of the session.
+// the rest of the session, unless that folder is the program's own.
 class DialogFolder {
  public:
   // `current`: the process's current folder; `documents`: the user's documents folder, which may

@@ -91,6 +91,15 @@ INSTANTIATE_TEST_SUITE_P(
                       FolderCase{"AfterAChoiceInTheProgramsData", true, true, "tune.ksq", "elsewhere", "data"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(DialogStartAfterAChoice, NeverInTheProgramsOwnDataFolder) {
+  Folders f("ChoiceInData");
+  DialogFolder folder(f("current"), f("documents"), f("home"), f("elsewhere"));
+  folder.Chosen(f("elsewhere") + "/waves/tune.ksq");
+  EXPECT_EQ(folder.Start(), f("current"));
+  folder.Chosen(f("documents") + "/tune.ksq");
+  EXPECT_EQ(folder.Start(), f("documents"));
+}
+
 // Runs `dialogAction` on the file dialog as soon as it is up, then lets the call return.
 void WhenDialogOpens(const std::function<void(QFileDialog&)>& dialogAction) {
   auto* poll = new QTimer;
