@@ -2,6 +2,8 @@
 
 #include <QToolBar>
 
+#include "app/accessibility.h"
+
 namespace kestu {
 
 ControlBar::ControlBar(const char* name, QWidget* parent) : QMainWindow(parent, Qt::Widget) {
@@ -10,6 +12,7 @@ ControlBar::ControlBar(const char* name, QWidget* parent) : QMainWindow(parent, 
   // Only the bands' row area: the empty middle keeps the height when a band leaves.
   auto* filler = new QWidget(this);
   filler->setMinimumSize(0, 0);
+  HideFromAccessibility(filler);  // nothing to read or use there
   setCentralWidget(filler);
   // The toolkit would offer a menu that hides bands with no way back; the bar has no menu.
   setContextMenuPolicy(Qt::PreventContextMenu);

@@ -9,9 +9,11 @@
 #include <QToolButton>
 #include <cstdio>
 
+#include "app/accessibility.h"
 #include "app/form_component.h"
 #include "app/window_font.h"
 #include "app/window_placement.h"
+#include "playback/sample_folder.h"
 #include "view/render_score.h"
 #include "assets/images.h"
 
@@ -19,8 +21,6 @@ namespace kestu {
 
 namespace {
 
-constexpr int kClientWidth = 385;
-constexpr int kClientHeight = 271;
 constexpr int kSmallestWidth = 120;
 constexpr const char* kMissingSamplesMessage = "サウンドファイルがありません。終了してください。";
 
@@ -37,10 +37,12 @@ TForm1::TForm1(Toolkit& toolkit, AudioOutputProvider output, QWidget* parent)
   numberFont_ = view::DefaultNumberFont();
   setAcceptDrops(true);  // the shell's files may be dropped from start-up on
 
+  InstallAccessibility();
   BuildActions();
   BuildMenus();
   BuildToolBars();
   BuildCentral();
+  DescribeControls();
 
   Timer = new QTimer(this);
   Timer->setObjectName("Timer");
@@ -51,7 +53,7 @@ TForm1::TForm1(Toolkit& toolkit, AudioOutputProvider output, QWidget* parent)
 
   // The client area below the menu is 385 x 271; the border is the ordinary resizable one, so the
   // window may be made smaller than that (the controls are then cut off) or larger.
-  resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+  resize(kClientSize.width(), kClientSize.height() + menuBar()->sizeHint().height());
   setMinimumSize(kSmallestWidth, menuBar()->sizeHint().height());
   // The toolkit's menu of toolbars could hide a band with no way back; the window has no such menu.
   setContextMenuPolicy(Qt::PreventContextMenu);
@@ -96,7 +98,8 @@ void TForm1::FormCreate() {
 
 void TForm1::LoadSamples() {
   try {
-    Samples.LoadAll(DDSD1);
+    // waves/ in the current folder, else beside the program, else the installed samples.
+    Samples.LoadAll(DDSD1, FindSampleFolder());
   } catch (const std::exception&) {
     toolkit_.ShowError(kMissingSamplesMessage);
     return;

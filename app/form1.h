@@ -72,6 +72,9 @@ class TForm1 : public QMainWindow, private TransportTimer, private TransportView
   void ModifiedActionExecute();  // ConfirmDiscard
   void NewActionExecute();
   void OpenActionExecute();
+  // Open with the file given rather than chosen in the dialog (the command line's FILE): the same
+  // steps, checks, messages and results, under the file's full name.
+  void OpenFile(const std::string& fileName);
   void SaveActionExecute();
   void SaveAsActionExecute();
   void SaveToClipbrdActionExecute();
@@ -141,6 +144,13 @@ class TForm1 : public QMainWindow, private TransportTimer, private TransportView
   QTimer* Timer = nullptr;
   TDDSD* DDSD1 = nullptr;
 
+  // The name a tool (1..17) goes by for assistive technology: its instrument, the end mark or
+  // the eraser.
+  static const char* ToolName(int tool);
+
+  // The client area below the menu at its first size.
+  static constexpr QSize kClientSize{385, 271};
+
   // The face (image-list index) a button shows now.
   static int FaceOf(const QToolButton* button);
 
@@ -170,9 +180,11 @@ class TForm1 : public QMainWindow, private TransportTimer, private TransportView
   void BuildToolBars();
   void BuildCentral();
   void BindDocument();
+  void DescribeControls();
   void LoadSamples();
   void StopPlayback();
   void PreviewTool(int tool);
+  void ReadOpenedFile(const std::string& fileName);  // Open's steps after the dialog
   bool PasteText();  // Paste's steps; true when the text was read to its end
   std::optional<std::string> ChooseSaveName();
   void SetFace(QToolButton* button, const std::vector<QImage>& list, int face);

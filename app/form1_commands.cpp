@@ -38,23 +38,35 @@ void TForm1::OpenActionExecute() {
   StopPlayback();
   ModifiedActionExecute();
   const std::optional<std::string> chosen = toolkit_.ExecuteOpenDialog(openDialogName_);
-  if (chosen) {
-    openDialogName_ = *chosen;
-    const std::string text = ReadTextFile(*chosen);
-    // The file's name is taken only once its numbers have converted: after a failed TEMPO or END
-    // the old score is still here, and Save must not write it over the file that failed to load.
-    const std::string previousName = Document.CurrentFileName;
-    Document.CurrentFileName = *chosen;
-    ReadResult result;
-    try {
-      result = ReadSequenceText(Document, text, [this](const std::string& m) { toolkit_.ShowMessage(m); });
-    } catch (const EConvertError&) {
-      Document.CurrentFileName = previousName;
-      throw;
-    }
-    if (result == ReadResult::BadScore) NewActionExecute();
-  }
+  if (chosen) ReadOpenedFile(*chosen);
   RenderScore(-1, -1, -1);
+}
+
+void TForm1::OpenFile(const std::string& fileName) {
+  StopPlayback();
+  ModifiedActionExecute();
+  // The dialog hands over a full name; so does this, the link's own name rather than its target.
+  std::error_code ec;
+  std::filesystem::path full = std::filesystem::absolute(fileName, ec);
+  ReadOpenedFile(ec ? fileName : full.lexically_normal().string());
+  RenderScore(-1, -1, -1);
+}
+
+void TForm1::ReadOpenedFile(const std::string& fileName) {
+  openDialogName_ = fileName;
+  const std::string text = ReadTextFile(fileName);
+  // The file's name is taken only once its numbers have converted: after a failed TEMPO or END
+  // the old score is still here, and Save must not write it over the file that failed to load.
+  const std::string previousName = Document.CurrentFileName;
+  Document.CurrentFileName = fileName;
+  ReadResult result;
+  try {
+    result = ReadSequenceText(Document, text, [this](const std::string& m) { toolkit_.ShowMessage(m); });
+  } catch (const EConvertError&) {
+    Document.CurrentFileName = previousName;
+    throw;
+  }
+  if (result == ReadResult::BadScore) NewActionExecute();
 }
 
 void TForm1::SaveActionExecute() {

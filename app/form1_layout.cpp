@@ -2,14 +2,18 @@
 #include <QAction>
 #include <QButtonGroup>
 #include <QMenuBar>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSlider>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "app/accessibility.h"
 #include "app/band_style.h"
+#include "app/band_tool_bar.h"
 #include "app/control_bar.h"
+#include "app/menu_style.h"
 #include "app/form1.h"
 #include "assets/images.h"
 
@@ -22,8 +26,11 @@ constexpr int kDropDownButtonWidth = 36;
 constexpr int kButtonHeight = 22;
 constexpr int kSeparatorWidth = 8;
 
-QToolButton* AddButton(QToolBar* bar, const char* name, bool checkable, int width = kButtonWidth) {
-  auto* button = new QToolButton(bar);
+// The role goes with the button from its start: the toolkit keeps a control's first interface.
+QToolButton* AddButton(QToolBar* bar, const char* name, bool checkable, int width = kButtonWidth,
+                       QAccessible::Role role = QAccessible::PushButton) {
+  auto* button = new BandToolButton(bar);
+  SetAccessibleRole(button, role);
   button->setObjectName(name);
   button->setCheckable(checkable);
   button->setAutoRaise(true);  // flat
@@ -35,13 +42,13 @@ QToolButton* AddButton(QToolBar* bar, const char* name, bool checkable, int widt
 }
 
 void AddSeparator(QToolBar* bar) {
-  auto* gap = new QWidget(bar);
+  auto* gap = new BandSeparator(bar);
   gap->setFixedSize(kSeparatorWidth, kButtonHeight);
   bar->addWidget(gap);
 }
 
 QToolBar* MakeBar(ControlBar* controlBar, const char* name, const char* caption, QStyle* style) {
-  auto* bar = new QToolBar(QString::fromUtf8(caption), controlBar);
+  auto* bar = new BandToolBar(QString::fromUtf8(caption), controlBar);
   bar->setStyle(style);
   bar->setObjectName(name);
   bar->setIconSize(QSize(16, 16));
@@ -122,6 +129,9 @@ void TForm1::BuildMenus() {
 
   QMenu* edit = bar->addMenu(QStringLiteral("編集(&E)"));
   edit->setObjectName("Edit1");
+  auto* menuStyle = new MenuStyle;
+  menuStyle->setParent(this);
+  edit->setStyle(menuStyle);
   Undo1 = edit->addAction(QStringLiteral("元に戻す(&U)"));
   Undo1->setObjectName("Undo1");
   Undo1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
@@ -182,7 +192,7 @@ void TForm1::BuildToolBars() {
   OpenBtn = AddButton(ToolBar1, "OpenBtn", false);
   OpenBtn->setDefaultAction(OpenAction);
   OpenBtn->setToolTip(QStringLiteral("データを開く"));
-  SaveBtn = AddButton(ToolBar1, "SaveBtn", false, kDropDownButtonWidth);
+  SaveBtn = AddButton(ToolBar1, "SaveBtn", false, kDropDownButtonWidth, QAccessible::ButtonMenu);
   SaveBtn->setDefaultAction(SaveAction);
   SaveBtn->setToolTip(QStringLiteral("データ保存"));
   SaveBtnMenu = new QMenu(SaveBtn);
@@ -212,13 +222,13 @@ void TForm1::BuildToolBars() {
   ControlBar1->AddRow(ToolBar1);
 
   SoundsBar = MakeBar(ControlBar1, "SoundsBar", "SoundsPallete", bandStyle_);
-  SoundsBar->setFloatable(true);
+  SoundsBar->setFloatable(BandToolBar::PlatformPlacesWindows());
   auto* palette = new QButtonGroup(this);
   palette->setObjectName("SoundsGroup");
   palette->setExclusive(true);
   for (int n = 1; n <= 16; ++n) {
     const std::string name = "SoundBtn" + std::to_string(n);
-    QToolButton* button = AddButton(SoundsBar, name.c_str(), true);
+    QToolButton* button = AddButton(SoundsBar, name.c_str(), true, kButtonWidth, QAccessible::RadioButton);
     SetFace(button, SoundImages(), n - 1);
     palette->addButton(button, n);
     connect(button, &QToolButton::clicked, this, [this] { Guarded([this] { SoundBtn1Click(); }); });
@@ -228,16 +238,16 @@ void TForm1::BuildToolBars() {
 
   // ControlBar2: etcBar on the first row, the transport on the second.
   etcBar = MakeBar(ControlBar2, "etcBar", "etcBar", bandStyle_);
-  etcBar->setFloatable(true);
+  etcBar->setFloatable(BandToolBar::PlatformPlacesWindows());
   EraserBtn = AddButton(etcBar, "EraserBtn", true);
   SetFace(EraserBtn, etcImages(), 0);
   connect(EraserBtn, &QToolButton::clicked, this, [this] { Guarded([this] { EraserBtnClick(); }); });
   AddSeparator(etcBar);
   auto* timeGroup = new QButtonGroup(this);
   timeGroup->setExclusive(true);
-  TimeBtn34 = AddButton(etcBar, "TimeBtn34", true);
+  TimeBtn34 = AddButton(etcBar, "TimeBtn34", true, kButtonWidth, QAccessible::RadioButton);
   SetFace(TimeBtn34, etcImages(), 2);
-  TimeBtn44 = AddButton(etcBar, "TimeBtn44", true);
+  TimeBtn44 = AddButton(etcBar, "TimeBtn44", true, kButtonWidth, QAccessible::RadioButton);
   SetFace(TimeBtn44, etcImages(), 5);
   TimeBtn44->setChecked(true);
   timeGroup->addButton(TimeBtn34);
@@ -263,7 +273,7 @@ void TForm1::BuildToolBars() {
   ControlBar2->AddRow(etcBar);
 
   PlayerBar = MakeBar(ControlBar2, "PlayerBar", "PlayerBar", bandStyle_);
-  PlayerBar->setFloatable(true);
+  PlayerBar->setFloatable(BandToolBar::PlatformPlacesWindows());
   auto* transport = new QButtonGroup(this);
   transport->setExclusive(true);
   PlayBtn = AddButton(PlayerBar, "PlayBtn", true);
@@ -297,11 +307,13 @@ void TForm1::BuildToolBars() {
 
 void TForm1::BuildCentral() {
   auto* central = new QWidget(this);
+  SetAccessibleRole(central, QAccessible::Grouping);
   auto* column = new QVBoxLayout(central);
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(0);
   column->addWidget(ControlBar1);
   MainImage_ = new MainImage(central);
+  SetAccessibleRole(MainImage_, QAccessible::Canvas);
   MainImage_->onMouseDown = [this](Qt::MouseButton button, int x, int y) {
     Guarded([&] { MainImageMouseDown(button, x, y); });
   };
@@ -320,7 +332,17 @@ void TForm1::BuildCentral() {
   column->addWidget(ScrollBar);
   column->addWidget(ControlBar2);
   connect(ScrollBar, &QScrollBar::valueChanged, this, [this] { Guarded([this] { ScrollBarChange(); }); });
-  setCentralWidget(central);
+  // Below its first size the window scrolls its client area rather than cut the bars off, so every
+  // control stays within reach on a screen too small for the window (a Wayland compositor places
+  // the window itself, its top below the shell's panel).
+  central->setMinimumSize(kClientSize);
+  auto* client = new QScrollArea(this);
+  client->setObjectName("ClientArea");
+  client->setFrameShape(QFrame::NoFrame);
+  client->setWidgetResizable(true);
+  client->setWidget(central);
+  SetAccessibleRole(client->viewport(), QAccessible::Grouping);
+  setCentralWidget(client);
 }
 
 }  // namespace kestu

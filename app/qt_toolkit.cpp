@@ -5,16 +5,33 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QStandardPaths>
+
+#include "playback/sample_folder.h"
 
 namespace kestu {
 
 namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// A box sizes itself to its text, and a short text ("データが不正です") leaves its title bar too
+// narrow for its caption, which the window manager then cuts to "K…er". The box is kept at least
+// as wide as its caption in a bold title font beside the title bar's icon and buttons.
+void KeepCaptionWhole(QMessageBox& box) {
+  QFont font = box.font();
+  font.setBold(true);
+  constexpr int kTitleBarExtras = 140;  // the window icon, three buttons and margins
+  const int wanted = QFontMetrics(font).horizontalAdvance(box.windowTitle()) + kTitleBarExtras;
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+    grid->addItem(new QSpacerItem(wanted, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), grid->rowCount(), 0, 1,
+                  grid->columnCount());
+  }
+}
 
 // "Kestuシークェンス(*.ksq)|*.ksq" as a Qt filter: the text shown, with the pattern in brackets.
 QString QtFilter() {
@@ -32,7 +49,8 @@ std::string DocumentsFolder() {
 
 QtToolkit::QtToolkit(QWidget* parent)
     : parent_(parent),
-      folder_(QDir::currentPath().toStdString(), DocumentsFolder(), QDir::homePath().toStdString()) {}
+      folder_(QDir::currentPath().toStdString(), DocumentsFolder(), QDir::homePath().toStdString(),
+              InstalledDataFolder()) {}
 
 // A name with a folder of its own starts the dialog there; a bare name (the untitled document's)
 // starts it in the dialogs' folder.
@@ -52,11 +70,13 @@ std::optional<std::string> QtToolkit::RunFileDialog(QFileDialog& dialog, const s
 
 void QtToolkit::ShowMessage(const std::string& text) {
   QMessageBox box(QMessageBox::NoIcon, kApplicationTitle, Q(text), QMessageBox::Ok, parent_);
+  KeepCaptionWhole(box);
   box.exec();
 }
 
 void QtToolkit::ShowError(const std::string& text) {
   QMessageBox box(QMessageBox::Critical, kApplicationTitle, Q(text), QMessageBox::Ok, parent_);
+  KeepCaptionWhole(box);
   box.exec();
 }
 
@@ -67,6 +87,7 @@ bool QtToolkit::Confirm(const std::string& question) {
   QPushButton* no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
   box.setDefaultButton(yes);
   box.setEscapeButton(no);
+  KeepCaptionWhole(box);
   box.exec();
   return box.clickedButton() == yes;
 }

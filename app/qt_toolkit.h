@@ -15,7 +15,7 @@ namespace kestu {
 class QtToolkit : public Toolkit {
  public:
   // The dialogs' first folder is worked out from the process's current folder, the user's
-  // documents folder and home at construction.
+  // documents folder, home and the program's installed data folder at construction.
   explicit QtToolkit(QWidget* parent = nullptr);
   void SetParent(QWidget* parent) { parent_ = parent; }
 

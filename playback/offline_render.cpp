@@ -4,6 +4,7 @@
 #include <array>
 #include <exception>
 
+#include "playback/sample_folder.h"
 #include "playback/transport.h"
 #include "sound/ddsd.h"
 
@@ -71,7 +72,8 @@ OfflinePlayer::OfflinePlayer() {
   tables_.Fill();
   device_->SetPrimaryFormat(kPrimaryRate, 16, true);
   try {
-    samples_.LoadAll(device_.get());
+    sampleFolder_ = FindSampleFolder();
+    samples_.LoadAll(device_.get(), sampleFolder_);
   } catch (const std::exception& e) {
     sampleLoadError_ = e.what();
   }

@@ -29,7 +29,7 @@ class OfflinePlayer {
  public:
   // Starts as the program does: the sound component with the program's options on an offline
   // output, the pitch tables, the primary format 23160 Hz, 16 bits, stereo, and then samples 1..29
-  // from "waves/" relative to the current directory.
+  // from "waves/" in the folder the program would choose (sample_folder.h).
   OfflinePlayer();
   ~OfflinePlayer();
   OfflinePlayer(const OfflinePlayer&) = delete;
@@ -50,6 +50,8 @@ class OfflinePlayer {
   // The message of an exception that stopped the sample loading; empty when none did.
   const std::string& SampleLoadError() const { return sampleLoadError_; }
   bool DeviceOpen() const;
+  // The folder the samples were read from; "" for the current folder.
+  const std::string& SampleFolder() const { return sampleFolder_; }
   std::uint32_t Rate() const { return output_.Rate(); }
 
   static constexpr std::uint32_t kPrimaryRate = 23160;
@@ -62,6 +64,7 @@ class OfflinePlayer {
   PitchTables tables_;
   SampleBank samples_;  // freed before the device
   std::string sampleLoadError_;
+  std::string sampleFolder_;
 };
 
 }  // namespace kestu

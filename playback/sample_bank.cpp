@@ -6,11 +6,16 @@ namespace kestu {
 
 std::string SampleBank::FileName(int n) { return "waves/Sound" + std::to_string(n) + ".wav"; }
 
-void SampleBank::LoadAll(TDDSD* device) {
+std::string SampleBank::FilePath(const std::string& folder, int n) {
+  if (folder.empty()) return FileName(n);
+  return folder + (folder.back() == '/' ? "" : "/") + FileName(n);
+}
+
+void SampleBank::LoadAll(TDDSD* device, const std::string& folder) {
   FreeAll();
   for (int n = 1; n <= kSampleCount; ++n) {
     // Built before it is stored, so an exception leaves entry n absent.
-    samples_[n] = std::make_unique<TDDSDWaveData>(device, FileName(n));
+    samples_[n] = std::make_unique<TDDSDWaveData>(device, FilePath(folder, n));
   }
 }
 

@@ -24,12 +24,14 @@ class SampleBank {
 
   // "waves/Sound" + n + ".wav": relative to the current directory, n without leading zeros.
   static std::string FileName(int n);
+  // FileName(n) inside `folder`; FileName(n) itself when folder is "" (the current folder).
+  static std::string FilePath(const std::string& folder, int n);
 
-  // Loads samples 1..29 in ascending order on `device`, each from FileName(n), after freeing any
-  // samples already held. An exception that escapes a sample's construction ends the loading
+  // Loads samples 1..29 in ascending order on `device`, each from FilePath(folder, n), after
+  // freeing any samples already held (sample_folder.h chooses the folder). An exception that escapes a sample's construction ends the loading
   // there: the samples before it stay loaded, that one and every later one stay absent, and the
   // exception goes on to the caller, which tells the user.
-  void LoadAll(TDDSD* device);
+  void LoadAll(TDDSD* device, const std::string& folder = {});
 
   // Frees every sample, 1 to 29; absent entries are skipped.
   void FreeAll();

@@ -80,6 +80,7 @@ std::string WriteSequenceText(const ScoreDocument& doc) {
 
 ReadResult ReadSequenceText(ScoreDocument& doc, std::string_view text,
                             const std::function<void(const std::string&)>& showMessage) {
+  text = WithoutByteOrderMark(text);
   // Looked up straight in the text: holding it as lines would cost a string for every line.
   const std::string score = ValueOf(text, "SCORE");
 

@@ -22,6 +22,12 @@ void ForEachLine(std::string_view text, Take take) {
 
 }  // namespace
 
+std::string_view WithoutByteOrderMark(std::string_view text) {
+  constexpr std::string_view kMark = "\xEF\xBB\xBF";
+  if (text.substr(0, kMark.size()) == kMark) text.remove_prefix(kMark.size());
+  return text;
+}
+
 std::vector<std::string> SplitLines(std::string_view text) {
   std::vector<std::string> lines;
   ForEachLine(text, [&](std::string_view line) {

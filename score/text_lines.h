@@ -6,6 +6,10 @@
 
 namespace kestu {
 
+// The text after a UTF-8 byte-order mark at its very start (editors on some systems write one);
+// the text itself otherwise. Every way a score arrives (a file, the clipboard, a drop) reads alike.
+std::string_view WithoutByteOrderMark(std::string_view text);
+
 // Splits a text into lines. CR LF, a lone CR or a lone LF ends a line; a NUL ends the whole text.
 // A last line without an ending still counts; an ending at the very end adds no empty line.
 std::vector<std::string> SplitLines(std::string_view text);

@@ -140,6 +140,33 @@ TEST_F(Form1Files, ALinkToAScoreAndAScoreWithManyLineEndsRead) {
   EXPECT_EQ(form->Document.CurrentFileName, Path("link.ksq"));
 }
 
+TEST_F(Form1Files, AByteOrderMarkIsReadAlikeByOpenDropAndPaste) {
+  const std::string text = SequenceText(ScoreStartingWith("0019"), "333", "TRUE", "44", "FALSE");
+  WriteFile("marked.ksq", "\xEF\xBB\xBF" + text);
+  const std::string expected = [&] {
+    ScoreDocument plain;
+    ReadSequenceText(plain, text, nullptr);
+    return WriteSequenceText(plain);
+  }();
+  const std::vector<std::pair<std::string, std::function<void()>>> routes = {
+      {"open", [&] { OpenReport(Path("marked.ksq")); }},
+      {"drop", [&] { DropOnWindow(Path("marked.ksq")); }},
+      {"paste", [&] {
+         toolkit.SetClipboardText("\xEF\xBB\xBF" + text);
+         form->LoadFromClipbrdAction->trigger();
+       }},
+  };
+  for (const auto& [route, run] : routes) {
+    form->NewActionExecute();
+    toolkit.log.clear();
+    run();
+    EXPECT_EQ(WriteSequenceText(form->Document), expected) << route;
+    EXPECT_EQ(form->Document.Cell(1, 1), 9) << route;
+    EXPECT_FALSE(form->Document.Modified) << route;
+    for (const std::string& shown : toolkit.log) EXPECT_EQ(shown.rfind("open:", 0), 0u) << route << ": " << shown;
+  }
+}
+
 TEST_F(Form1Files, AHugeNumberIsShownShortened) {
   const std::string digits(3'000'000, '9');
   WriteFile("tempo.ksq", SequenceText(kEmpty, digits));

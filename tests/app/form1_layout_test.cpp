@@ -5,7 +5,11 @@
 #include <QMouseEvent>
 #include <QTimer>
 #include <QContextMenuEvent>
+#include <QLabel>
+#include <QLayout>
 #include <QMenuBar>
+#include <QPainter>
+#include <QStyleOptionMenuItem>
 #include <QScrollBar>
 #include <QSlider>
 #include <QStyleOptionSlider>
@@ -13,6 +17,7 @@
 
 #include "app/control_bar.h"
 #include "app/window_placement.h"
+#include "app/band_tool_bar.h"
 #include "form1_fixture.h"
 
 namespace kestu::testing {
@@ -161,6 +166,104 @@ TEST_F(Form1Shown, ThePaletteFloatsAsOneRowAndDocksBackWithoutMovingTheView) {
   EXPECT_EQ(InClient(form->MainImage_), view);
   Click(form->PaletteButtons[4]);  // the buttons still work
   EXPECT_EQ(form->Document.CurrentTool, 4);
+}
+
+// Drags a floating band by its title, in steps, and lets it go at `target` on the screen.
+void DragTitleTo(BandToolBar* band, QPoint target) {
+  const QPoint grab = band->Title()->geometry().center();
+  const QPoint start = band->mapToGlobal(grab);
+  QTest::mousePress(band, Qt::LeftButton, {}, grab);
+  for (int step = 1; step <= 10; ++step) {
+    const QPoint global = start + (target - start) * step / 10;
+    QMouseEvent move(QEvent::MouseMove, band->mapFromGlobal(global), global, Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(band, &move);
+  }
+  QMouseEvent release(QEvent::MouseButtonRelease, band->mapFromGlobal(target), target, Qt::LeftButton,
+                      Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(band, &release);
+  QApplication::processEvents();
+}
+
+TEST_F(Form1Shown, TheFloatingPaletteShowsItsCaptionAndIsMovedByIt) {
+  auto* band = static_cast<BandToolBar*>(form->SoundsBar);
+  EXPECT_FALSE(band->Title()->isVisible()) << "a title in the bar";
+  DragGrip(band, QPoint(30, 160));
+  ASSERT_TRUE(band->isFloating());
+  QApplication::processEvents();
+  ASSERT_TRUE(band->Title()->isVisible());
+  EXPECT_EQ(band->Title()->text().toStdString(), "SoundsPallete");
+  const QRect title = band->Title()->geometry();
+  const QImage shown = band->grab().toImage();
+  const QColor strip = band->palette().color(QPalette::Highlight);
+  const QColor text = band->palette().color(QPalette::HighlightedText);
+  int stripPixels = 0, textPixels = 0;
+  for (int y = title.top(); y <= title.bottom(); ++y) {
+    for (int x = title.left(); x <= title.right(); ++x) {
+      const QColor c = shown.pixelColor(x, y);
+      stripPixels += c == strip;
+      textPixels += c == text;
+    }
+  }
+  EXPECT_GT(stripPixels, title.width() * title.height() / 2) << "no title strip";
+  EXPECT_GT(textPixels, 30) << "no caption";
+  // One row: the title, then every button, all working.
+  EXPECT_LE(band->height(), 30);
+  EXPECT_GT(form->PaletteButtons[1]->mapTo(band, QPoint(0, 0)).x(), title.right());
+  EXPECT_LE(form->PaletteButtons[16]->mapTo(band, QPoint(0, 0)).x() + 23, band->width());
+  Click(form->PaletteButtons[6]);
+  EXPECT_EQ(form->Document.CurrentTool, 6);
+
+  // Moved by its title far away, it stays a window there.
+  const QPoint before = band->pos();
+  DragTitleTo(band, band->mapToGlobal(title.center()) + QPoint(150, 90));
+  EXPECT_TRUE(band->isFloating());
+  EXPECT_EQ(band->pos(), before + QPoint(150, 90));
+  // Let go over its bar, it docks back into its row, the title gone.
+  DragTitleTo(band, form->ControlBar1->mapToGlobal(QPoint(40, 40)));
+  ASSERT_FALSE(band->isFloating());
+  EXPECT_EQ(band->parentWidget(), form->ControlBar1);
+  EXPECT_FALSE(band->Title()->isVisible());
+  EXPECT_EQ(InBar(form->PaletteButtons[1], form->ControlBar1), QRect(11, 28, 23, 22));
+}
+
+TEST_F(Form1Shown, ALongDragOfTheFloatingPaletteReleasedOverItsBarDocksIt) {
+  DragGrip(form->SoundsBar, QPoint(30, 160));
+  ASSERT_TRUE(form->SoundsBar->isFloating());
+  // By the grip, out and around, and back over the bar.
+  DragGripTo(form->SoundsBar, form->SoundsBar->mapToGlobal(QPoint(5, 20)) + QPoint(300, 200));
+  DragGripTo(form->SoundsBar, form->ControlBar1->mapToGlobal(QPoint(30, 40)));
+  ASSERT_FALSE(form->SoundsBar->isFloating());
+  EXPECT_EQ(form->SoundsBar->parentWidget(), form->ControlBar1);
+  EXPECT_EQ(InBar(form->PaletteButtons[1], form->ControlBar1).top(), 28);
+}
+
+// The light-mode entry shows its check mark while on and nothing, not an empty box, while off.
+TEST_F(Form1Shown, TheLightModeEntryShowsAMarkOnlyWhileOn) {
+  auto* edit = form->findChild<QMenu*>("Edit1");
+  ASSERT_NE(edit, nullptr);
+  const auto entry = [&](bool markable) {
+    QStyleOptionMenuItem option;
+    option.initFrom(edit);
+    option.rect = edit->actionGeometry(form->Lite1);
+    option.rect.moveTo(0, 0);
+    option.text = form->Lite1->text();
+    option.menuItemType = QStyleOptionMenuItem::Normal;
+    option.checkType = markable ? QStyleOptionMenuItem::NonExclusive : QStyleOptionMenuItem::NotCheckable;
+    option.checked = form->Lite1->isChecked();
+    option.menuHasCheckableItems = true;
+    option.maxIconWidth = 16;
+    QImage image(option.rect.size(), QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    edit->style()->drawControl(QStyle::CE_MenuItem, &option, &painter, edit);
+    return image;
+  };
+  ASSERT_FALSE(form->Lite1->isChecked());
+  EXPECT_EQ(entry(true), entry(false)) << "something is drawn for the mark while off";
+  form->Lite1->trigger();
+  ASSERT_TRUE(form->Lite1->isChecked());
+  EXPECT_NE(entry(true), entry(false)) << "no mark while on";
 }
 
 // --- no toolkit menus -------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTimer>
 #include <QTranslator>
 #include <filesystem>
@@ -51,6 +52,7 @@ struct FolderCase {
   bool documentsExist;
   const char* chosenBefore;  // a file chosen in an earlier dialog, relative to the tree, or ""
   const char* wanted;
+  const char* currentIs = "";  // "home", "data" or "in-data": what else the current folder is
 };
 
 class DialogStart : public ::testing::TestWithParam<FolderCase> {};
@@ -63,7 +65,10 @@ TEST_P(DialogStart, PicksTheFolder) {
   if (std::string(c.name).ends_with("NoHome")) fs::remove(f("home"));
   // As root every folder is writable, so the choice is made as an ordinary user.
   const std::optional<std::string> start = RunAsOrdinaryUser([&] {
-    DialogFolder folder(f("current"), f("documents"), f("home"));
+    const std::string is = c.currentIs;
+    const std::string home = is == "home" ? f("current") : f("home");
+    const std::string data = is == "data" ? f("current") : is == "in-data" ? f("") : f("share/kestu-sequencer");
+    DialogFolder folder(f("current"), f("documents"), home, data);
     if (*c.chosenBefore != '\0') folder.Chosen(f("elsewhere") + "/" + c.chosenBefore);
     return folder.Start();
   });
@@ -78,8 +83,22 @@ INSTANTIATE_TEST_SUITE_P(
                       FolderCase{"ReadOnlyCurrentNoDocuments", false, false, "", "home"},
                       FolderCase{"ReadOnlyCurrentNoHome", false, false, "", "current"},
                       FolderCase{"AfterAChoice", true, true, "tune.ksq", "elsewhere"},
-                      FolderCase{"AfterAChoiceReadOnlyCurrent", false, true, "tune.ksq", "elsewhere"}),
+                      FolderCase{"AfterAChoiceReadOnlyCurrent", false, true, "tune.ksq", "elsewhere"},
+                      FolderCase{"CurrentIsHome", true, true, "", "documents", "home"},
+                      FolderCase{"CurrentIsHomeNoDocuments", true, false, "", "current", "home"},
+                      FolderCase{"CurrentIsTheProgramsData", true, true, "", "documents", "data"},
+                      FolderCase{"CurrentIsInsideTheProgramsData", true, true, "", "documents", "in-data"},
+                      FolderCase{"AfterAChoiceInTheProgramsData", true, true, "tune.ksq", "elsewhere", "data"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DialogStartAfterAChoice, NeverInTheProgramsOwnDataFolder) {
+  Folders f("ChoiceInData");
+  DialogFolder folder(f("current"), f("documents"), f("home"), f("elsewhere"));
+  folder.Chosen(f("elsewhere") + "/waves/tune.ksq");
+  EXPECT_EQ(folder.Start(), f("current"));
+  folder.Chosen(f("documents") + "/tune.ksq");
+  EXPECT_EQ(folder.Start(), f("documents"));
+}
 
 // Runs `dialogAction` on the file dialog as soon as it is up, then lets the call return.
 void WhenDialogOpens(const std::function<void(QFileDialog&)>& dialogAction) {
@@ -168,6 +187,42 @@ TEST_F(QtDialogs, TheToolkitsOwnTextsAreJapanese) {
   QCoreApplication::removeTranslator(japanese);
   delete japanese;
   QLocale::setDefault(QLocale::c());
+}
+
+}  // namespace
+}  // namespace kestu::testing
+
+namespace kestu::testing {
+namespace {
+
+// Every box the toolkit shows is wide enough for its caption in a bold title font and a title bar.
+TEST(QtBoxes, AreWideEnoughForTheirCaption) {
+  QtToolkit toolkit;
+  const std::vector<std::function<void()>> boxes = {
+      [&] { toolkit.ShowMessage("データが不正です"); },
+      [&] { toolkit.ShowError("ファイル a は開けません."); },
+      [&] { toolkit.Confirm("変更あり。保存しとく？"); },
+  };
+  for (const auto& show : boxes) {
+    int width = 0, wanted = 0;
+    QString caption;
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [&, poll] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        poll->stop();
+        poll->deleteLater();
+        QFont bold = box->font();
+        bold.setBold(true);
+        caption = box->windowTitle();
+        wanted = QFontMetrics(bold).horizontalAdvance(caption) + 100;
+        width = box->width();
+        box->reject();
+      }
+    });
+    poll->start(10);
+    show();
+    EXPECT_GE(width, wanted) << caption.toStdString();
+  }
 }
 
 }  // namespace

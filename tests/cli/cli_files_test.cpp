@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "tests/support/child_process.h"
+#include "tests/support/process.h"
 
 namespace kestu::test {
 namespace {
@@ -168,6 +169,70 @@ TEST_F(CliFiles, RenderNamesASampleItCannotUseAsMissingAndGoesOn) {
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, "サウンドファイルがありません: waves/Sound4.wav\n");
   EXPECT_TRUE(fs::exists(Path("out.wav")));
+}
+
+TEST_F(CliFiles, RenderFromAFolderWithoutSamplesUsesTheOnesBesideTheProgram) {
+  const ProgramRun run = Cli({"render", "tune.ksq", "out.wav"},
+                             {.asOrdinaryUser = false, .fileSizeLimit = {}, .workingFolder = dir_.string()});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_GT(fs::file_size(Path("out.wav")), 100000u);
+  EXPECT_FALSE(fs::exists(Path("waves")));
+}
+
+TEST_F(CliFiles, HelpAndVersionGoToStandardOutputAndAWrongCommandLineIsStatusTwo) {
+  for (const std::string& option : {"--help", "-h"}) {
+    const ProgramRun help = Cli({option});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("usage: kestu-cli COMMAND"), std::string::npos) << help.out;
+    EXPECT_EQ(help.err, "");
+  }
+  const ProgramRun version = Cli({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("kestu-cli ", 0), 0u) << version.out;
+  for (const std::vector<std::string>& wrong : {std::vector<std::string>{}, {"--bogus"}, {"render", "a.ksq"}}) {
+    const ProgramRun run = Cli(wrong);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("usage: kestu-cli"), std::string::npos) << run.err;
+  }
+}
+
+TEST_F(CliFiles, CheckReadsAScoreWithAByteOrderMarkAsWithout) {
+  Write("marked.ksq", "\xEF\xBB\xBF" + Read("tune.ksq"));
+  const ProgramRun plain = Cli({"check", Path("tune.ksq")});
+  const ProgramRun marked = Cli({"check", Path("marked.ksq")});
+  EXPECT_EQ(marked.status, 0) << marked.err;
+  EXPECT_EQ(marked.err, "");
+  EXPECT_EQ(marked.out, plain.out);
+}
+
+TEST_F(CliFiles, AnInterruptedRenderEndsByItsSignalAndLeavesNoTemporaryFile) {
+  // The tune looped over all 960 columns: about 53 MB a pass, far more than a moment's work.
+  std::string tune = Read("tune.ksq");
+  ASSERT_NE(tune.find("LOOP=TRUE"), std::string::npos);
+  const size_t end = tune.find("END=");
+  ASSERT_NE(end, std::string::npos);
+  tune.replace(end, tune.find('\r', end) - end, "END=961");
+  Write("long.ksq", tune);
+  Write("out.wav", "old");
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    support::Process render({kCli, "render", "long.ksq", "out.wav", "--loops", "60"}, {}, dir_.string());
+    ASSERT_TRUE(render.Started());
+    // Under way: a hidden file beside out.wav that has begun to grow.
+    const auto growing = [&] {
+      for (const auto& e : fs::directory_iterator(dir_)) {
+        std::error_code ec;
+        if (e.path().filename().string()[0] == '.' && fs::file_size(e.path(), ec) > (1u << 20)) return true;
+      }
+      return false;
+    };
+    ASSERT_TRUE(support::WaitFor(growing, std::chrono::seconds(30))) << ::strsignal(signal);
+    render.Signal(signal);
+    EXPECT_EQ(render.Wait(std::chrono::seconds(10)), 128 + signal) << ::strsignal(signal);
+    EXPECT_EQ(Entries(), (std::vector<std::string>{"long.ksq", "out.wav", "tune.ksq"})) << ::strsignal(signal);
+    EXPECT_EQ(Read("out.wav"), "old");
+  }
 }
 
 }  // namespace

@@ -8,8 +8,11 @@
 #include <QMimeDatabase>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "installed_tree.h"
+#include "tests/support/child_process.h"
 
 namespace kestu::e2e {
 namespace {
@@ -30,6 +33,13 @@ class Install : public ::testing::Test {
   fs::path work_;
 };
 
+std::string ReadText(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
 const char* const kIconSizes[] = {"16", "32", "48", "128", "256"};
 
 TEST_F(Install, WithAPrefixAtInstallTime) {
@@ -37,15 +47,34 @@ TEST_F(Install, WithAPrefixAtInstallTime) {
   ASSERT_TRUE(InstallBuild(prefix.string(), "", Log())) << "see " << Log();
   const fs::path entryFile = prefix / "share/applications/kestu-sequencer.desktop";
   auto entry = ReadDesktopEntry(entryFile);
-  EXPECT_EQ(entry["Exec"], (prefix / "bin/kestu").string());
-  EXPECT_EQ(entry["Path"], (prefix / "share/kestu-sequencer").string());
+  // A double-click on a score runs the installed program with that file, wherever it then starts.
+  EXPECT_EQ(entry["Exec"], (prefix / "bin/kestu").string() + " %f");
+  EXPECT_EQ(ExecArguments(entry["Exec"], "/home/u/a b.ksq"),
+            (std::vector<std::string>{(prefix / "bin/kestu").string(), "/home/u/a b.ksq"}));
+  EXPECT_EQ(entry["MimeType"], "application/x-kestu-score;");
+  EXPECT_EQ(entry.count("Path"), 0u);
   EXPECT_EQ(entry["Icon"], "kestu-sequencer");
   EXPECT_EQ(entry["StartupWMClass"], "KestuSequencer");  // the window's class, for docks
-  EXPECT_EQ(::access(entry["Exec"].c_str(), X_OK), 0) << "the entry's program is not there";
+  EXPECT_EQ(::access(ExecArguments(entry["Exec"])[0].c_str(), X_OK), 0) << "the entry's program is not there";
   for (int n = 1; n <= 29; ++n) {
-    EXPECT_TRUE(fs::exists(fs::path(entry["Path"]) / "waves" / ("Sound" + std::to_string(n) + ".wav"))) << n;
+    EXPECT_TRUE(fs::exists(prefix / "share/kestu-sequencer/waves" / ("Sound" + std::to_string(n) + ".wav"))) << n;
   }
   EXPECT_TRUE(fs::exists(prefix / "bin/kestu-cli"));
+  // Run from a folder of the user's own, the installed tools find the installed samples.
+  const fs::path elsewhere = work_ / "elsewhere";
+  fs::create_directories(elsewhere);
+  ::chmod(elsewhere.c_str(), 0777);
+  fs::copy_file(fs::path(KESTU_SOURCE_DIR) / "examples/little-tune.ksq", elsewhere / "tune.ksq");
+  const test::ChildOptions asUser{.asOrdinaryUser = true, .fileSizeLimit = {}, .workingFolder = elsewhere.string()};
+  const test::ProgramRun render =
+      test::RunProgram({(prefix / "bin/kestu-cli").string(), "render", "tune.ksq", "tune.wav"}, asUser);
+  EXPECT_EQ(render.status, 0) << render.err;
+  EXPECT_GT(fs::file_size(elsewhere / "tune.wav"), 100000u);
+  for (const char* program : {"kestu", "kestu-cli"}) {
+    const test::ProgramRun version = test::RunProgram({(prefix / "bin" / program).string(), "--version"}, asUser);
+    EXPECT_EQ(version.status, 0) << program;
+    EXPECT_EQ(version.out, std::string(program) + " " KESTU_TEST_VERSION "\n");
+  }
   if (OnPath("desktop-file-validate")) {
     EXPECT_EQ(e2e::Run("desktop-file-validate '" + entryFile.string() + "'"), 0);
   }
@@ -64,6 +93,54 @@ TEST_F(Install, WithAPrefixAtInstallTime) {
       EXPECT_EQ(blurred, 0) << file;
     }
   }
+
+  // The manual pages, set without a warning.
+  for (const char* page : {"kestu.1", "kestu-cli.1"}) {
+    const fs::path file = prefix / "share/man/man1" / page;
+    ASSERT_TRUE(fs::exists(file)) << file;
+    const std::string text = ReadText(file);
+    EXPECT_NE(text.find("KestuSequencer " KESTU_TEST_VERSION), std::string::npos) << page;
+    if (OnPath("groff")) {
+      EXPECT_EQ(e2e::Run("LC_ALL=C.UTF-8 groff -k -man -Tutf8 -ww -z '" + file.string() + "' 2>'" + Log() + "' && test ! -s '" + Log() + "'"), 0)
+          << page << ": see " << Log();
+    }
+  }
+
+  // The software centres' description: valid, the score type it provides, a screenshot that is in
+  // the source tree at the place its address names, and the newest release this version.
+  const fs::path metainfo = prefix / "share/metainfo/io.github.kestusequencer.KestuSequencer.metainfo.xml";
+  ASSERT_TRUE(fs::exists(metainfo));
+  const std::string meta = ReadText(metainfo);
+  EXPECT_NE(meta.find("<mediatype>application/x-kestu-score</mediatype>"), std::string::npos);
+  EXPECT_NE(meta.find("<launchable type=\"desktop-id\">kestu-sequencer.desktop</launchable>"), std::string::npos);
+  EXPECT_NE(meta.find("<release version=\"" KESTU_TEST_VERSION "\""), std::string::npos)
+      << "the newest release is not this version";
+  const std::string shotPath = "tools/desktop/screenshots/main-window.png";
+  EXPECT_NE(meta.find("/" + shotPath + "</image>"), std::string::npos);
+  const QImage shot(QString::fromStdString(std::string(KESTU_SOURCE_DIR) + "/" + shotPath));
+  EXPECT_FALSE(shot.isNull());
+  EXPECT_NE(meta.find("width=\"" + std::to_string(shot.width()) + "\" height=\"" + std::to_string(shot.height()) + "\""),
+            std::string::npos);
+  if (OnPath("appstreamcli")) {
+    EXPECT_EQ(e2e::Run("appstreamcli validate --no-net '" + metainfo.string() + "' >'" + Log() + "' 2>&1"), 0)
+        << ReadText(Log());
+  } else {
+    ADD_FAILURE() << "appstreamcli is not installed (package appstream): the metainfo is not validated";
+  }
+
+  // The README's commands that tell the desktop about an install of one's own, as written there.
+  const std::string readme = ReadText(fs::path(KESTU_SOURCE_DIR) / "README.md");
+  int commands = 0;
+  for (const char* tool : {"update-desktop-database", "update-mime-database", "gtk-update-icon-cache"}) {
+    const size_t at = readme.find("\n    " + std::string(tool) + " ");
+    ASSERT_NE(at, std::string::npos) << tool << " is not in the README";
+    std::string command = readme.substr(at + 5, readme.find('\n', at + 1) - at - 5);
+    command.replace(command.find("PREFIX"), 6, "'" + prefix.string() + "'");
+    if (!OnPath(tool)) continue;
+    EXPECT_EQ(e2e::Run(command + " >'" + Log() + "' 2>&1"), 0) << command << ": " << ReadText(Log());
+    ++commands;
+  }
+  EXPECT_GT(commands, 0);
 
   // The score type, as a file manager would look it up.
   if (!OnPath("update-mime-database")) GTEST_SKIP() << "shared-mime-info is not installed";
@@ -84,8 +161,8 @@ TEST_F(Install, ForAPackagerWithDestdir) {
   const fs::path root = stage / "opt/kestu test";
   const fs::path entryFile = root / "share/applications/kestu-sequencer.desktop";
   auto entry = ReadDesktopEntry(entryFile);
-  EXPECT_EQ(entry["Exec"], "\"/opt/kestu test/bin/kestu\"");  // the final place, not the stage
-  EXPECT_EQ(entry["Path"], "/opt/kestu test/share/kestu-sequencer");
+  EXPECT_EQ(entry["Exec"], "\"/opt/kestu test/bin/kestu\" %f");  // the final place, not the stage
+  EXPECT_EQ(ExecArguments(entry["Exec"]), std::vector<std::string>{"/opt/kestu test/bin/kestu"});
   EXPECT_TRUE(fs::exists(root / "bin/kestu"));
   EXPECT_TRUE(fs::exists(root / "share/kestu-sequencer/waves/Sound29.wav"));
   EXPECT_TRUE(fs::exists(root / "share/mime/packages/kestu-score.xml"));

@@ -1,8 +1,9 @@
 // The installed program as a user meets it: started from its desktop entry by an ordinary user,
 // under a window manager (openbox) on a 1024 x 600 screen. Its whole frame is on the screen, its
-// samples are found, every band shows, maximizing is not offered in its hints, and a first Save As
-// (in Japanese) saves into the user's documents folder, since the folder it runs in is read-only.
+// samples are found from its home folder, every band shows, maximizing is not offered in its hints,
+// and a first Save As (in Japanese) saves into the user's documents folder.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -116,13 +117,13 @@ class UnderAWindowManager : public ::testing::Test {
 TEST_F(UnderAWindowManager, StartsFromItsDesktopEntryWhollyOnASmallScreen) {
   auto entry = ReadDesktopEntry(prefix_ / "share/applications/kestu-sequencer.desktop");
   ASSERT_FALSE(entry["Exec"].empty());
-  std::vector<std::string> argv = {entry["Exec"]};
+  std::vector<std::string> argv = ExecArguments(entry["Exec"]);
   if (::geteuid() == 0) argv.insert(argv.begin(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
   program_ = Process(argv,
                      {"DISPLAY=" + display_.Name(), "QT_QPA_PLATFORM=xcb", "HOME=" + home_.string(),
                       "XDG_RUNTIME_DIR=" + (home_ / "runtime").string(), "XDG_CONFIG_HOME=" + (home_ / "config").string(),
                       "PULSE_SERVER=unix:/nonexistent"},
-                     entry["Path"], (work_ / "kestu.log").string());
+                     home_.string(), (work_ / "kestu.log").string());
   ASSERT_TRUE(program_.Started());
   // A loaded machine (tests run in parallel) can take its time.
   if (!WaitFor([&] { return !Windows("^KestuSequencer$").empty(); }, 60s)) {
@@ -173,6 +174,45 @@ TEST_F(UnderAWindowManager, StartsFromItsDesktopEntryWhollyOnASmallScreen) {
   const std::optional<int> status = program_.Wait(10s);
   ASSERT_TRUE(status) << "did not close";
   EXPECT_EQ(*status, 0);
+}
+
+TEST_F(UnderAWindowManager, AScoreOpenedFromTheFileManagerOpensInTheInstalledProgram) {
+  for (const char* tool : {"gio", "update-desktop-database", "update-mime-database"}) {
+    if (!OnPath(tool)) GTEST_SKIP() << tool << " is not installed";
+  }
+  const fs::path share = prefix_ / "share";
+  ASSERT_EQ(e2e::Run("update-desktop-database '" + (share / "applications").string() + "'"), 0);
+  ASSERT_EQ(e2e::Run("update-mime-database '" + (share / "mime").string() + "' >/dev/null"), 0);
+  const fs::path score = home_ / "Documents/tune.ksq";
+  fs::copy_file(fs::path(KESTU_SOURCE_DIR) / "examples/little-tune.ksq", score);
+  if (::geteuid() == 0 && ::chown(score.c_str(), 65534, 65534) != 0) FAIL() << "chown " << score;
+  // As a file manager does on a double-click: the default application of the file's type.
+  std::vector<std::string> argv = {"gio", "open", score.string()};
+  if (::geteuid() == 0) argv.insert(argv.begin(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+  Process gio(argv,
+              {"DISPLAY=" + display_.Name(), "QT_QPA_PLATFORM=xcb", "HOME=" + home_.string(),
+               "XDG_RUNTIME_DIR=" + (home_ / "runtime").string(), "XDG_CONFIG_HOME=" + (home_ / "config").string(),
+               "XDG_DATA_HOME=" + (home_ / "data").string(), "XDG_DATA_DIRS=" + share.string() + ":/usr/share",
+               "PULSE_SERVER=unix:/nonexistent"},
+              home_.string(), (work_ / "gio.log").string());
+  ASSERT_TRUE(gio.Started());
+  const bool shown = WaitFor([&] { return !Windows("^KestuSequencer$").empty(); }, 60s);
+  const std::string pid = shown ? Capture(X() + "xdotool search --name '^KestuSequencer$' getwindowpid") : "";
+  // The program outlives gio, which only starts it: it is ended by its own process id.
+  struct EndProgram {
+    std::string pid;
+    ~EndProgram() {
+      if (std::atoi(pid.c_str()) > 0) ::kill(std::atoi(pid.c_str()), SIGTERM);
+    }
+  } end{pid};
+  ASSERT_TRUE(shown) << "no window; see " << (work_ / "gio.log").string();
+  Sleep(1500ms);
+  ASSERT_EQ(Windows("^KestuSequencer$").size(), 1u) << "a second window, likely a box about the file or the samples";
+  // The score's notes in the view, below the palette's own faces.
+  const QRect frame = Frame(Windows("^KestuSequencer$").front());
+  const QImage screen = Screenshot("opened.png");
+  const QImage view = screen.copy(frame.x(), frame.y() + frame.height() * 2 / 5, frame.width(), frame.height() * 2 / 5);
+  EXPECT_TRUE(Find(view, assets::SoundImages()[0])) << "the score's piano notes are not shown";
 }
 
 }  // namespace

@@ -125,12 +125,17 @@ TEST_F(RenderCli, ARenderPastTheWaveLimitIsRefusedBeforeItStarts) {
   EXPECT_FALSE(std::filesystem::exists("out.wav"));
 }
 
-TEST_F(RenderCli, MissingSampleFilesAreNamedAndTheRestStillRenders) {
+TEST_F(RenderCli, MissingOrUnusableSamplesAreEachNamedWithTheirReasonAndNothingIsWritten) {
   std::filesystem::remove(SampleBank::FileName(13));
   std::filesystem::remove(SampleBank::FileName(2));
-  EXPECT_EQ(Run({"tune.ksq", "out.wav"}), 0);
-  EXPECT_EQ(errors_, "サウンドファイルがありません: waves/Sound2.wav waves/Sound13.wav\n");
-  EXPECT_GT(ReadBytes("out.wav").size(), 44u);
+  std::ofstream(SampleBank::FileName(20), std::ios::binary) << "not a wave";
+  WriteScore("out.wav", "old");
+  EXPECT_EQ(Run({"tune.ksq", "out.wav"}), 1);
+  EXPECT_EQ(errors_,
+            "waves/Sound2.wavが、見つかりません\n"
+            "waves/Sound13.wavが、見つかりません\n"
+            "waves/Sound20.wavは、WAVEファイルではありません\n");
+  EXPECT_EQ(ReadBytes("out.wav").size(), 3u) << "a silent render replaced the old output";
 }
 
 }  // namespace

@@ -41,6 +41,15 @@ TEST(ValueOf, LookupInTheTextFindsWhatTheLinesGive) {
   }
 }
 
+TEST(WithoutByteOrderMark, OnlyAMarkAtTheVeryStartGoes) {
+  EXPECT_EQ(WithoutByteOrderMark("\xEF\xBB\xBFSCORE=1"), "SCORE=1");
+  const std::string mark = "\xEF\xBB\xBF";
+  EXPECT_EQ(WithoutByteOrderMark(mark + mark + "A"), mark + "A");  // one mark, once
+  EXPECT_EQ(WithoutByteOrderMark("A" + mark), "A" + mark);
+  EXPECT_EQ(WithoutByteOrderMark("\xEF\xBB"), "\xEF\xBB");
+  EXPECT_EQ(WithoutByteOrderMark(""), "");
+}
+
 TEST(JoinLines, EndsEveryLineWithCrLf) {
   EXPECT_EQ(JoinLines({"a", "", "b"}), "a\r\n\r\nb\r\n");
 }

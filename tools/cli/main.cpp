@@ -23,16 +23,47 @@ const Command kCommands[] = {
 #endif
 };
 
+void PrintUsage(std::FILE* to) {
+  std::fputs("usage: kestu-cli COMMAND ...\n", to);
+  for (const Command& c : kCommands) std::fprintf(to, "  kestu-cli %s\n", c.usage);
+  std::fputs("  kestu-cli --help | --version\n", to);
+}
+
+// A wrong command line: the usage on standard error.
 int Usage() {
-  std::fputs("usage: kestu-cli COMMAND ...\n", stderr);
-  for (const Command& c : kCommands) std::fprintf(stderr, "  kestu-cli %s\n", c.usage);
+  PrintUsage(stderr);
   return 2;
+}
+
+int Help() {
+  std::fputs("kestu-cli: KestuSequencer's scores without the window.\n\n", stdout);
+  PrintUsage(stdout);
+  std::fputs("\n"
+             "check     read FILE as the program's Open does; print its text, and what the program\n"
+             "          would show on standard error\n"
+             "render    play FILE as the program does and write the sound as a WAV file\n"
+             "          (23160 Hz, 16-bit stereo); --loops N passes when the loop is on\n"
+#ifdef KESTU_CLI_SNAPSHOT
+             "snapshot  draw the score view at scroll offset S as a PNG picture\n"
+#endif
+             "midi      write the score as a Standard MIDI File\n\n"
+             "Exit status: 0 done, 1 the score or a sample could not be read or the output not\n"
+             "written, 2 a wrong command line. See kestu-cli(1).\n",
+             stdout);
+  return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+int Version() {
+  std::fputs("kestu-cli " KESTU_VERSION "\n", stdout);
+  return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) return Usage();
+  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) return Help();
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) return Version();
   for (const Command& c : kCommands) {
     if (std::strcmp(argv[1], c.name) != 0) continue;
     try {

@@ -1,8 +1,10 @@
 // kestu-cli render FILE OUT.wav [--loops N]: plays FILE as the program would after a press on Play
 // and writes what the sound card would have been given (23160 Hz, 16 bits, stereo) to OUT.wav.
-// The samples are read from waves/ in the current directory, as the program reads them. Exit
-// status 0 when written, 1 when FILE did not read cleanly or OUT.wav could not be written, 2 for
-// a wrong command line. OUT.wav is put in place only when written whole; it is never FILE itself.
+// The samples are found as the program finds them (sample_folder.h). Exit status 0 when written;
+// 1 when FILE did not read cleanly, a sample is missing or unusable (each named with its reason;
+// nothing is written then, since the render would not be what the program plays) or OUT.wav
+// could not be written; 2 for a wrong command line. OUT.wav is put in place only when written
+// whole and is never FILE itself; an interrupted render leaves no temporary file behind.
 #include <charconv>
 #include <cstdio>
 #include <iostream>
@@ -10,8 +12,10 @@
 
 #include "commands.h"
 #include "document_loading.h"
+#include "interruption.h"
 #include "output_checks.h"
 #include "playback/offline_render.h"
+#include "playback/sample_folder.h"
 #include "playback/wav_writer.h"
 #include "score/errors.h"
 #include "score/replacing_output.h"
@@ -53,15 +57,28 @@ std::optional<RenderArgs> ParseRenderArgs(const Args& args) {
   return parsed;
 }
 
-// A render with silent sounds is not what the user asked for: say which files are missing.
-void WarnAboutSamples(const OfflinePlayer& player) {
-  if (!player.SampleLoadError().empty()) std::cerr << player.SampleLoadError() << ".\n";
-  if (!player.DeviceOpen()) return;
-  const std::vector<int> missing = player.Samples().WithoutSoundData();
-  if (missing.empty()) return;
-  std::cerr << "サウンドファイルがありません:";
-  for (int n : missing) std::cerr << ' ' << SampleBank::FileName(n);
-  std::cerr << '\n';
+// A render with silent sounds is not what the user asked for: names every sample that is not
+// usable and why, and returns whether there was any.
+bool ReportSampleProblems(const OfflinePlayer& player) {
+  const SampleBank& samples = player.Samples();
+  bool any = false;
+  if (!player.SampleLoadError().empty()) {
+    std::cerr << player.SampleLoadError() << ".\n";
+    any = true;
+  }
+  for (int n = 1; n <= kSampleCount; ++n) {
+    const TDDSDWaveData* sample = samples.Sample(n);
+    if (sample == nullptr) {
+      if (player.SampleLoadError().empty()) continue;  // never the case without an error
+      std::cerr << SampleBank::FilePath(player.SampleFolder(), n) << "は、読み込まれていません\n";
+    } else if (sample->Buffer() == nullptr && player.DeviceOpen()) {
+      std::cerr << sample->LoadError() << '\n';
+    } else {
+      continue;
+    }
+    any = true;
+  }
+  return any;
 }
 
 }  // namespace
@@ -82,16 +99,20 @@ int Render(const Args& args) {
   }
 
   OfflinePlayer player;
-  WarnAboutSamples(player);
+  if (ReportSampleProblems(player)) return 1;
+  const InterruptionGuard interruption;
   try {
     // Written beside OUT.wav and renamed over it at the end: a failure leaves an old OUT.wav whole.
     ReplacingOutput out(parsed->out);
     WavFileWriter writer(out.TemporaryName(), player.Rate(), 2);
     player.Play(doc, parsed->loops, [&](const std::int16_t* stereo, std::uint32_t frames) {
+      InterruptionGuard::Check();
       writer.Append(stereo, 2 * static_cast<std::size_t>(frames));
     });
     writer.Finish();
     out.Commit();
+  } catch (const Interrupted& interrupted) {
+    EndBySignal(interrupted.Signal());  // the temporary file has gone with `out`
   } catch (const EFCreateError&) {
     // The writers name the temporary file; the user asked for OUT.wav.
     return ReportError(EFCreateError(parsed->out));

@@ -17,7 +17,6 @@ function(kestu_full_path out dir)
 endfunction()
 
 kestu_full_path(bindir "${KESTU_BINDIR}")
-kestu_full_path(KESTU_DESKTOP_PATH "${KESTU_SAMPLE_DIR}")
 kestu_full_path(applications "${KESTU_APPLICATIONS_DIR}")
 
 # Exec takes a quoted program path where it holds a space or a reserved character; inside the
@@ -31,7 +30,6 @@ if(KESTU_DESKTOP_EXEC MATCHES "[ \t\"'\\\\><~|&;$*?#()`]")
   string(REPLACE "\\" "\\\\" quoted "${quoted}")
   set(KESTU_DESKTOP_EXEC "\"${quoted}\"")
 endif()
-string(REPLACE "\\" "\\\\" KESTU_DESKTOP_PATH "${KESTU_DESKTOP_PATH}")
 
 configure_file("${KESTU_DESKTOP_TEMPLATE}" "${KESTU_DESKTOP_STAGING}/kestu-sequencer.desktop" @ONLY)
 file(INSTALL DESTINATION "${applications}" TYPE FILE

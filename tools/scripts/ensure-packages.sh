@@ -21,6 +21,10 @@ BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev librtaudio-dev lib
 RUN_PACKAGES=(pulseaudio-utils qt6-translations-l10n)
 # What the tests need beyond building: servers for real sound (PulseAudio, JACK on its dummy
 # driver) and a real window, a window manager to frame it, tools that measure them, the desktop's
-# validators for the installed tree, the toolkit's Japanese texts, and clang for the fuzzers.
+# validators for the installed tree (desktop entry, AppStream metainfo, manual pages), a Wayland
+# compositor that runs headless with the toolkit's Wayland platform, gio to open a score as a
+# double-click does, the README's icon cache command, the toolkit's Japanese texts, and clang for
+# the fuzzers.
 TEST_PACKAGES=(clang libclang-rt-14-dev pulseaudio pulseaudio-utils jackd2 xvfb xauth sox imagemagick
-               xdotool x11-utils openbox desktop-file-utils shared-mime-info qt6-translations-l10n)
+               xdotool x11-utils openbox desktop-file-utils shared-mime-info qt6-translations-l10n
+               appstream groff-base weston qt6-wayland libglib2.0-bin gtk-update-icon-cache)
