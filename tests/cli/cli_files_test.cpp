@@ -144,8 +144,7 @@ TEST_F(CliFiles, AnOutputReplacesTheOldOneKeepingItsModeAndLink) {
   EXPECT_TRUE(S_ISCHR(st.st_mode));
 }
 
-// A sample the program cannot use counts as a missing one: named, and the render goes on without it.
-TEST_F(CliFiles, RenderNamesASampleItCannotUseAsMissingAndGoesOn) {
+TEST_F(CliFiles, RenderNamesASampleItCannotUseAndEndsWithStatusOne) {
   fs::copy(fs::path(KESTU_BUILD_DIR) / "waves", Path("waves"));
   // Six channels of 16 bits at 8000 Hz: no mixer format, nothing to convert to.
   std::string wave = "RIFF";
@@ -166,9 +165,9 @@ TEST_F(CliFiles, RenderNamesASampleItCannotUseAsMissingAndGoesOn) {
   Write("waves/Sound4.wav", wave);
   const ProgramRun run = Cli({"render", Path("tune.ksq"), Path("out.wav")},
                              {.asOrdinaryUser = false, .fileSizeLimit = {}, .workingFolder = dir_.string()});
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.err, "サウンドファイルがありません: waves/Sound4.wav\n");
-  EXPECT_TRUE(fs::exists(Path("out.wav")));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "waves/Sound4.wav：この形式のサウンドは使えません（形式 1、6チャンネル、16ビット、8000Hz）\n");
+  EXPECT_FALSE(fs::exists(Path("out.wav")));
 }
 
 TEST_F(CliFiles, RenderFromAFolderWithoutSamplesUsesTheOnesBesideTheProgram) {
