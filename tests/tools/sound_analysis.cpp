@@ -5,6 +5,8 @@
 #include <complex>
 #include <numbers>
 
+#include "tests/support/listening.h"
+
 namespace kestu::test {
 
 namespace {
@@ -140,29 +142,6 @@ double MeasureFundamentalHz(const Samples& x, double rate, std::size_t begin, st
 }
 
 namespace {
-
-// In-place radix-2 transform; the size is a power of two.
-void Fft(std::vector<std::complex<double>>& a) {
-  const std::size_t n = a.size();
-  for (std::size_t i = 1, j = 0; i < n; ++i) {
-    std::size_t bit = n >> 1;
-    for (; j & bit; bit >>= 1) j ^= bit;
-    j ^= bit;
-    if (i < j) std::swap(a[i], a[j]);
-  }
-  for (std::size_t len = 2; len <= n; len <<= 1) {
-    const std::complex<double> step = std::polar(1.0, -2.0 * kPi / static_cast<double>(len));
-    for (std::size_t i = 0; i < n; i += len) {
-      std::complex<double> w = 1.0;
-      for (std::size_t k = 0; k < len / 2; ++k) {
-        const std::complex<double> u = a[i + k], v = a[i + k + len / 2] * w;
-        a[i + k] = u + v;
-        a[i + k + len / 2] = u - v;
-        w *= step;
-      }
-    }
-  }
-}
 
 std::vector<double> RelativeToMaxDb(std::vector<double> powers) {
   const double loudest = PowerToDb(*std::max_element(powers.begin(), powers.end()));
