@@ -25,6 +25,10 @@ struct BlockTime {
   // is open: it covers the wait for the output's next request, so that every
   // stamp still lies ahead of the block that renders it.
   std::int64_t leadNs = 0;
+  // When the first frame is due as read for this very block, before the clock
+  // model smoothed it; 0: not known. Far later than firstFrameNs, the stream
+  // stood still (a paused server), or its callback woke late.
+  std::int64_t readingNs = 0;
 };
 
 class FrameSource {
