@@ -166,18 +166,29 @@ std::int64_t Mixer::FrameOf(const Command& command, const BlockTime& time) const
 // `frames`). A command whose frame has passed takes effect now. A start that
 // late counts as late; one far too late is dropped, and so is one that a
 // later start, late as well, follows: the stream stood still, and starting
-// every note it missed at once would pile them up. The block's own reading
-// tells a stream that stood still before the clock model has seen it twice.
+// every note it missed at once would pile them up. No command takes effect in
+// a block asked for before its own time: a clock model misled by a stale
+// reading would otherwise start it early.
 std::uint32_t Mixer::ApplyWaitingDue(const BlockTime& time, std::uint32_t done, std::uint32_t frames) noexcept {
   // The clock model's own corrections move a block by a frame or two; only a
   // start a millisecond or more behind its time was late.
   const std::int64_t lateFrames = std::max<std::int64_t>(1, rate_ / 1000);
   const std::int64_t dropFrames = kDropLateNs * static_cast<std::int64_t>(rate_) / 1'000'000'000;
+  const auto early = [&](const Command& command) {
+    return time.callNs != 0 && command.stampNs > time.callNs + kEarlyToleranceNs;
+  };
+  // How late a start is, by the clock that cannot be stale where there is one: the block is
+  // heard no earlier than it is asked for.
+  const auto tooLate = [&](const Command& command, std::int64_t frame) {
+    const std::int64_t lastHeardNs = command.stampNs + time.leadNs + kDropLateNs;
+    if (time.callNs != 0) return lastHeardNs <= time.callNs;
+    return frame <= -dropFrames || (time.readingNs != 0 && lastHeardNs <= time.readingNs);
+  };
   std::int64_t newestLateNs = std::numeric_limits<std::int64_t>::min();
   if (done == 0) {
     for (std::size_t i = 0; i < waitingCount_; ++i) {
       const Command& command = waiting_[i];
-      if (command.kind == CommandKind::Play && FrameOf(command, time) <= -lateFrames) {
+      if (command.kind == CommandKind::Play && !early(command) && FrameOf(command, time) <= -lateFrames) {
         newestLateNs = std::max(newestLateNs, command.stampNs);
       }
     }
@@ -192,17 +203,21 @@ std::uint32_t Mixer::ApplyWaitingDue(const BlockTime& time, std::uint32_t done, 
       if (frame < static_cast<std::int64_t>(next)) next = static_cast<std::uint32_t>(frame);
       continue;
     }
+    if (early(command)) {
+      waiting_[kept++] = command;  // the next block looks again
+      continue;
+    }
     if (command.voice != nullptr) --command.voice->waiting;
     // A start is its rewind and its play: a rewind of a start that is dropped would restart
     // whatever its channel still sounds.
     const bool start = command.kind == CommandKind::Play || command.kind == CommandKind::SetPosition;
-    const bool stoodStill = time.readingNs != 0 && command.stampNs + time.leadNs + kDropLateNs <= time.readingNs;
-    if (start && (frame <= -dropFrames || stoodStill || (frame <= -lateFrames && command.stampNs < newestLateNs))) {
+    const bool late = frame <= -lateFrames;
+    if (start && (tooLate(command, frame) || (late && command.stampNs < newestLateNs))) {
       if (command.kind == CommandKind::Play) dropped_.fetch_add(1, std::memory_order_relaxed);
       Skip(command);
       continue;
     }
-    if (command.kind == CommandKind::Play && frame <= -lateFrames) late_.fetch_add(1, std::memory_order_relaxed);
+    if (command.kind == CommandKind::Play && late) late_.fetch_add(1, std::memory_order_relaxed);
     Apply(command);
   }
   waitingCount_ = kept;

@@ -33,6 +33,8 @@ class Mixer : public FrameSource {
   static constexpr std::size_t kWaitingCapacity = 1024;
   // A stamped start this late is not played: the moment it belonged to has gone.
   static constexpr std::int64_t kDropLateNs = 50'000'000;
+  // A command waits for a block asked for no earlier than this before its stamp.
+  static constexpr std::int64_t kEarlyToleranceNs = 2'000'000;
   // A stamp further ahead of the block being mixed than this waits only this long.
   static constexpr std::int64_t kMaxAheadNs = 4'000'000'000;
 

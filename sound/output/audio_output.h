@@ -29,6 +29,10 @@ struct BlockTime {
   // model smoothed it; 0: not known. Far later than firstFrameNs, the stream
   // stood still (a paused server), or its callback woke late.
   std::int64_t readingNs = 0;
+  // steady_clock nanoseconds at which the output asked for this block; 0: not
+  // known. Unlike the readings, it cannot be stale: a stamped command is never
+  // started in a block asked for before the command's own time.
+  std::int64_t callNs = 0;
 };
 
 class FrameSource {

@@ -286,6 +286,38 @@ TEST_F(TimedCommands, AStalledStreamsBacklogIsDroppedAndCountedNotPlayedInABurst
   EXPECT_LE(loudest, std::lrint(8000 * ds::MasterStage::kHeadroomGain) + 1) << "one note at a time";
 }
 
+// Notes sent 200 ms ahead, as the transport voices them. For a tenth of a second the server's
+// timing reports are stale, 60 ms off, and the clock model, seeing two readings agree, follows
+// them. No note may start before its own time for that: the block asked for is the bound.
+TEST_F(TimedCommands, AClockModelMisledByStaleReadingsNeverStartsANoteBeforeItsTime) {
+  Stream stream(output_);
+  for (int i = 0; i < 400; ++i) stream.Render(0);
+  constexpr int kNotes = 30;
+  const std::int64_t firstStamp = stream.NextBlockNs() + 210 * kMs;
+  const std::int64_t staleFrom = firstStamp + 400 * kMs;
+  const std::int64_t staleUntil = staleFrom + 110 * kMs;
+  int sent = 0;
+  std::vector<std::int64_t> stamps;
+  for (std::int64_t now = stream.NextBlockNs(); sent < kNotes || now < firstStamp + kNotes * 40 * kMs + 500 * kMs;
+       now += kMs) {
+    for (; sent < kNotes && firstStamp + sent * 40 * kMs <= now + 200 * kMs; ++sent) {
+      stamps.push_back(firstStamp + sent * 40 * kMs);
+      PlayStamped(1 + sent % 3, stamps.back());
+    }
+    while (stream.NextBlockNs() <= now) {
+      const std::int64_t at = stream.NextBlockNs();
+      stream.Render(0, at >= staleFrom && at < staleUntil ? 60 * kMs : 0);
+    }
+  }
+  const std::vector<std::int64_t> onsets = Onsets(stream.Left());
+  ASSERT_EQ(onsets.size(), static_cast<std::size_t>(kNotes));
+  for (int i = 0; i < kNotes; ++i) {
+    EXPECT_GE(onsets[i], stream.FrameAt(stamps[i]) - 1) << "note " << i << " started before its time";
+    if (stamps[i] + stream.LeadNs() < staleFrom - 10 * kMs) EXPECT_NEAR(onsets[i], stream.FrameAt(stamps[i] + stream.LeadNs()), 1);
+  }
+  EXPECT_EQ(device_->DroppedStarts(), 0u);
+}
+
 // A thousand commands wait for 100 ms from now, filling the list; a start for 230 ms from now
 // then waits behind them in order, and sounds on its own frame, not at once.
 TEST_F(TimedCommands, AFullWaitingListNeverStartsALaterCommandEarly) {

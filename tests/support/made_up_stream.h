@@ -35,8 +35,11 @@ class MadeUpStream {
   // The stream stopped for `ns` (a paused server): from now on its frames are due that much later.
   void Shift(std::int64_t ns) { shiftNs_ += ns; }
 
-  void Render(std::int64_t jitterNs = 0) {
-    const BlockTime time = clock_.OnBlock(NextBlockNs() + jitterNs, block_);
+  // The callback wakes `jitterNs` late; its reading of when the block is due is `readingErrorNs`
+  // off besides (a server's stale timing report).
+  void Render(std::int64_t jitterNs = 0, std::int64_t readingErrorNs = 0) {
+    const std::int64_t call = NextBlockNs() + jitterNs;
+    const BlockTime time = clock_.OnBlock(call + readingErrorNs, block_, call);
     std::vector<std::int16_t> stereo(2 * block_);
     output_.RenderInto(stereo.data(), block_, time);
     for (std::uint32_t i = 0; i < block_; ++i) left_.push_back(stereo[2 * i]);
