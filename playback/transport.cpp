@@ -117,6 +117,8 @@ Transport::VoicedTick Transport::VoiceTick(std::int64_t dueNs) {
   }
   ++aheadStep_;
   if (document_.EndColumn() - 1 < aheadColumn_) {
+    tick.columnAtEnd = aheadColumn_;
+    tick.stepAtEnd = aheadStep_;
     if (document_.Loop()) {
       aheadColumn_ = 1;
       aheadStep_ = 1;
@@ -170,6 +172,10 @@ bool Transport::Show(const VoicedTick& tick, bool draw) {
   const bool loop = document_.Loop();
   if (tick.wrapped != loop) {
     TakeBack(tick.dueNs);
+    if (!loop) {
+      PlayColumn = tick.columnAtEnd;
+      PlayStep = tick.stepAtEnd;
+    }
     aheadColumn_ = loop ? 1 : PlayColumn;
     aheadStep_ = loop ? 1 : PlayStep;
     aheadEnded_ = !loop;

@@ -110,6 +110,8 @@ class Transport {
     std::int32_t columnAfter = 1;
     std::int32_t stepAfter = 1;
     bool wrapped = false;  // the end of the score, loop on: it restarted at column 1
+    std::int32_t columnAtEnd = 1;  // what a wrapped tick left before it restarted
+    std::int32_t stepAtEnd = 1;
     bool ended = false;    // the end of the score, loop off
   };
 

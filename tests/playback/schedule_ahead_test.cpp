@@ -238,6 +238,8 @@ TEST_F(ScheduleAhead, TheLoopSwitchIsReadAsTheEndIsHeard) {
     if (loopAtFirst) {
       EXPECT_FALSE(transport_.Playing);
       EXPECT_TRUE(view_.stopDown);
+      EXPECT_EQ(transport_.PlayColumn, 5) << "as the end without loop leaves it";
+      EXPECT_EQ(transport_.PlayStep, 9);
       ASSERT_EQ(heard.size(), 4u) << "columns 1..4, then nothing";
     } else {
       EXPECT_TRUE(transport_.Playing);
