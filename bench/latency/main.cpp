@@ -263,6 +263,9 @@ int Run(int argc, char** argv) {
   ProbedOutput output(kPrimaryRate, maxSeconds);
   ScriptedToolkit toolkit;
   auto form = std::make_unique<TForm1>(toolkit, UseOutput(output));
+  // Shown, so that each picture is painted as the program paints it (and, on a real display, each
+  // paint is a round trip to the server).
+  form->show();
   TDDSD* sound = form->DDSD1;
   const SampleBank& samples = form->Samples;
   if (!toolkit.log.empty()) {
