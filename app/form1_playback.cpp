@@ -1,9 +1,9 @@
 // The transport, the score view's drawing and its mouse, and the palette's preview: the window's
 // side of playback and editing.
 #include <QAction>
-#include <algorithm>
 #include <QScrollBar>
 #include <QToolButton>
+#include <algorithm>
 
 #include "app/form1.h"
 #include "assets/images.h"
