@@ -161,22 +161,31 @@ std::int64_t Mixer::FrameOf(const Command& command, const BlockTime& time) const
   return heard - static_cast<std::int64_t>(MasterStage::kLookaheadFrames);
 }
 
+// The frame of this block at which a command takes effect: where its time
+// falls by the clock model, but never in a part of the block that the output
+// asked for before the command's stamp. A frame is heard no earlier than the
+// block was asked for plus its place in it, so no command is heard ahead of
+// its stamp even when the model is misled by stale readings.
+std::int64_t Mixer::StartFrameOf(const Command& command, const BlockTime& time) const noexcept {
+  const std::int64_t frame = FrameOf(command, time);
+  if (time.callNs == 0) return frame;
+  const std::int64_t earliestNs = command.stampNs - kEarlyToleranceNs - time.callNs;
+  if (earliestNs <= 0) return frame;
+  const std::int64_t scaled = std::min<std::int64_t>(earliestNs, kMaxAheadNs) * static_cast<std::int64_t>(rate_);
+  return std::max(frame, (scaled + 999'999'999) / 1'000'000'000);
+}
+
 // Applies the waiting commands due at or before frame `done` of this block,
 // in the order they came; returns the frame where the next one is due (or
 // `frames`). A command whose frame has passed takes effect now. A start that
 // late counts as late; one far too late is dropped, and so is one that a
 // later start, late as well, follows: the stream stood still, and starting
-// every note it missed at once would pile them up. No command takes effect in
-// a block asked for before its own time: a clock model misled by a stale
-// reading would otherwise start it early.
+// every note it missed at once would pile them up.
 std::uint32_t Mixer::ApplyWaitingDue(const BlockTime& time, std::uint32_t done, std::uint32_t frames) noexcept {
   // The clock model's own corrections move a block by a frame or two; only a
   // start a millisecond or more behind its time was late.
   const std::int64_t lateFrames = std::max<std::int64_t>(1, rate_ / 1000);
   const std::int64_t dropFrames = kDropLateNs * static_cast<std::int64_t>(rate_) / 1'000'000'000;
-  const auto early = [&](const Command& command) {
-    return time.callNs != 0 && command.stampNs > time.callNs + kEarlyToleranceNs;
-  };
   // How late a start is, by the clock that cannot be stale where there is one: the block is
   // heard no earlier than it is asked for.
   const auto tooLate = [&](const Command& command, std::int64_t frame) {
@@ -188,7 +197,7 @@ std::uint32_t Mixer::ApplyWaitingDue(const BlockTime& time, std::uint32_t done, 
   if (done == 0) {
     for (std::size_t i = 0; i < waitingCount_; ++i) {
       const Command& command = waiting_[i];
-      if (command.kind == CommandKind::Play && !early(command) && FrameOf(command, time) <= -lateFrames) {
+      if (command.kind == CommandKind::Play && StartFrameOf(command, time) <= -lateFrames) {
         newestLateNs = std::max(newestLateNs, command.stampNs);
       }
     }
@@ -197,14 +206,10 @@ std::uint32_t Mixer::ApplyWaitingDue(const BlockTime& time, std::uint32_t done, 
   std::size_t kept = 0;
   for (std::size_t i = 0; i < waitingCount_; ++i) {
     const Command& command = waiting_[i];
-    const std::int64_t frame = FrameOf(command, time);
+    const std::int64_t frame = StartFrameOf(command, time);
     if (frame > static_cast<std::int64_t>(done)) {
       waiting_[kept++] = command;
       if (frame < static_cast<std::int64_t>(next)) next = static_cast<std::uint32_t>(frame);
-      continue;
-    }
-    if (early(command)) {
-      waiting_[kept++] = command;  // the next block looks again
       continue;
     }
     if (command.voice != nullptr) --command.voice->waiting;

@@ -33,7 +33,7 @@ class Mixer : public FrameSource {
   static constexpr std::size_t kWaitingCapacity = 1024;
   // A stamped start this late is not played: the moment it belonged to has gone.
   static constexpr std::int64_t kDropLateNs = 50'000'000;
-  // A command waits for a block asked for no earlier than this before its stamp.
+  // No command is heard more than this ahead of its stamp, whatever the clock model says.
   static constexpr std::int64_t kEarlyToleranceNs = 2'000'000;
   // A stamp further ahead of the block being mixed than this waits only this long.
   static constexpr std::int64_t kMaxAheadNs = 4'000'000'000;
@@ -85,6 +85,7 @@ class Mixer : public FrameSource {
   void MarkApplied(Voice& voice, std::uint32_t serial) noexcept;
   std::uint32_t ApplyWaitingDue(const BlockTime& time, std::uint32_t done, std::uint32_t frames) noexcept;
   std::int64_t FrameOf(const Command& command, const BlockTime& time) const noexcept;
+  std::int64_t StartFrameOf(const Command& command, const BlockTime& time) const noexcept;
   void MixSpan(std::int16_t* stereo, std::uint32_t frames) noexcept;
   void Apply(const Command& command) noexcept;
   bool List(Voice& voice) noexcept;

@@ -36,13 +36,14 @@ class MadeUpStream {
   void Shift(std::int64_t ns) { shiftNs_ += ns; }
 
   // The callback wakes `jitterNs` late; its reading of when the block is due is `readingErrorNs`
-  // off besides (a server's stale timing report).
-  void Render(std::int64_t jitterNs = 0, std::int64_t readingErrorNs = 0) {
+  // off besides (a server's stale timing report). `frames`: the block's size when not the usual.
+  void Render(std::int64_t jitterNs = 0, std::int64_t readingErrorNs = 0, std::uint32_t frames = 0) {
+    if (frames == 0) frames = block_;
     const std::int64_t call = NextBlockNs() + jitterNs;
-    const BlockTime time = clock_.OnBlock(call + readingErrorNs, block_, call);
-    std::vector<std::int16_t> stereo(2 * block_);
-    output_.RenderInto(stereo.data(), block_, time);
-    for (std::uint32_t i = 0; i < block_; ++i) left_.push_back(stereo[2 * i]);
+    const BlockTime time = clock_.OnBlock(call + readingErrorNs, frames, call);
+    std::vector<std::int16_t> stereo(2 * static_cast<std::size_t>(frames));
+    output_.RenderInto(stereo.data(), frames, time);
+    for (std::uint32_t i = 0; i < frames; ++i) left_.push_back(stereo[2 * i]);
   }
   // Renders every block whose callback comes by `ns`.
   void RenderUntil(std::int64_t ns) {
