@@ -14,7 +14,6 @@
 #include "app/toolkit.h"
 #include "playback/pitch_tables.h"
 #include "playback/sample_bank.h"
-#include "playback/tick_schedule.h"
 #include "playback/transport.h"
 #include "score/document.h"
 #include "score/sequence_text.h"
@@ -167,7 +166,8 @@ class TForm1 : public QMainWindow, private TransportTimer, private TransportView
   int Interval() const override;
   void SetEnabled(bool enabled) override;
   bool Enabled() const override;
-  std::int64_t TickDueNs() const override { return tickSchedule_.DueNs(); }
+  std::int64_t NowNs() const override { return SteadyNowNs(); }
+  void WakeAt(std::int64_t ns) override;
   void SetScrollPosition(int position) override;
   int ScrollPosition() const override;
   void RenderPlain() override;
@@ -195,7 +195,8 @@ class TForm1 : public QMainWindow, private TransportTimer, private TransportView
   std::string openDialogName_;
   QFont numberFont_;
   QStyle* bandStyle_ = nullptr;  // owned as a child of the window
-  TickSchedule tickSchedule_;
+  // Wakes the transport between the timer's ticks: to voice ahead, and to show a tick as it is heard.
+  QTimer* wake_ = nullptr;
 };
 
 }  // namespace kestu

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QScrollBar>
 #include <QToolButton>
+#include <algorithm>
 
 #include "app/form1.h"
 #include "assets/images.h"
@@ -18,10 +19,7 @@ void TForm1::StopBtnClick() { Playback.StopBtnClick(); }
 
 void TForm1::TempoBarChange() { Playback.TempoBarChange(); }
 
-void TForm1::TimerTimer() {
-  tickSchedule_.OnTick(SteadyNowNs());
-  Playback.TimerTimer();
-}
+void TForm1::TimerTimer() { Playback.TimerTimer(); }
 
 void TForm1::ScrollBarChange() { RenderScore(-1, -1, -1); }
 
@@ -60,22 +58,24 @@ void TForm1::PreviewTool(int tool) {
 
 void TForm1::SetInterval(int milliseconds) {
   if (Timer->interval() == milliseconds) return;
-  // Read before the timer's own reading, so that its ticks are never due before ours.
-  const std::int64_t now = SteadyNowNs();
   Timer->setInterval(milliseconds);  // re-arms a running timer
-  if (Timer->isActive()) tickSchedule_.Arm(now, milliseconds);
 }
 
 int TForm1::Interval() const { return Timer->interval(); }
 
 void TForm1::SetEnabled(bool enabled) {
   if (enabled) {
-    const std::int64_t now = SteadyNowNs();
     Timer->start();
-    tickSchedule_.Arm(now, Timer->interval());
   } else {
     Timer->stop();
+    wake_->stop();
   }
+}
+
+void TForm1::WakeAt(std::int64_t ns) {
+  // Never before the time: a wake a little late only shows a tick that much later.
+  const std::int64_t wait = std::max<std::int64_t>(0, ns - SteadyNowNs());
+  wake_->start(static_cast<int>((wait + 999'999) / 1'000'000));
 }
 
 bool TForm1::Enabled() const { return Timer->isActive(); }

@@ -146,6 +146,11 @@ bool TDDSD::RestoreOutput() {
 }
 
 std::uint64_t TDDSD::LateStarts() const { return directSound_ ? directSound_->LateStarts() : 0; }
+std::uint64_t TDDSD::DroppedStarts() const { return directSound_ ? directSound_->DroppedStarts() : 0; }
+std::int64_t TDDSD::StampLeadNs() const { return directSound_ ? directSound_->StampLeadNs() : 0; }
+void TDDSD::WithdrawCommandsAfter(std::int64_t stampNs) {
+  if (directSound_ != nullptr) directSound_->WithdrawCommandsAfter(stampNs);
+}
 std::uint64_t TDDSD::Underruns() const { return directSound_ ? directSound_->Underruns() : 0; }
 
 }  // namespace kestu

@@ -47,6 +47,16 @@ class TDDSD : public TComponent {
   // went away) is opened again once it can be, with every channel silent.
   // True while sound goes out.
   bool RestoreOutput();
+  // Takes back the channel calls stamped after `stampNs` that have not taken
+  // effect yet: their starts, stops and rate changes are forgotten; a sample
+  // let go of is still let go of, its sound ringing to its end.
+  void WithdrawCommandsAfter(std::int64_t stampNs);
+  // How long after its stamp a stamped call is heard, as the output last
+  // said: a tick due at t sounds at t plus this. 0 while nothing keeps time.
+  std::int64_t StampLeadNs() const;
+  // Stamped starts dropped because they came 50 ms or more after their time
+  // (the output had stopped, its server paused): never played in a burst.
+  std::uint64_t DroppedStarts() const;
   // Stamped commands that sounded late, and times the output ran dry.
   std::uint64_t LateStarts() const;
   std::uint64_t Underruns() const;

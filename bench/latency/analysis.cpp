@@ -38,6 +38,14 @@ EventDelays Delays(const std::vector<TimedEvent>& events, const std::vector<doub
   return delays;
 }
 
+// When the view was first drawn with the running figure at `step`; NaN if never (light mode).
+double DrawnMs(const std::vector<Drawn>& drawn, int step) {
+  for (const Drawn& d : drawn) {
+    if (d.step == step) return static_cast<double>(d.ns) / kMs;
+  }
+  return NAN;
+}
+
 }  // namespace
 
 Analysis Analyse(const RunData& data, int columnSpacing) {
@@ -65,15 +73,18 @@ Analysis Analyse(const RunData& data, int columnSpacing) {
   const double columnNs = 2.0 * session.intervalMs * kMs;
   // A sound belongs to the event before it as long as the next one has not come.
   result.presses = Delays(session.presses, renderNs, soundNs, 250 * kMs);
+  // Each note is paired with its tick by when the tick was due, which is where its sound is placed
+  // (a timer that keeps no due times places its notes at the tick's start); the handler may run
+  // well before that (voicing ahead) or after it (a late tick).
   std::vector<TimedEvent> voicing;
-  std::vector<double> voicingDueNs;
+  std::vector<int> voicedSteps;
   std::vector<double> tickBegins;
   for (const Tick& t : session.ticks) {
     tickBegins.push_back(static_cast<double>(t.beginNs));
     if (!t.sounds) continue;
-    voicing.push_back(t);
-    // A timer that keeps no due times places its notes at the tick's start.
-    voicingDueNs.push_back(static_cast<double>(t.dueNs != 0 ? t.dueNs : t.beginNs));
+    const std::int64_t due = t.dueNs != 0 ? t.dueNs : t.beginNs;
+    voicing.push_back(TimedEvent{due, due + (t.endNs - t.beginNs)});
+    voicedSteps.push_back(t.step);
   }
   result.columns = Delays(voicing, renderNs, soundNs, std::max(50 * kMs, columnSpacing * columnNs - kMs));
 
@@ -81,7 +92,8 @@ Analysis Analyse(const RunData& data, int columnSpacing) {
   for (std::size_t i = 0; i < voicing.size(); ++i) {
     const double soundMs = static_cast<double>(voicing[i].beginNs) / kMs + result.columns.toSound[i];
     soundTimes.push_back(soundMs);
-    result.columnsFromDueMs.push_back(soundMs - voicingDueNs[i] / kMs);
+    result.columnsFromDueMs.push_back(result.columns.toSound[i]);
+    result.pictureToSoundMs.push_back(soundMs - DrawnMs(session.drawn, voicedSteps[i]));
   }
   for (const double d : Differences(soundTimes)) result.soundIntervalErrorMs.push_back(d - columnSpacing * columnNs / kMs);
   for (const double d : Differences(tickBegins)) result.tickIntervalErrorMs.push_back(d / kMs - session.intervalMs);

@@ -34,6 +34,9 @@ struct Analysis {
   EventDelays presses;
   EventDelays columns;                    // ticks that voiced a column with a note
   std::vector<double> columnsFromDueMs;   // the same sounds, from when each tick was due
+  // From the view drawn with the running figure on a note's column to the note's first frame:
+  // positive when the picture runs ahead of the sound.
+  std::vector<double> pictureToSoundMs;
   std::vector<double> soundIntervalErrorMs;  // onset to onset minus the score's spacing
   std::vector<double> tickIntervalErrorMs;   // tick to tick minus the timer's interval
   std::vector<double> requestIntervalMs;     // between the device's requests

@@ -239,7 +239,7 @@ TEST(Analyse, SplitsEachDelayAtTheRequestThatRenderedTheSound) {
   for (const double late : a.arrivalLatenessMs) EXPECT_NEAR(late, 0, 1e-3);
 }
 
-TEST(Analyse, TicksThatVoiceNotesAgainstTheirSoundsAndTheTimersOwnPace) {
+TEST(Analyse, TicksThatVoiceNotesAgainstTheirSoundsFromWhenTheyWereDueAndThePicture) {
   MadeUpRun run(10);
   // Ticks every 120 ms from 1 s, a note on every fourth; the third note's tick comes 3 ms late.
   const double late = 3e6;
@@ -258,12 +258,17 @@ TEST(Analyse, TicksThatVoiceNotesAgainstTheirSoundsAndTheTimersOwnPace) {
     if (!t.sounds) continue;
     const auto request = static_cast<std::size_t>((static_cast<double>(t.beginNs) - kStartNs) / kRequestNs) + 1;
     run.Sound(request, static_cast<double>(t.beginNs) + 22e6);
-    expected.push_back(static_cast<double>(request) * kRequestNs + kStartNs - static_cast<double>(t.beginNs));
+    expected.push_back(static_cast<double>(request) * kRequestNs + kStartNs - static_cast<double>(t.dueNs));
+    // The picture of each note's column is drawn 20 ms after its tick was due.
+    run.data.session.drawn.push_back({t.dueNs + 20'000'000, t.step});
   }
   const Analysis a = Analyse(run.data, 2);
   ASSERT_EQ(a.columns.toSound.size(), 4u);
+  ASSERT_EQ(a.pictureToSoundMs.size(), 4u);
   for (std::size_t i = 0; i < 4; ++i) {
-    EXPECT_NEAR(a.columns.toSound[i], 22.0, 0.03) << i;
+    // Paired by when each tick was due: the late tick's sound is late by as much.
+    EXPECT_NEAR(a.columns.toSound[i], i == 2 ? 25.0 : 22.0, 0.03) << i;
+    EXPECT_NEAR(a.pictureToSoundMs[i], i == 2 ? 5.0 : 2.0, 0.03) << i;
     EXPECT_NEAR(a.columns.toRender[i], expected[i] / 1e6, 0.01) << i;
     EXPECT_NEAR(a.columns.handler[i], 0.4, 1e-6);
     // From when the tick was due, the late tick's sound is late by as much.

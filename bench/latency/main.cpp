@@ -1,10 +1,12 @@
 // kestu-latency: how long the program takes from a press to its preview and from a tick to its
-// column, measured on the real sound path into a PulseAudio null sink. Run it where waves/ is (the
-// build folder); it starts a private server unless --server is given.
+// column, and where its picture stands against its sound, measured on the real sound path into a
+// PulseAudio null sink. The program's own window runs it: its start-up, its handlers, its
+// transport and timers. Run it where waves/ is (the build folder); it starts a private server
+// unless --server is given.
 #include <signal.h>
 #include <unistd.h>
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -18,13 +20,14 @@
 #include <thread>
 #include <vector>
 
+#include "app/form1.h"
+#include "app/scripted_toolkit.h"
 #include "bench/latency/analysis.h"
 #include "bench/latency/monitor_capture.h"
 #include "bench/latency/probed_output.h"
 #include "bench/latency/pulse_server.h"
 #include "bench/latency/report.h"
 #include "bench/latency/session.h"
-#include "playback/pitch_tables.h"
 #include "playback/sample_bank.h"
 #include "playback/transport.h"
 #include "playback/wav_writer.h"
@@ -38,13 +41,14 @@ constexpr std::uint32_t kPrimaryRate = 23160;
 constexpr std::uint32_t kRecordBlockFrames = 48;
 constexpr const char* kUsage =
     "usage: kestu-latency [--fast] [--presses N] [--columns N] [--tempo T] [--light] [--seed S]\n"
-    "                     [--load N] [--server [--sink NAME]] [--keep DIR]\n"
+    "                     [--load N] [--stall MS] [--server [--sink NAME]] [--keep DIR]\n"
     "  --fast        the fastest tempo's plan: tempo 1500, a column every 40 ms\n"
     "  --presses N   presses on the score view (default 100)\n"
     "  --columns N   sounding columns played back (default 200)\n"
     "  --tempo T     playback tempo, 100..1500 (default 250)\n"
     "  --light       light mode: ticks do not redraw the view\n"
     "  --load N      N threads kept busy beside the program during the run (default 0)\n"
+    "  --stall MS    the window's thread blocked for MS ms every 1.3 s during playback\n"
     "  --server      use the PulseAudio server of the environment instead of a private one,\n"
     "                recording the monitor of sink NAME (default \"null\")\n"
     "  --keep DIR    also write DIR/recording.wav, DIR/mixer.wav and DIR/events.csv\n";
@@ -75,6 +79,8 @@ bool Parse(int argc, char** argv, Options& options, std::string& error) {
     } else if (arg == "--fast") {
       options.plan.tempo = kMaxTempo;
     } else if (arg == "--load" && hasValue && ParseInt(argv[i + 1], 0, 64, options.loadThreads)) {
+      ++i;
+    } else if (arg == "--stall" && hasValue && ParseInt(argv[i + 1], 0, 5000, options.plan.stallMs)) {
       ++i;
     } else if (arg == "--server") {
       options.useServer = true;
@@ -183,11 +189,14 @@ void Keep(const std::string& folder, const RunData& data) {
   mixer.Append(data.mixed.data(), data.mixed.size());
   mixer.Finish();
   std::ofstream events(folder + "/events.csv");
-  events << "kind,begin_ns,end_ns,step,column,sounds\n";
-  for (const TimedEvent& p : data.session.presses) events << "press," << p.beginNs << ',' << p.endNs << ",,,\n";
+  events << "kind,begin_ns,end_ns,step,column,sounds,due_ns\n";
+  for (const TimedEvent& p : data.session.presses) events << "press," << p.beginNs << ',' << p.endNs << ",,,,\n";
   for (const Tick& t : data.session.ticks) {
-    events << "tick," << t.beginNs << ',' << t.endNs << ',' << t.step << ',' << t.column << ',' << t.sounds << '\n';
+    events << "tick," << t.beginNs << ',' << t.endNs << ',' << t.step << ',' << t.column << ',' << t.sounds << ','
+           << t.dueNs << '\n';
   }
+  for (const Drawn& d : data.session.drawn) events << "drawn," << d.ns << ',' << d.ns << ',' << d.step << ",,,\n";
+  for (const TimedEvent& s : data.session.stalls) events << "stall," << s.beginNs << ',' << s.endNs << ",,,,\n";
   std::ofstream arrivals(folder + "/arrivals.csv");
   arrivals << "arrival_ns,end_frame\n";
   for (const ArrivedBlock& b : data.arrivals) arrivals << b.arrivalNs << ',' << b.endFrame << '\n';
@@ -234,7 +243,7 @@ int Run(int argc, char** argv) {
   ::setenv("PULSE_SOURCE", (server->Sink() + ".monitor").c_str(), 1);
 
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QGuiApplication app(argc, argv);
+  QApplication app(argc, argv);
 
   const double maxSeconds = PlannedSeconds(plan) * 1.5 + 60;
   MonitorCapture capture(server->SinkRate(), kRecordBlockFrames, maxSeconds);
@@ -250,19 +259,17 @@ int Run(int argc, char** argv) {
     return 1;
   }
 
-  // The program's start-up, as the window does it.
+  // The program's start-up: its window, which opens the sound device and loads the samples.
   ProbedOutput output(kPrimaryRate, maxSeconds);
-  auto sound = std::make_unique<TDDSD>(nullptr, ds::SoundSystemConfig{UseOutput(output), nullptr});
-  sound->SetDebugOption(dsoHaltOnError);
-  sound->Loaded();
-  PitchTables pitch;
-  pitch.Fill();
-  sound->SetPrimaryFormat(kPrimaryRate, 16, true);
-  SampleBank samples;
-  try {
-    samples.LoadAll(sound.get());
-  } catch (const std::exception& e) {
-    std::cerr << "kestu-latency: the samples did not load: " << e.what() << "\n";
+  ScriptedToolkit toolkit;
+  auto form = std::make_unique<TForm1>(toolkit, UseOutput(output));
+  // Shown, so that each picture is painted as the program paints it (and, on a real display, each
+  // paint is a round trip to the server).
+  form->show();
+  TDDSD* sound = form->DDSD1;
+  const SampleBank& samples = form->Samples;
+  if (!toolkit.log.empty()) {
+    std::cerr << "kestu-latency: the window said " << toolkit.log.front() << "\n";
     return 1;
   }
   if (!sound->DeviceOpen() || output.Device().ApiName() != "pulse") {
@@ -300,15 +307,18 @@ int Run(int argc, char** argv) {
   settings.loadThreads = options.loadThreads;
   const std::uint64_t lateBefore = sound->LateStarts();
   const std::uint64_t underrunsBefore = sound->Underruns();
+  const std::uint64_t droppedBefore = sound->DroppedStarts();
   output.StartKeeping();
   RunData data;
   {
     const BusyThreads load(options.loadThreads);
-    data.session = RunSession(plan, *sound, samples, pitch, askServer);
+    data.session = RunSession(plan, *form, askServer);
   }
   output.StopKeeping();
   settings.lateStarts = sound->LateStarts() - lateBefore;
   settings.underruns = sound->Underruns() - underrunsBefore;
+  settings.droppedStarts = sound->DroppedStarts() - droppedBefore;
+  settings.stalls = data.session.stalls;
   settings.leadUs = output.LeadNs() >= 0 ? output.LeadNs() / 1000 : -1;
   capture.Stop();
   // The recorder asks for small blocks, and so the null sink mixes in small ones; this is what the
@@ -319,8 +329,7 @@ int Run(int argc, char** argv) {
   settings.intervalMs = data.session.intervalMs;
   settings.loadAverage += ", as it ended " + LoadAverage();
 
-  samples.FreeAll();
-  sound.reset();
+  form.reset();
   output.Close();
   privateServer = 0;
   server.reset();

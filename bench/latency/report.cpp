@@ -5,6 +5,7 @@
 #include <iomanip>
 #include <sstream>
 
+#include "bench/latency/picture_report.h"
 #include "bench/latency/stats.h"
 
 namespace kestu::latency {
@@ -122,7 +123,7 @@ void PrintReport(std::ostream& out, const RunSettings& settings, const Analysis&
   Row(out, "the handler itself", a.presses.handler);
   out << "  " << Found(a.presses.toSound) << " of " << a.presses.toSound.size() << " presses were heard\n\n";
 
-  out << "playback: TimerTimer's entry, on a tick that voices a note, to its first frame, ms\n";
+  out << "playback: from when a tick that voices a note was due to its first frame, ms\n";
   Row(out, "to the sound", a.columns.toSound);
   Row(out, "  waiting for the device's next request", a.columns.toRender);
   Row(out, "  from that request to the sound", Minus(a.columns.toSound, a.columns.toRender));
@@ -132,8 +133,9 @@ void PrintReport(std::ostream& out, const RunSettings& settings, const Analysis&
   const std::vector<double> jitter = DeviationsFromMedian(a.columnsFromDueMs);
   Row(out, "jitter: |due to sound - its median|", jitter);
   Row(out, "jitter: |onset to onset - score spacing|", Absolute(a.soundIntervalErrorMs));
-  Row(out, "timer: |tick to tick - interval|", Absolute(a.tickIntervalErrorMs));
+  Row(out, "voicing: |tick to tick - interval|", Absolute(a.tickIntervalErrorMs));
   Row(out, "device requests, one to the next", a.requestIntervalMs);
+  Row(out, "picture to sound: figure drawn to sound", a.pictureToSoundMs);
   out << "  " << Found(a.columns.toSound) << " of " << a.columns.toSound.size() << " notes were heard\n\n";
 
   const Summary preview = Summarize(a.presses.toSound);
@@ -158,7 +160,9 @@ void PrintReport(std::ostream& out, const RunSettings& settings, const Analysis&
         << " ms off the score's spacing: aim " << spacingAim << " ms " << Verdict(spacing.p99, spacingAim) << "\n";
   }
   out << "  notes heard      " << Found(a.columns.toSound) << " of " << a.columns.toSound.size() << "; late starts "
-      << settings.lateStarts << ", underruns " << settings.underruns << " over the whole run\n";
+      << settings.lateStarts << ", dropped starts " << settings.droppedStarts << ", underruns " << settings.underruns
+      << " over the whole run\n";
+  PrintStallSummary(out, settings, a);
   if (wait.count > 0 && onward.count > 0) {
     out << "  where it goes    0 to " << Ms(requestMs) << " ms (median " << Ms(wait.median)
         << ") until the device asks for its next buffer, as the mixer takes a preview only then;\n"

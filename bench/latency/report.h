@@ -35,6 +35,8 @@ struct RunSettings {
   long long leadUs = -1;    // how far ahead of its sound a tick's note is placed
   std::uint64_t lateStarts = 0;  // stamped notes that started late, over the whole run
   std::uint64_t underruns = 0;   // times the output ran dry
+  std::uint64_t droppedStarts = 0;  // stamped notes dropped as far too late
+  std::vector<TimedEvent> stalls;   // the GUI thread blocked on purpose
 };
 
 // The aims: a preview within these many ms of the press (median, p99); playback's delay from a

@@ -1,19 +1,16 @@
 #pragma once
-// The program's editing and playback, run on a Qt event loop as the window runs them: presses on
-// the score view through view::MainImageMouseDown, then the Transport on a QTimer with
-// Qt::PreciseTimer whose every tick redraws the view (unless in light mode: then it does not)
-// before it voices a column. Each press and tick is timed on steady_clock as its handler starts
-// and ends. GUI thread.
+// The program's editing and playback, run by the window itself on a Qt event loop: presses go to
+// its score view's press handler, and playback is its Play button with its own transport and
+// timers. Each press is timed on steady_clock as its handler starts and ends; each tick as it is
+// voiced, with the time it is due; each picture with the running figure as it is drawn. GUI thread.
 #include <cstdint>
 #include <functional>
 #include <vector>
 
-#include "playback/pitch_tables.h"
-#include "playback/sample_bank.h"
 #include "score/document.h"
 
 namespace kestu {
-class TDDSD;
+class TForm1;
 }
 
 namespace kestu::latency {
@@ -23,8 +20,8 @@ struct TimedEvent {
   std::int64_t endNs;    // and as it returned
 };
 
-struct Tick : TimedEvent {
-  std::int64_t dueNs = 0;  // when the timer's tick was due: the time its notes are placed at
+struct Tick : TimedEvent {   // begin and end: as it was voiced
+  std::int64_t dueNs = 0;  // when the tick was due: the time its notes are placed at
   int step;            // PlayStep as the tick began
   int column;          // the column an even step voiced; 0 for an odd step
   bool sounds = false; // that column holds a note
@@ -41,11 +38,21 @@ struct SessionPlan {
   double minGapSeconds = 0.30;  // between presses, drawn at random so that presses fall at every
   double maxGapSeconds = 0.42;  // point of the output's request cycle
   unsigned seed = 1;
+  int stallMs = 0;                // the GUI thread blocked this long during playback ...
+  double stallEverySeconds = 1.3; // ... this often, out of step with the ticks
+};
+
+// The score view drawn during playback with the running figure at this step.
+struct Drawn {
+  std::int64_t ns;
+  int step;
 };
 
 struct SessionResult {
   std::vector<TimedEvent> presses;
   std::vector<Tick> ticks;  // every tick, odd and even
+  std::vector<Drawn> drawn;
+  std::vector<TimedEvent> stalls;
   int intervalMs = 0;
 };
 
@@ -54,8 +61,7 @@ double PlannedSeconds(const SessionPlan& plan);
 
 // `between` runs on the GUI thread after the presses and after the playback, while nothing is
 // measured (e.g. to ask the server for its latencies).
-SessionResult RunSession(const SessionPlan& plan, TDDSD& sound, const SampleBank& samples,
-                         const PitchTables& pitch, const std::function<void(const char* phase)>& between);
+SessionResult RunSession(const SessionPlan& plan, TForm1& form, const std::function<void(const char* phase)>& between);
 
 // Runs the event loop for `seconds`.
 void Idle(double seconds);

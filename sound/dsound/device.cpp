@@ -24,6 +24,9 @@ IDirectSound::~IDirectSound() { core_->CloseOutput(); }
 
 void IDirectSound::SetCommandStamp(std::int64_t stampNs) { core_->SetStamp(stampNs); }
 std::uint64_t IDirectSound::LateStarts() const { return core_->LateStarts(); }
+std::uint64_t IDirectSound::DroppedStarts() const { return core_->DroppedStarts(); }
+std::int64_t IDirectSound::StampLeadNs() const { return core_->StampLeadNs(); }
+void IDirectSound::WithdrawCommandsAfter(std::int64_t afterNs) { core_->Withdraw(afterNs); }
 std::uint64_t IDirectSound::Underruns() const { return core_->Underruns(); }
 bool IDirectSound::OutputOpen() const { return core_->IsOpen(); }
 bool IDirectSound::ReopenOutput() { return core_->ReopenOutput(); }

@@ -34,6 +34,15 @@ void DeviceCore::SetStamp(std::int64_t stampNs) {
   stampNs_ = stampNs;
 }
 
+void DeviceCore::Withdraw(std::int64_t afterNs) {
+  if (afterNs <= 0) return;
+  lastStampNs_ = std::min(lastStampNs_, afterNs);
+  if (!IsOpen()) return;
+  Command withdraw{CommandKind::Withdraw, nullptr, 0, 0, 0};
+  withdraw.stampNs = afterNs;
+  mixer_->Send(withdraw);
+}
+
 bool DeviceCore::IsOpen() {
   if (open_ && !output_->IsPulling()) CloseOutput();
   return open_;

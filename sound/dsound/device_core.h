@@ -38,7 +38,12 @@ class DeviceCore {
   // Commands sent from now on carry this stamp (0: at once). Stamps never go
   // backwards, so that the mixer meets them in order.
   void SetStamp(std::int64_t stampNs);
+  // Takes back every waiting command stamped after `afterNs` but releases; stamps from here on
+  // may start again from that time.
+  void Withdraw(std::int64_t afterNs);
   std::uint64_t LateStarts() const { return mixer_->LateStarts(); }
+  std::uint64_t DroppedStarts() const { return mixer_->DroppedStarts(); }
+  std::int64_t StampLeadNs() const { return open_ ? mixer_->StampLeadNs() : 0; }
   std::uint64_t Underruns() const;
   // After the output stopped for good: a new one, with the mixer reset.
   bool ReopenOutput();

@@ -100,6 +100,14 @@ class IDirectSound : public RefCounted {
   // belong to steady_clock time `stampNs` and take effect at that time plus
   // the output's lead, at the exact frame; 0 (the default): at once.
   void SetCommandStamp(std::int64_t stampNs);
+  // Takes back the buffer calls stamped after `afterNs` that have not taken
+  // effect yet, but releases, which still apply without cutting a sound short.
+  void WithdrawCommandsAfter(std::int64_t afterNs);
+  // How long after its stamp a stamped call is heard, as the output last
+  // said; 0 while the output keeps no time.
+  std::int64_t StampLeadNs() const;
+  // Stamped starts dropped because they came far too late to be played.
+  std::uint64_t DroppedStarts() const;
   // Stamped commands that took effect late, and times the output ran dry.
   std::uint64_t LateStarts() const;
   std::uint64_t Underruns() const;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace kestu::ds {
 
@@ -41,6 +42,7 @@ void Mixer::DeliverPending() {
 }
 
 void Mixer::RenderFrames(std::int16_t* stereo, std::uint32_t frames, const BlockTime& time) noexcept {
+  if (time.firstFrameNs != 0) leadNs_.store(time.leadNs, std::memory_order_relaxed);
   TakeCommands(time);
   std::uint32_t done = 0;
   while (done < frames) {
@@ -65,38 +67,84 @@ void Mixer::ApplyCommands() noexcept { TakeCommands(BlockTime{}); }
 
 void Mixer::TakeCommands(const BlockTime& time) noexcept {
   Command command;
-  while (commands_.Pop(command)) {
-    if (command.stampNs != 0 && time.firstFrameNs != 0) {
-      Wait(command);
-      continue;
+  for (;;) {
+    if (holding_) {
+      command = held_;
+      holding_ = false;
+    } else if (!commands_.Pop(command)) {
+      return;
     }
-    // What comes at once follows whatever was asked before it: a voice's
-    // waiting commands go first, and a new format finds nothing waiting.
-    ApplyWaitingFor(command.kind == CommandKind::SetFormat ? nullptr : command.voice);
-    Apply(command);
+    if (command.kind == CommandKind::Withdraw) {
+      Withdraw(command.stampNs);
+    } else if (command.stampNs != 0 && time.firstFrameNs != 0) {
+      if (waitingCount_ == waiting_.size()) {
+        // No room: rather than start it early, it and all behind it wait for the list to drain.
+        held_ = command;
+        holding_ = true;
+        return;
+      }
+      Wait(command, time);
+    } else {
+      // At once: what its voice still had planned is superseded, never pulled forward.
+      if (command.voice != nullptr) DropWaitingFor(*command.voice);
+      Apply(command);
+    }
   }
 }
 
-void Mixer::Wait(const Command& command) noexcept {
-  if (waitingCount_ == waiting_.size()) {
-    // No room to wait: better late than lost.
-    ApplyWaitingFor(command.voice);
-    if (command.kind == CommandKind::Play) late_.fetch_add(1, std::memory_order_relaxed);
-    Apply(command);
-    return;
-  }
+void Mixer::Wait(Command command, const BlockTime& time) noexcept {
+  command.stampNs = std::min(command.stampNs, time.firstFrameNs + kMaxAheadNs);
+  if (command.voice != nullptr) ++command.voice->waiting;
   waiting_[waitingCount_++] = command;
 }
 
-// Applies, in order, the waiting commands of `voice` (of every voice when null).
-void Mixer::ApplyWaitingFor(const Voice* voice) noexcept {
+void Mixer::ApplyAllWaiting() noexcept {
+  for (std::size_t i = 0; i < waitingCount_; ++i) {
+    if (waiting_[i].voice != nullptr) --waiting_[i].voice->waiting;
+    Apply(waiting_[i]);
+  }
+  waitingCount_ = 0;
+}
+
+// A command that will never take effect: the GUI thread sees its voice as it really is.
+void Mixer::Skip(const Command& command) noexcept {
+  if (command.voice == nullptr) return;
+  Publish(*command.voice);
+  MarkApplied(*command.voice, command.serial);
+}
+
+// Serials grow with each command of a voice; one skipped may pass ones still waiting before it,
+// whose own serial then no longer counts.
+void Mixer::MarkApplied(Voice& voice, std::uint32_t serial) noexcept {
+  if (serial > voice.appliedSerial.load(std::memory_order_relaxed)) {
+    voice.appliedSerial.store(serial, std::memory_order_release);
+  }
+}
+
+void Mixer::DropWaitingFor(Voice& voice) noexcept {
+  if (voice.waiting == 0) return;
   std::size_t kept = 0;
   for (std::size_t i = 0; i < waitingCount_; ++i) {
-    const Command& command = waiting_[i];
-    if (voice == nullptr || command.voice == voice) {
-      Apply(command);
-    } else {
+    if (waiting_[i].voice != &voice) waiting_[kept++] = waiting_[i];
+  }
+  waitingCount_ = kept;
+  voice.waiting = 0;
+}
+
+void Mixer::Withdraw(std::int64_t afterNs) noexcept {
+  // Each voice's commands wait in the order they came and their stamps never go backwards, so
+  // what is taken back of a voice is the end of its commands, but for a release.
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < waitingCount_; ++i) {
+    Command& command = waiting_[i];
+    if (command.stampNs <= afterNs) {
       waiting_[kept++] = command;
+    } else if (command.kind == CommandKind::Release) {
+      command.value2 |= kReleaseWhenEnded;
+      waiting_[kept++] = command;
+    } else {
+      --command.voice->waiting;
+      Skip(command);
     }
   }
   waitingCount_ = kept;
@@ -114,25 +162,69 @@ std::int64_t Mixer::FrameOf(const Command& command, const BlockTime& time) const
   return heard - static_cast<std::int64_t>(MasterStage::kLookaheadFrames);
 }
 
+// The frame of this block at which a command takes effect: where its time
+// falls by the clock model, but never in a part of the block that the output
+// asked for before the command's stamp. A frame is heard no earlier than the
+// block was asked for plus its place in it, so no command is heard ahead of
+// its stamp even when the model is misled by stale readings.
+std::int64_t Mixer::StartFrameOf(const Command& command, const BlockTime& time) const noexcept {
+  const std::int64_t frame = FrameOf(command, time);
+  if (time.callNs == 0) return frame;
+  const std::int64_t earliestNs = command.stampNs - kEarlyToleranceNs - time.callNs;
+  if (earliestNs <= 0) return frame;
+  const std::int64_t scaled = std::min<std::int64_t>(earliestNs, kMaxAheadNs) * static_cast<std::int64_t>(rate_);
+  return std::max(frame, (scaled + 999'999'999) / 1'000'000'000);
+}
+
 // Applies the waiting commands due at or before frame `done` of this block,
 // in the order they came; returns the frame where the next one is due (or
-// `frames`). A command whose frame has passed starts now and counts as late.
+// `frames`). A command whose frame has passed takes effect now. A start that
+// late counts as late; one far too late is dropped, and so is one that a
+// later start, late as well, follows: the stream stood still, and starting
+// every note it missed at once would pile them up.
 std::uint32_t Mixer::ApplyWaitingDue(const BlockTime& time, std::uint32_t done, std::uint32_t frames) noexcept {
+  // The clock model's own corrections move a block by a frame or two; only a
+  // start a millisecond or more behind its time was late.
+  const std::int64_t lateFrames = std::max<std::int64_t>(1, rate_ / 1000);
+  const std::int64_t dropFrames = kDropLateNs * static_cast<std::int64_t>(rate_) / 1'000'000'000;
+  // How late a start is, by the clock that cannot be stale where there is one: the block is
+  // heard no earlier than it is asked for.
+  const auto tooLate = [&](const Command& command, std::int64_t frame) {
+    const std::int64_t lastHeardNs = command.stampNs + time.leadNs + kDropLateNs;
+    if (time.callNs != 0) return lastHeardNs <= time.callNs;
+    return frame <= -dropFrames || (time.readingNs != 0 && lastHeardNs <= time.readingNs);
+  };
+  std::int64_t newestLateNs = std::numeric_limits<std::int64_t>::min();
+  if (done == 0) {
+    for (std::size_t i = 0; i < waitingCount_; ++i) {
+      const Command& command = waiting_[i];
+      if (command.kind == CommandKind::Play && StartFrameOf(command, time) <= -lateFrames) {
+        newestLateNs = std::max(newestLateNs, command.stampNs);
+      }
+    }
+  }
   std::uint32_t next = frames;
   std::size_t kept = 0;
   for (std::size_t i = 0; i < waitingCount_; ++i) {
     const Command& command = waiting_[i];
-    const std::int64_t frame = FrameOf(command, time);
-    if (frame <= static_cast<std::int64_t>(done)) {
-      // The clock model's own corrections move a block by a frame or two;
-      // only a start a millisecond or more behind its time was late.
-      const std::int64_t lateFrames = std::max<std::int64_t>(1, rate_ / 1000);
-      if (frame <= -lateFrames && command.kind == CommandKind::Play) late_.fetch_add(1, std::memory_order_relaxed);
-      Apply(command);
-    } else {
+    const std::int64_t frame = StartFrameOf(command, time);
+    if (frame > static_cast<std::int64_t>(done)) {
       waiting_[kept++] = command;
       if (frame < static_cast<std::int64_t>(next)) next = static_cast<std::uint32_t>(frame);
+      continue;
     }
+    if (command.voice != nullptr) --command.voice->waiting;
+    // A start is its rewind and its play: a rewind of a start that is dropped would restart
+    // whatever its channel still sounds.
+    const bool start = command.kind == CommandKind::Play || command.kind == CommandKind::SetPosition;
+    const bool late = frame <= -lateFrames;
+    if (start && (tooLate(command, frame) || (late && command.stampNs < newestLateNs))) {
+      if (command.kind == CommandKind::Play) dropped_.fetch_add(1, std::memory_order_relaxed);
+      Skip(command);
+      continue;
+    }
+    if (command.kind == CommandKind::Play && late) late_.fetch_add(1, std::memory_order_relaxed);
+    Apply(command);
   }
   waitingCount_ = kept;
   return next;
@@ -144,7 +236,7 @@ void Mixer::Reset() noexcept {
     FlushOutbox();
     ApplyCommands();
   } while (!outbox_.empty());
-  ApplyWaitingFor(nullptr);
+  ApplyAllWaiting();
   while (listedCount_ > 0) {
     Voice& voice = *listed_[listedCount_ - 1];
     voice.main.active = false;
@@ -238,22 +330,25 @@ void Mixer::Apply(const Command& command) noexcept {
       voice.main.step = StepFor(command.value);
       break;
     case CommandKind::Release:
-      if (voice.main.active) BeginFade(voice);
-      voice.main.active = false;
+      if ((command.value2 & kReleaseWhenEnded) == 0) {
+        if (voice.main.active) BeginFade(voice);
+        voice.main.active = false;
+      }
       voice.releasing = true;
       if (!voice.listed) {
         Publish(voice);
-        voice.appliedSerial.store(command.serial, std::memory_order_release);
+        MarkApplied(voice, command.serial);
         // From here on the voice belongs to the GUI thread again.
         voice.retired.store(true, std::memory_order_release);
         return;
       }
       break;
     case CommandKind::SetFormat:
+    case CommandKind::Withdraw:
       break;
   }
   Publish(voice);
-  voice.appliedSerial.store(command.serial, std::memory_order_release);
+  MarkApplied(voice, command.serial);
 }
 
 void Mixer::MixBlock(float* mix, std::uint32_t frames) noexcept {

@@ -3,7 +3,11 @@
 // stage (headroom and a look-ahead limiter) into the primary format.
 // Send is the GUI thread's side; RenderFrames is the audio thread's side.
 // Commands stamped with a time wait in a fixed list until the block that
-// holds their frame, and take effect at that frame inside it.
+// holds their frame, and take effect at that frame inside it; never earlier:
+// while the list is full the commands behind wait in the ring, in order. A
+// command at once supersedes whatever its voice still had waiting, so that
+// nothing planned for later is pulled forward. A start that comes far too
+// late (a paused server, a suspended sink) is dropped, not played in a burst.
 #pragma once
 
 #include <array>
@@ -27,6 +31,12 @@ class Mixer : public FrameSource {
   static constexpr std::uint32_t kBlockFrames = 256;
   static constexpr std::uint32_t kDefaultRate = 22050;
   static constexpr std::size_t kWaitingCapacity = 1024;
+  // A stamped start this late is not played: the moment it belonged to has gone.
+  static constexpr std::int64_t kDropLateNs = 50'000'000;
+  // No command is heard more than this ahead of its stamp, whatever the clock model says.
+  static constexpr std::int64_t kEarlyToleranceNs = 2'000'000;
+  // A stamp further ahead of the block being mixed than this waits only this long.
+  static constexpr std::int64_t kMaxAheadNs = 4'000'000'000;
 
   // GUI thread: the resampler's tables are ready before any frame is mixed.
   Mixer();
@@ -50,6 +60,12 @@ class Mixer : public FrameSource {
   // Any thread. Stamped starts of a voice that took effect later than their
   // time (their frame had passed, or the waiting list was full): notes heard late.
   std::uint64_t LateStarts() const { return late_.load(std::memory_order_relaxed); }
+  // Any thread. Stamped starts dropped because they came kDropLateNs or more
+  // after their time, or late behind a later start that was late too.
+  std::uint64_t DroppedStarts() const { return dropped_.load(std::memory_order_relaxed); }
+  // Any thread. How long after its stamp a stamped command is heard, as the
+  // output last said; 0 before the first block placed in time.
+  std::int64_t StampLeadNs() const { return leadNs_.load(std::memory_order_relaxed); }
 
   // Audio thread (tests: whoever renders). The primary rate in use.
   std::uint32_t Rate() const { return rate_; }
@@ -61,10 +77,15 @@ class Mixer : public FrameSource {
  private:
   void ApplyCommands() noexcept;
   void TakeCommands(const BlockTime& time) noexcept;
-  void Wait(const Command& command) noexcept;
-  void ApplyWaitingFor(const Voice* voice) noexcept;
+  void Wait(Command command, const BlockTime& time) noexcept;
+  void ApplyAllWaiting() noexcept;
+  void DropWaitingFor(Voice& voice) noexcept;
+  void Withdraw(std::int64_t afterNs) noexcept;
+  void Skip(const Command& command) noexcept;
+  void MarkApplied(Voice& voice, std::uint32_t serial) noexcept;
   std::uint32_t ApplyWaitingDue(const BlockTime& time, std::uint32_t done, std::uint32_t frames) noexcept;
   std::int64_t FrameOf(const Command& command, const BlockTime& time) const noexcept;
+  std::int64_t StartFrameOf(const Command& command, const BlockTime& time) const noexcept;
   void MixSpan(std::int16_t* stereo, std::uint32_t frames) noexcept;
   void Apply(const Command& command) noexcept;
   bool List(Voice& voice) noexcept;
@@ -81,7 +102,13 @@ class Mixer : public FrameSource {
   // Audio thread: stamped commands not yet due, in the order they came.
   std::array<Command, kWaitingCapacity> waiting_{};
   std::size_t waitingCount_ = 0;
+  // Audio thread: a stamped command taken from the ring while the list was
+  // full; it and everything behind it wait for room.
+  Command held_{};
+  bool holding_ = false;
   std::atomic<std::uint64_t> late_{0};
+  std::atomic<std::uint64_t> dropped_{0};
+  std::atomic<std::int64_t> leadNs_{0};
   std::deque<Command> outbox_;  // GUI thread only
   std::array<Voice*, kMaxListedVoices> listed_{};
   std::size_t listedCount_ = 0;

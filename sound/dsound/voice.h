@@ -49,6 +49,7 @@ struct Voice {
   std::uint32_t frequency = 0;
   bool releasing = false;
   bool listed = false;
+  std::uint32_t waiting = 0;  // its commands in the mixer's waiting list
 
   // Written by the mixer, read by the GUI thread.
   std::atomic<std::uint32_t> appliedSerial{0};
@@ -58,10 +59,16 @@ struct Voice {
   std::atomic<bool> retired{false};
 };
 
-enum class CommandKind : std::uint8_t { Play, Stop, SetPosition, SetFrequency, Release, SetFormat };
+enum class CommandKind : std::uint8_t { Play, Stop, SetPosition, SetFrequency, Release, SetFormat, Withdraw };
+
+// A Release with this in `value2` lets a sounding voice play to its end
+// instead of fading it out (a release kept when the commands before it were withdrawn).
+inline constexpr std::uint32_t kReleaseWhenEnded = 1;
 
 // One instruction from the GUI thread to the mixer. SetFormat carries the
 // rate in `value` and channels | bits << 16 in `value2`, with no voice.
+// Withdraw, with no voice, takes back every waiting command stamped after its
+// `stampNs` except releases, which still apply (letting their voice ring out).
 struct Command {
   CommandKind kind = CommandKind::Play;
   Voice* voice = nullptr;

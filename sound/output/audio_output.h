@@ -25,6 +25,14 @@ struct BlockTime {
   // is open: it covers the wait for the output's next request, so that every
   // stamp still lies ahead of the block that renders it.
   std::int64_t leadNs = 0;
+  // When the first frame is due as read for this very block, before the clock
+  // model smoothed it; 0: not known. Far later than firstFrameNs, the stream
+  // stood still (a paused server), or its callback woke late.
+  std::int64_t readingNs = 0;
+  // steady_clock nanoseconds at which the output asked for this block; 0: not
+  // known. Unlike the readings, it cannot be stale: a stamped command is never
+  // started in a block asked for before the command's own time.
+  std::int64_t callNs = 0;
 };
 
 class FrameSource {

@@ -37,7 +37,7 @@ void ClockModel::Seat(std::int64_t readingNs) noexcept {
   suspect_ = false;
 }
 
-BlockTime ClockModel::OnBlock(std::int64_t readingNs, std::uint32_t frames) noexcept {
+BlockTime ClockModel::OnBlock(std::int64_t readingNs, std::uint32_t frames, std::int64_t callNs) noexcept {
   const double blockNs = frames * (periodNs_ > 0 ? periodNs_ : nominalPeriodNs_);
   if (seated_) {
     const double error = static_cast<double>(readingNs) - predictedNs_;
@@ -50,7 +50,7 @@ BlockTime ClockModel::OnBlock(std::int64_t readingNs, std::uint32_t frames) noex
       suspectErrorNs_ = error;
       const double blockStart = predictedNs_;
       predictedNs_ += blockNs;
-      return BlockTime{static_cast<std::int64_t>(std::llround(blockStart)), leadNs_};
+      return BlockTime{static_cast<std::int64_t>(std::llround(blockStart)), leadNs_, readingNs, callNs};
     } else {
       // Twice far off, and by about the same: the stream moved. Keep the
       // measured rate and move the phase by the mean of the two readings.
@@ -73,7 +73,7 @@ BlockTime ClockModel::OnBlock(std::int64_t readingNs, std::uint32_t frames) noex
   }
   predictedNs_ = blockStart + frames * periodNs_;
   if (blocksSinceSeat_ < kSettlingBlocks) ++blocksSinceSeat_;
-  return BlockTime{static_cast<std::int64_t>(std::llround(blockStart)), leadNs_};
+  return BlockTime{static_cast<std::int64_t>(std::llround(blockStart)), leadNs_, readingNs, callNs};
 }
 
 }  // namespace kestu

@@ -32,8 +32,8 @@ class ClockModel {
   void Start(std::uint32_t rate, std::uint32_t blockFrames, std::int64_t readingDelayNs = 0);
 
   // Audio thread. `readingNs`: when this block's first frame is due, as read
-  // now. Returns the block's time as the loop sees it.
-  BlockTime OnBlock(std::int64_t readingNs, std::uint32_t frames) noexcept;
+  // now; `callNs`: now, when known. Returns the block's time as the loop sees it.
+  BlockTime OnBlock(std::int64_t readingNs, std::uint32_t frames, std::int64_t callNs = 0) noexcept;
   // Audio thread. The next block does not follow on from the last one.
   void Reseat() noexcept { seated_ = false; }
 

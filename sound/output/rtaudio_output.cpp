@@ -128,7 +128,7 @@ struct RtAudioOutput::Impl {
       self->underruns.fetch_add(1, std::memory_order_relaxed);
       self->clock.Reseat();
     }
-    const BlockTime time = self->clock.OnBlock(now, frames);
+    const BlockTime time = self->clock.OnBlock(now, frames, now);
     self->converter.Pull(*self->source, static_cast<std::int16_t*>(output), frames, time);
     const bool tooFast = self->AsksTooFast(now, frames);
     self->gate.Leave();

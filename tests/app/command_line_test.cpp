@@ -54,7 +54,7 @@ test::ProgramRun Kestu(const std::vector<std::string>& args) {
 }
 
 TEST(CommandLineProgram, HelpAndVersionAnswerOnStandardOutputWithoutADisplay) {
-  for (const std::string& option : {"--help", "-h"}) {
+  for (const char* option : {"--help", "-h"}) {
     const test::ProgramRun run = Kestu({option});
     EXPECT_EQ(run.status, 0) << option;
     EXPECT_EQ(run.out, HelpText()) << option;

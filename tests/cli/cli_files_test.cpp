@@ -180,7 +180,7 @@ TEST_F(CliFiles, RenderFromAFolderWithoutSamplesUsesTheOnesBesideTheProgram) {
 }
 
 TEST_F(CliFiles, HelpAndVersionGoToStandardOutputAndAWrongCommandLineIsStatusTwo) {
-  for (const std::string& option : {"--help", "-h"}) {
+  for (const char* option : {"--help", "-h"}) {
     const ProgramRun help = Cli({option});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("usage: kestu-cli COMMAND"), std::string::npos) << help.out;

@@ -74,9 +74,13 @@ TEST_F(MixerThreads, CallsFromTheGuiThreadWhileTheAudioThreadRenders) {
         // Attaching makes a new voice and retires the old one, as every column does.
         channel->setWaveData(samples[(round + index) % samples.size()].get());
         channel->SetRateRatio(0.5 + 0.1 * (index % 5));
-        const TimedSoundCalls timed(*device, round % 2 == 0 ? NowNs() : 0);
+        // At once, due now, or voiced ahead as playback does.
+        const std::int64_t stamp = round % 3 == 0 ? 0 : NowNs() + (round % 3 == 2 ? 100'000'000 : 0);
+        const TimedSoundCalls timed(*device, stamp);
         channel->PlayFromStart();
       }
+      // Taken back, as Stop or a tempo change does: their releases still come.
+      if (round % 11 == 0) device->WithdrawCommandsAfter(NowNs());
       device->GetChannel(0)->setWaveData(samples[round % samples.size()].get());
       device->GetChannel(0)->PlayFromStart();
       if (round % 7 == 0) device->GetChannel(5)->Stop();

@@ -9,9 +9,11 @@
 
 #include "sound/ddsd.h"
 #include "sound/dsound/master_stage.h"
+#include "sound/dsound/mixer.h"
 #include "sound/output/clock_model.h"
 #include "sound/wave.h"
 #include "tests/sound/sound_fixture.h"
+#include "tests/support/made_up_stream.h"
 
 namespace kestu::test {
 namespace {
@@ -21,55 +23,11 @@ constexpr std::uint32_t kBlock = 128;
 constexpr std::int64_t kMs = 1'000'000;
 constexpr std::int64_t kStartNs = 5'000 * kMs;  // an arbitrary steady_clock time
 
-// A stream whose n-th block is truly due at start + n blocks (moved by `shiftNs_` after a jump),
-// with its callbacks read `jitter` off that.
-class MadeUpStream {
+// The made-up stream at this suite's rate and block size.
+class Stream : public MadeUpStream {
  public:
-  explicit MadeUpStream(OfflineOutput& output) : output_(output) { clock_.Start(kRate, kBlock); }
-
-  std::int64_t TrueTimeOfFrame(std::uint64_t frame) const {
-    return kStartNs + shiftNs_ + static_cast<std::int64_t>(std::llround(frame * 1e9 / kRate));
-  }
-  // The frame whose time holds `ns` on the stream's true line.
-  std::int64_t FrameAt(std::int64_t ns) const {
-    return static_cast<std::int64_t>(std::floor((ns - kStartNs - shiftNs_) * 1e-9 * kRate));
-  }
-  // When the next block's callback runs, before any jitter.
-  std::int64_t NextBlockNs() const { return TrueTimeOfFrame(left_.size()); }
-  std::int64_t LeadNs() const { return clock_.LeadNs(); }
-  void Shift(std::int64_t ns) { shiftNs_ += ns; }
-
-  void Render(std::int64_t jitterNs) {
-    const BlockTime time = clock_.OnBlock(NextBlockNs() + jitterNs, kBlock);
-    std::vector<std::int16_t> stereo(2 * kBlock);
-    output_.RenderInto(stereo.data(), kBlock, time);
-    for (std::uint32_t i = 0; i < kBlock; ++i) left_.push_back(stereo[2 * i]);
-  }
-
-  const std::vector<std::int16_t>& Left() const { return left_; }
-  const ClockModel& Clock() const { return clock_; }
-
- private:
-  OfflineOutput& output_;
-  ClockModel clock_;
-  std::int64_t shiftNs_ = 0;
-  std::vector<std::int16_t> left_;
+  explicit Stream(OfflineOutput& output) : MadeUpStream(output, kRate, kBlock, kStartNs) {}
 };
-
-// First frames of sounds that follow at least `quiet` silent frames.
-std::vector<std::int64_t> Onsets(const std::vector<std::int16_t>& left, std::size_t quiet = 64) {
-  std::vector<std::int64_t> onsets;
-  std::size_t silent = quiet;
-  for (std::size_t i = 0; i < left.size(); ++i) {
-    if (std::abs(left[i]) > 200) {
-      if (silent >= quiet) onsets.push_back(static_cast<std::int64_t>(i));
-      silent = 0;
-    } else {
-      ++silent;
-    }
-  }
-  return onsets;
-}
 
 // The offline output, with a server that can go away as a device output's can.
 class VanishingOutput : public OfflineOutput {
@@ -116,7 +74,7 @@ class TimedCommands : public SoundTest {
 // callbacks wake up to 0.4 ms late, once 25 ms late, and which later jumps 20 ms (the output
 // stalled between two notes, and its frames are due later from then on).
 TEST_F(TimedCommands, EachStampedNoteLandsOnItsFrameThroughJitterAStallAndAJump) {
-  MadeUpStream stream(output_);
+  Stream stream(output_);
   std::mt19937 random(7);
   std::uniform_int_distribution<std::int64_t> wake(0, 400'000);
   for (int i = 0; i < 400; ++i) stream.Render(wake(random));  // the clock model settles
@@ -173,7 +131,7 @@ TEST_F(TimedCommands, EachStampedNoteLandsOnItsFrameThroughJitterAStallAndAJump)
 }
 
 TEST_F(TimedCommands, AStampWhoseFramePassedStartsAtTheNextBlockAndCountsAsLate) {
-  MadeUpStream stream(output_);
+  Stream stream(output_);
   for (int i = 0; i < 50; ++i) stream.Render(0);
   const std::size_t blockStart = stream.Left().size();
   PlayStamped(5, stream.NextBlockNs() - stream.LeadNs() - 20 * kMs);
@@ -186,7 +144,7 @@ TEST_F(TimedCommands, AStampWhoseFramePassedStartsAtTheNextBlockAndCountsAsLate)
 }
 
 TEST_F(TimedCommands, APreviewStartsWithTheNextBlockAndStampsWaitBlocksAhead) {
-  MadeUpStream stream(output_);
+  Stream stream(output_);
   for (int i = 0; i < 50; ++i) stream.Render(0);
   const std::int64_t stamp = stream.NextBlockNs() + 2 * kMs;
   PlayStamped(6, stamp);
@@ -204,20 +162,214 @@ TEST_F(TimedCommands, APreviewStartsWithTheNextBlockAndStampsWaitBlocksAhead) {
   EXPECT_EQ(device_->LateStarts(), 0u);
 }
 
-TEST_F(TimedCommands, ACallAtOnceAfterAWaitingOneOnTheSameChannelFollowsIt) {
-  MadeUpStream stream(output_);
+// Play's stop of both banks comes within the lead after a tick: the tick's start on that channel
+// is neither pulled forward into a fragment nor played after the stop; another channel's waits.
+TEST_F(TimedCommands, ACallAtOnceSupersedesWhatItsChannelHadWaitingAndPullsNothingForward) {
+  Stream stream(output_);
   for (int i = 0; i < 50; ++i) stream.Render(0);
-  PlayStamped(7, stream.NextBlockNs());
-  device_->GetChannel(7)->Stop();  // at once: the waiting Play must not start after it
-  for (int i = 0; i < 20; ++i) stream.Render(0);
+  const std::size_t sent = stream.Left().size();
+  const std::int64_t stamp = stream.NextBlockNs() + 2 * kMs;
+  PlayStamped(7, stamp);
+  PlayStamped(6, stamp);
+  device_->GetChannel(7)->Stop();  // at once
+  const std::int64_t due = stream.FrameAt(stamp + stream.LeadNs());
+  while (stream.Left().size() < static_cast<std::size_t>(due) + 2000) stream.Render(0);
   std::uint32_t status = 0;
   device_->GetChannel(7)->Buffer()->GetStatus(&status);
   EXPECT_EQ(status, 0u);
-  // At most the fade of the stop sounds, at the first block.
   const std::vector<std::int16_t>& left = stream.Left();
-  const std::size_t loud = static_cast<std::size_t>(
-      std::count_if(left.begin(), left.end(), [](std::int16_t s) { return std::abs(s) > 200; }));
-  EXPECT_LT(loud, 150u);  // the fade lasts 6 ms, 139 frames
+  EXPECT_TRUE(std::all_of(left.begin() + static_cast<std::ptrdiff_t>(sent), left.begin() + due,
+                          [](std::int16_t s) { return s == 0; }))
+      << "nothing sounds before the stamped note's frame";
+  const std::vector<std::int64_t> onsets = Onsets(left);
+  ASSERT_EQ(onsets.size(), 1u);
+  EXPECT_NEAR(onsets[0], due, 1);
+  // Channel 6's note alone: 200 frames.
+  EXPECT_LT(std::count_if(left.begin(), left.end(), [](std::int16_t s) { return std::abs(s) > 200; }), 260);
+}
+
+// Stop, a tempo change or the loop's wrap takes back what a tick sent for later: the starts after
+// the cut never sound, while a sample let go of after it rings out instead of being cut.
+TEST_F(TimedCommands, AWithdrawTakesBackTheStartsAfterItsTimeAndLetsAReleasedSoundRingOut) {
+  const std::string path = Write("long.wav", MonoWave16(kRate, std::vector<std::int16_t>(4000, 8000)));
+  TDDSDWaveData longSample(device_.get(), path);
+  Stream stream(output_);
+  for (int i = 0; i < 50; ++i) stream.Render(0);
+  const std::int64_t first = stream.NextBlockNs() + 10 * kMs;
+  const std::int64_t second = first + 40 * kMs;
+  {
+    const TimedSoundCalls timed(*device_, first);
+    device_->GetChannel(1)->setWaveData(&longSample);
+    device_->GetChannel(1)->PlayFromStart();
+  }
+  {
+    // The next column of the same bank: channel 1 re-attached, the other bank stopped and started.
+    const TimedSoundCalls timed(*device_, second);
+    device_->GetChannel(1)->setWaveData(&longSample);
+    device_->GetChannel(1)->SetRateRatio(1.5);
+    device_->GetChannel(5)->Stop();
+    device_->GetChannel(1)->PlayFromStart();
+    device_->GetChannel(5)->PlayFromStart();
+  }
+  stream.RenderUntil(first + stream.LeadNs() + 5 * kMs);
+  device_->WithdrawCommandsAfter(first);
+  stream.RenderUntil(second + stream.LeadNs() + 400 * kMs);
+
+  const std::vector<std::int16_t>& left = stream.Left();
+  const std::vector<std::int64_t> onsets = Onsets(left);
+  ASSERT_EQ(onsets.size(), 1u);
+  EXPECT_NEAR(onsets[0], stream.FrameAt(first + stream.LeadNs()), 1);
+  // The first note plays its whole 4000 frames at its own rate: it was neither cut nor re-pitched.
+  const auto loud = std::count_if(left.begin(), left.end(), [](std::int16_t s) { return std::abs(s) > 200; });
+  EXPECT_NEAR(loud, 4000, 40);
+  for (const std::uint32_t channel : {1u, 5u}) {
+    std::uint32_t status = 1;
+    device_->GetChannel(channel)->Buffer()->GetStatus(&status);
+    EXPECT_EQ(status, 0u) << "channel " << channel << " is seen as it really is";
+  }
+  EXPECT_EQ(device_->LateStarts(), 0u);
+  EXPECT_EQ(device_->DroppedStarts(), 0u);
+}
+
+// The server pauses (a stopped process, a suspended sink) for a second and a half while ticks
+// go on sending a note every 200 ms. When it resumes, the notes whose time has passed are dropped
+// and counted, but for one less than 50 ms late: no pile-up, no burst, no loud first note; the
+// notes sent after it land on their frames.
+TEST_F(TimedCommands, AStalledStreamsBacklogIsDroppedAndCountedNotPlayedInABurst) {
+  Stream stream(output_);
+  for (int i = 0; i < 400; ++i) stream.Render(0);
+  constexpr std::int64_t kSpacing = 200 * kMs;
+  constexpr int kNotes = 20;
+  const std::int64_t firstStamp = stream.NextBlockNs() + 10 * kMs;
+  const std::int64_t pauseAt = firstStamp + 5 * kSpacing + 100 * kMs;  // between two notes
+  const std::int64_t resumeAt = pauseAt + 1500 * kMs;
+  bool resumed = false;
+  std::vector<std::int64_t> expectedAfter;  // the notes sent once the stream runs again
+  int sent = 0;
+  for (std::int64_t now = firstStamp; sent < kNotes || now < resumeAt + 5000 * kMs; now += kMs) {
+    for (; sent < kNotes && firstStamp + sent * kSpacing <= now; ++sent) {
+      PlayStamped(1 + sent % 3, firstStamp + sent * kSpacing);
+      if (resumed) expectedAfter.push_back(stream.FrameAt(firstStamp + sent * kSpacing + stream.LeadNs()));
+    }
+    if (now >= pauseAt && now < resumeAt) continue;  // no callback comes
+    if (!resumed && now >= resumeAt) {
+      stream.Shift(resumeAt - pauseAt);
+      resumed = true;
+    }
+    stream.RenderUntil(now);
+  }
+
+  const std::vector<std::int16_t>& left = stream.Left();
+  const std::vector<std::int64_t> onsets = Onsets(left);
+  const std::uint64_t dropped = device_->DroppedStarts();
+  EXPECT_EQ(onsets.size() + dropped, static_cast<std::size_t>(kNotes));
+  EXPECT_GE(dropped, 6u);  // the 7 or 8 of the paused 1.5 s, but for at most one
+  EXPECT_LE(dropped, 8u);
+  const auto spacingFrames = static_cast<std::int64_t>(200e-3 * kRate);
+  // The pause itself is no frames of the stream: the pair around it is a pause apart.
+  const std::int64_t resumeFrame = stream.FrameAt(resumeAt);
+  int closer = 0;
+  for (std::size_t i = 1; i < onsets.size(); ++i) {
+    if (onsets[i - 1] < resumeFrame && onsets[i] >= resumeFrame) continue;
+    const std::int64_t gap = onsets[i] - onsets[i - 1];
+    if (gap < spacingFrames - 3) ++closer;
+    EXPECT_GE(gap, spacingFrames - static_cast<std::int64_t>(50e-3 * kRate)) << "onsets " << i - 1 << " and " << i;
+  }
+  EXPECT_LE(closer, 1) << "only a note that was late by less than 50 ms comes early on the next";
+  ASSERT_GE(onsets.size(), expectedAfter.size());
+  ASSERT_GE(expectedAfter.size(), 5u);
+  for (std::size_t i = 0; i < expectedAfter.size(); ++i) {
+    // The loop seats itself anew on the resumed stream within a frame or two.
+    EXPECT_NEAR(onsets[onsets.size() - expectedAfter.size() + i], expectedAfter[i], 2) << i;
+  }
+  const auto loudest = *std::max_element(left.begin(), left.end());
+  EXPECT_LE(loudest, std::lrint(8000 * ds::MasterStage::kHeadroomGain) + 1) << "one note at a time";
+}
+
+// Notes sent 200 ms ahead, as the transport voices them. For a tenth of a second the server's
+// timing reports are stale, 60 ms off, and the clock model, seeing two readings agree, follows
+// them. No note may start before its own time for that: the block asked for is the bound.
+TEST_F(TimedCommands, AClockModelMisledByStaleReadingsNeverStartsANoteBeforeItsTime) {
+  Stream stream(output_);
+  for (int i = 0; i < 400; ++i) stream.Render(0);
+  constexpr int kNotes = 30;
+  const std::int64_t firstStamp = stream.NextBlockNs() + 210 * kMs;
+  const std::int64_t staleFrom = firstStamp + 400 * kMs;
+  const std::int64_t staleUntil = staleFrom + 110 * kMs;
+  int sent = 0;
+  std::vector<std::int64_t> stamps;
+  for (std::int64_t now = stream.NextBlockNs(); sent < kNotes || now < firstStamp + kNotes * 40 * kMs + 500 * kMs;
+       now += kMs) {
+    for (; sent < kNotes && firstStamp + sent * 40 * kMs <= now + 200 * kMs; ++sent) {
+      stamps.push_back(firstStamp + sent * 40 * kMs);
+      PlayStamped(1 + sent % 3, stamps.back());
+    }
+    while (stream.NextBlockNs() <= now) {
+      const std::int64_t at = stream.NextBlockNs();
+      stream.Render(0, at >= staleFrom && at < staleUntil ? 60 * kMs : 0);
+    }
+  }
+  const std::vector<std::int64_t> onsets = Onsets(stream.Left());
+  ASSERT_EQ(onsets.size(), static_cast<std::size_t>(kNotes));
+  for (int i = 0; i < kNotes; ++i) {
+    EXPECT_GE(onsets[i], stream.FrameAt(stamps[i] - ds::Mixer::kEarlyToleranceNs) - 1) << "note " << i << " before its time";
+    if (stamps[i] + stream.LeadNs() < staleFrom - 10 * kMs) {
+      EXPECT_NEAR(onsets[i], stream.FrameAt(stamps[i] + stream.LeadNs()), 1);
+    }
+  }
+  EXPECT_EQ(device_->DroppedStarts(), 0u);
+}
+
+// After a late callback an output asks for a long block at once. Each note in it still starts on
+// its own frame: the later part of the block is heard later, so no note there is early.
+TEST_F(TimedCommands, NotesInALongBlockKeepTheirFrames) {
+  Stream stream(output_);
+  for (int i = 0; i < 400; ++i) stream.Render(0);
+  const std::int64_t blockNs = stream.NextBlockNs();
+  std::vector<std::int64_t> expected;
+  for (int i = 0; i < 4; ++i) {
+    // Heard 5, 25, 45 and 65 ms into a block of 88 ms.
+    const std::int64_t stamp = blockNs + (5 + 20 * i) * kMs - stream.LeadNs();
+    PlayStamped(1 + i % 3, stamp);
+    expected.push_back(stream.FrameAt(stamp + stream.LeadNs()));
+  }
+  stream.Render(0, 0, 16 * kBlock);
+  for (int i = 0; i < 20; ++i) stream.Render(0);
+  const std::vector<std::int64_t> onsets = Onsets(stream.Left());
+  ASSERT_EQ(onsets.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_NEAR(onsets[i], expected[i], 1) << i;
+  EXPECT_EQ(device_->LateStarts(), 0u);
+}
+
+// A thousand commands wait for 100 ms from now, filling the list; a start for 230 ms from now
+// then waits behind them in order, and sounds on its own frame, not at once.
+TEST_F(TimedCommands, AFullWaitingListNeverStartsALaterCommandEarly) {
+  Stream stream(output_);
+  for (int i = 0; i < 50; ++i) stream.Render(0);
+  const std::int64_t now = stream.NextBlockNs();
+  {
+    const TimedSoundCalls timed(*device_, now + 100 * kMs);
+    for (std::size_t i = 0; i < ds::Mixer::kWaitingCapacity; ++i) device_->GetChannel(2)->SetRateRatio(1.0);
+  }
+  PlayStamped(5, now + 230 * kMs);
+  stream.RenderUntil(now + 500 * kMs);
+  const std::vector<std::int64_t> onsets = Onsets(stream.Left());
+  ASSERT_EQ(onsets.size(), 1u);
+  EXPECT_NEAR(onsets[0], stream.FrameAt(now + 230 * kMs + stream.LeadNs()), 1);
+  EXPECT_EQ(device_->LateStarts(), 0u);
+  EXPECT_EQ(device_->DroppedStarts(), 0u);
+}
+
+TEST_F(TimedCommands, AStampFarAheadWaitsAtMostAFewSeconds) {
+  Stream stream(output_);
+  for (int i = 0; i < 50; ++i) stream.Render(0);
+  const std::int64_t now = stream.NextBlockNs();
+  PlayStamped(5, now + 3600'000 * kMs);
+  stream.RenderUntil(now + 5000 * kMs);
+  const std::vector<std::int64_t> onsets = Onsets(stream.Left());
+  ASSERT_EQ(onsets.size(), 1u);
+  const double after = (onsets[0] - stream.FrameAt(now)) / static_cast<double>(kRate);
+  EXPECT_NEAR(after, ds::Mixer::kMaxAheadNs * 1e-9, 0.05);
 }
 
 TEST_F(TimedCommands, WithoutTimeStampsTakeEffectAtTheBlocksStart) {
