@@ -41,12 +41,11 @@ void Transport::SetTimerPeriodFromTempo(int tempo) {
   if (timer_.Interval() == interval) return;
   timer_.SetInterval(interval);
   if (!Playing || !timer_.Enabled() || !KeepsTime()) return;
-  // The ticks voiced for after now go back; the next tick comes one new interval after the last
-  // one kept was due, or now if that has passed already.
+  // The ticks voiced for after now go back; the next tick comes one new interval after the change,
+  // as a re-armed timer's would.
   const std::int64_t now = timer_.NowNs();
   TakeBack(now);
-  const std::int64_t lastDue = voiced_.empty() ? shownDueNs_ : voiced_.back().dueNs;
-  nextDueNs_ = std::max(lastDue + IntervalNs(), now);
+  nextDueNs_ = now + IntervalNs();
   VoiceAhead(now);
   WakeForNext(now);
 }

@@ -201,19 +201,20 @@ TEST_F(ScheduleAhead, StopTakesBackWhatWasVoicedForLater) {
 }
 
 // At tempo 1500 ticks come every 20 ms; at 515 ms the tempo becomes 750 (40 ms). The ticks voiced
-// for after the change go back, and the next one comes one new interval after the last one due.
-TEST_F(ScheduleAhead, ATempoChangeTakesBackWhatWasVoicedAndReArmsFromTheLastDueTime) {
+// for after the change go back, and the next one comes one new interval after the change.
+TEST_F(ScheduleAhead, ATempoChangeTakesBackWhatWasVoicedAndReArmsFromTheChange) {
   Play();
   const std::int64_t changeAt = playNs_ + 515 * kMs;
   RunUntil(changeAt);
+  const std::int64_t changedNs = timer_.now;
   doc_.SetTempo(750);
   transport_.TempoBarChange();
   RunUntil(changeAt + 2000 * kMs);
-  const std::int64_t lastDue = playNs_ + 25 * 20 * kMs;  // tick 25, due at 500 ms
+  // Tick 25, due at 500 ms, is the last one kept.
   std::vector<std::int64_t> expected;
   for (int c = 1; c <= 60; ++c) {
     const int tick = 2 * c;
-    const std::int64_t due = tick <= 25 ? playNs_ + tick * 20 * kMs : lastDue + (tick - 25) * 40 * kMs;
+    const std::int64_t due = tick <= 25 ? playNs_ + tick * 20 * kMs : changedNs + (tick - 25) * 40 * kMs;
     if (due + stream_.LeadNs() < changeAt + 2000 * kMs - 5 * kMs) expected.push_back(FrameOf(due));
   }
   const std::vector<std::int64_t> heard = Heard();
