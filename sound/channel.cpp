@@ -43,6 +43,7 @@ void TDDSDChannel::setWaveData(TDDSDGenWave* sample) {
   }
   CheckResult(device_->DirectSound()->DuplicateSoundBuffer(sample->Buffer(), &buffer_),
               "setWaveData サウンドバッファの複製に失敗しました");
+  if (buffer_ != nullptr) buffer_->SetOwner(this);
   if (sample->Is3D()) {
     if (buffer_ != nullptr) {
       void* object = nullptr;

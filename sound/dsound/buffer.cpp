@@ -133,6 +133,10 @@ std::uint32_t IDirectSoundBuffer::Frame() const {
   return voice_->publishedFrame.load(std::memory_order_relaxed);
 }
 
+void IDirectSoundBuffer::SetOwner(const void* owner) {
+  if (voice_ != nullptr) voice_->owner = owner;
+}
+
 bool IDirectSoundBuffer::IsPlaying() const {
   if (voice_ == nullptr || !core_->IsOpen()) return false;
   if (voice_->appliedSerial.load(std::memory_order_acquire) != serial_) return expectPlaying_;

@@ -58,6 +58,8 @@ class IDirectSoundBuffer : public RefCounted {
   // The play position in bytes, as GetCurrentPosition gives it.
   std::uint32_t Position() const { return primary_ ? 0 : Frame() * blockAlign_; }
   bool IsPlaying() const;
+  // Names who plays through this duplicate, before any other call on it (see Voice::owner).
+  void SetOwner(const void* owner);
   // True when both buffers read the very same sample memory.
   bool SharesDataWith(const IDirectSoundBuffer& other) const;
 

@@ -141,6 +141,10 @@ void Mixer::Withdraw(std::int64_t afterNs) noexcept {
       waiting_[kept++] = command;
     } else if (command.kind == CommandKind::Release) {
       command.value2 |= kReleaseWhenEnded;
+      // Still its owner's sound, as if the re-attach had never come: the owner's next stop or
+      // start cuts it, even one that comes before this release.
+      command.voice->ringingOut = command.voice->owner != nullptr;
+      anyRingingOut_ = anyRingingOut_ || command.voice->ringingOut;
       waiting_[kept++] = command;
     } else {
       --command.voice->waiting;
@@ -148,6 +152,22 @@ void Mixer::Withdraw(std::int64_t afterNs) noexcept {
     }
   }
   waitingCount_ = kept;
+}
+
+void Mixer::CutRingingOut(const void* owner, const Voice& current) noexcept {
+  bool left = false;
+  for (std::size_t i = 0; i < listedCount_; ++i) {
+    Voice& voice = *listed_[i];
+    if (!voice.ringingOut) continue;
+    if (voice.owner == owner && &voice != &current) {
+      if (voice.main.active) BeginFade(voice);
+      voice.main.active = false;
+      voice.ringingOut = false;
+    } else {
+      left = true;
+    }
+  }
+  anyRingingOut_ = left;
 }
 
 std::int64_t Mixer::FrameOf(const Command& command, const BlockTime& time) const noexcept {
@@ -243,6 +263,7 @@ void Mixer::Reset() noexcept {
     voice.tail.active = false;
     Unlist(listedCount_ - 1);
   }
+  anyRingingOut_ = false;
   master_.Reset();
 }
 
@@ -304,6 +325,10 @@ void Mixer::Apply(const Command& command) noexcept {
     return;
   }
   Voice& voice = *command.voice;
+  const bool cuts = command.kind == CommandKind::Play || command.kind == CommandKind::Stop ||
+                    command.kind == CommandKind::SetPosition ||
+                    (command.kind == CommandKind::Release && (command.value2 & kReleaseWhenEnded) == 0);
+  if (anyRingingOut_ && cuts && voice.owner != nullptr) CutRingingOut(voice.owner, voice);
   switch (command.kind) {
     case CommandKind::Play:
       if (!voice.main.active) {

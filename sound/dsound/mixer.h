@@ -81,6 +81,8 @@ class Mixer : public FrameSource {
   void ApplyAllWaiting() noexcept;
   void DropWaitingFor(Voice& voice) noexcept;
   void Withdraw(std::int64_t afterNs) noexcept;
+  // Fades the sounds let ring out that `owner` played, but for `current`, its voice now.
+  void CutRingingOut(const void* owner, const Voice& current) noexcept;
   void Skip(const Command& command) noexcept;
   void MarkApplied(Voice& voice, std::uint32_t serial) noexcept;
   std::uint32_t ApplyWaitingDue(const BlockTime& time, std::uint32_t done, std::uint32_t frames) noexcept;
@@ -112,6 +114,7 @@ class Mixer : public FrameSource {
   std::deque<Command> outbox_;  // GUI thread only
   std::array<Voice*, kMaxListedVoices> listed_{};
   std::size_t listedCount_ = 0;
+  bool anyRingingOut_ = false;  // some listed voice may be ringing out
   std::uint32_t rate_ = kDefaultRate;
   std::uint16_t channels_ = 2;
   std::uint16_t bits_ = 8;  // the primary format before anyone sets it: 8 bits, stereo

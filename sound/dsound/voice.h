@@ -42,6 +42,9 @@ struct Voice {
   // GUI thread only: keeps the sample memory alive as long as the voice exists.
   std::shared_ptr<const std::vector<std::uint8_t>> keepAlive;
   std::shared_ptr<const std::vector<float>> keepPlanesAlive;
+  // Set by the GUI thread before the voice is first sent: who plays through this voice (a
+  // program's channel), so that a sound let ring out is still that owner's to cut. May be null.
+  const void* owner = nullptr;
 
   // Mixer only.
   PlayHead main;
@@ -50,6 +53,8 @@ struct Voice {
   bool releasing = false;
   bool listed = false;
   std::uint32_t waiting = 0;  // its commands in the mixer's waiting list
+  // Let ring out by a withdraw: it sounds on until its owner's next stop, start or release.
+  bool ringingOut = false;
 
   // Written by the mixer, read by the GUI thread.
   std::atomic<std::uint32_t> appliedSerial{0};
@@ -68,7 +73,9 @@ inline constexpr std::uint32_t kReleaseWhenEnded = 1;
 // One instruction from the GUI thread to the mixer. SetFormat carries the
 // rate in `value` and channels | bits << 16 in `value2`, with no voice.
 // Withdraw, with no voice, takes back every waiting command stamped after its
-// `stampNs` except releases, which still apply (letting their voice ring out).
+// `stampNs` except releases, which still apply (letting their voice ring out
+// until its owner's next stop, start or release cuts it, as it would have been
+// had it stayed attached).
 struct Command {
   CommandKind kind = CommandKind::Play;
   Voice* voice = nullptr;
