@@ -24,6 +24,7 @@
 #include "bench/latency/pulse_server.h"
 #include "bench/latency/report.h"
 #include "bench/latency/session.h"
+#include "bench/latency/way_out.h"
 #include "playback/pitch_tables.h"
 #include "playback/sample_bank.h"
 #include "playback/transport.h"
@@ -38,7 +39,7 @@ constexpr std::uint32_t kPrimaryRate = 23160;
 constexpr std::uint32_t kRecordBlockFrames = 48;
 constexpr const char* kUsage =
     "usage: kestu-latency [--fast] [--presses N] [--columns N] [--tempo T] [--light] [--seed S]\n"
-    "                     [--load N] [--server [--sink NAME]] [--keep DIR]\n"
+    "                     [--load N] [--server [--sink NAME]] [--way WAY] [--keep DIR]\n"
     "  --fast        the fastest tempo's plan: tempo 1500, a column every 40 ms\n"
     "  --presses N   presses on the score view (default 100)\n"
     "  --columns N   sounding columns played back (default 200)\n"
@@ -47,6 +48,9 @@ constexpr const char* kUsage =
     "  --load N      N threads kept busy beside the program during the run (default 0)\n"
     "  --server      use the PulseAudio server of the environment instead of a private one,\n"
     "                recording the monitor of sink NAME (default \"null\")\n"
+    "  --way WAY     the way out: default (the program's own choice), pipewire (our PipeWire\n"
+    "                stream), pulse (our PulseAudio stream, on PulseAudio or PipeWire's pulse\n"
+    "                server) or jack (JACK, e.g. under pw-jack)\n"
     "  --keep DIR    also write DIR/recording.wav, DIR/mixer.wav and DIR/events.csv\n";
 
 struct Options {
@@ -55,6 +59,7 @@ struct Options {
   bool useServer = false;
   std::string sink = "null";
   std::string keep;
+  WayOut way;
 };
 
 bool ParseInt(const char* text, int low, int high, int& value) {
@@ -90,6 +95,8 @@ bool Parse(int argc, char** argv, Options& options, std::string& error) {
       ++i;
     } else if (arg == "--sink" && hasValue) {
       options.sink = argv[++i];
+    } else if (arg == "--way" && hasValue && ParseWayOut(argv[i + 1], options.way)) {
+      ++i;
     } else if (arg == "--keep" && hasValue) {
       options.keep = argv[++i];
     } else {
@@ -251,7 +258,7 @@ int Run(int argc, char** argv) {
   }
 
   // The program's start-up, as the window does it.
-  ProbedOutput output(kPrimaryRate, maxSeconds);
+  ProbedOutput output(kPrimaryRate, maxSeconds, options.way.ways);
   auto sound = std::make_unique<TDDSD>(nullptr, ds::SoundSystemConfig{UseOutput(output), nullptr});
   sound->SetDebugOption(dsoHaltOnError);
   sound->Loaded();
@@ -265,8 +272,8 @@ int Run(int argc, char** argv) {
     std::cerr << "kestu-latency: the samples did not load: " << e.what() << "\n";
     return 1;
   }
-  if (!sound->DeviceOpen() || output.Device().ApiName() != "pulse") {
-    std::cerr << "kestu-latency: the program's output did not open on PulseAudio\n";
+  if (!sound->DeviceOpen() || !OpenedOnWay(options.way, output.Device().ApiName())) {
+    std::cerr << "kestu-latency: the program's output did not open on the way " << options.way.name << "\n";
     return 1;
   }
   const double sampleSeconds = SampleSeconds(samples.Sample(plan.instrument));

@@ -1,4 +1,4 @@
-// Where mixed sound goes: a device output (JACK, PulseAudio, ALSA) or an offline output that
+// Where mixed sound goes: a device output (PipeWire, JACK, PulseAudio, ALSA) or an offline output that
 // is pulled by hand. The mixer is the FrameSource each output pulls from.
 #pragma once
 
@@ -68,7 +68,8 @@ class AudioOutput {
 // Opens the output a sound device uses; a null result means "no device".
 using AudioOutputProvider = std::function<std::shared_ptr<AudioOutput>()>;
 
-// The program's output: a running JACK server, else PulseAudio, else ALSA.
+// The program's output: a running PipeWire server, else a running JACK server, else PulseAudio,
+// else ALSA.
 AudioOutputProvider DefaultOutputProvider();
 // An output the caller owns and keeps alive longer than the sound device.
 AudioOutputProvider UseOutput(AudioOutput& output);

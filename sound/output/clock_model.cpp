@@ -15,13 +15,21 @@ constexpr std::uint32_t kSettlingBlocks = 128;
 constexpr double kMaxRateDeviation = 0.005;
 // A reading this far from the prediction is not jitter: the stream broke off.
 constexpr double kMinReseatErrorNs = 4e6;
+// Blocks in which a larger delay must hold before the lead follows it.
+constexpr std::uint32_t kDelayWindowBlocks = 16;
+// The lead moves in steps of this much, so that a delay that creeps does not move it often.
+constexpr std::int64_t kLeadStepNs = 1'000'000;
 
 }  // namespace
 
-void ClockModel::Start(std::uint32_t rate, std::uint32_t blockFrames, std::int64_t readingDelayNs) {
+void ClockModel::Start(std::uint32_t rate, std::uint32_t blockFrames, std::int64_t readingDelayNs, Cycles cycles) {
   nominalPeriodNs_ = 1e9 / std::max<std::uint32_t>(rate, 1);
   blockSeconds_ = std::max<std::uint32_t>(blockFrames, 1) * nominalPeriodNs_ / 1e9;
-  leadNs_ = static_cast<std::int64_t>(2 * blockSeconds_ * 1e9) + kLeadMarginNs + std::max<std::int64_t>(readingDelayNs, 0);
+  const double blocksWaited = cycles == Cycles::kRegular ? 1.0 : 2.0;
+  baseLeadNs_ = static_cast<std::int64_t>(blocksWaited * blockSeconds_ * 1e9) + kLeadMarginNs;
+  coveredDelayNs_.store(std::max<std::int64_t>(readingDelayNs, 0), std::memory_order_relaxed);
+  leadNs_.store(baseLeadNs_ + coveredDelayNs_.load(std::memory_order_relaxed), std::memory_order_relaxed);
+  windowBlocks_ = 0;
   seated_ = false;
   everSeated_ = false;
   reseats_.store(0, std::memory_order_relaxed);
@@ -37,6 +45,25 @@ void ClockModel::Seat(std::int64_t readingNs) noexcept {
   suspect_ = false;
 }
 
+BlockTime ClockModel::OnBlock(std::int64_t readingNs, std::uint32_t frames, std::int64_t nowNs) noexcept {
+  BlockTime time = OnBlock(readingNs, frames);
+  FollowDelay(time.firstFrameNs - nowNs);
+  time.leadNs = LeadNs();
+  return time;
+}
+
+void ClockModel::FollowDelay(std::int64_t delayNs) noexcept {
+  windowMinDelayNs_ = windowBlocks_ == 0 ? delayNs : std::min(windowMinDelayNs_, delayNs);
+  if (++windowBlocks_ < kDelayWindowBlocks) return;
+  windowBlocks_ = 0;
+  const std::int64_t covered = coveredDelayNs_.load(std::memory_order_relaxed);
+  if (windowMinDelayNs_ <= covered) return;
+  // Rounded up to the step: a little more than needed, seldom moved.
+  const std::int64_t grown = (windowMinDelayNs_ + kLeadStepNs - 1) / kLeadStepNs * kLeadStepNs;
+  coveredDelayNs_.store(grown, std::memory_order_relaxed);
+  leadNs_.store(baseLeadNs_ + grown, std::memory_order_relaxed);
+}
+
 BlockTime ClockModel::OnBlock(std::int64_t readingNs, std::uint32_t frames) noexcept {
   const double blockNs = frames * (periodNs_ > 0 ? periodNs_ : nominalPeriodNs_);
   if (seated_) {
@@ -50,7 +77,7 @@ BlockTime ClockModel::OnBlock(std::int64_t readingNs, std::uint32_t frames) noex
       suspectErrorNs_ = error;
       const double blockStart = predictedNs_;
       predictedNs_ += blockNs;
-      return BlockTime{static_cast<std::int64_t>(std::llround(blockStart)), leadNs_};
+      return BlockTime{static_cast<std::int64_t>(std::llround(blockStart)), LeadNs()};
     } else {
       // Twice far off, and by about the same: the stream moved. Keep the
       // measured rate and move the phase by the mean of the two readings.
@@ -73,7 +100,7 @@ BlockTime ClockModel::OnBlock(std::int64_t readingNs, std::uint32_t frames) noex
   }
   predictedNs_ = blockStart + frames * periodNs_;
   if (blocksSinceSeat_ < kSettlingBlocks) ++blocksSinceSeat_;
-  return BlockTime{static_cast<std::int64_t>(std::llround(blockStart)), leadNs_};
+  return BlockTime{static_cast<std::int64_t>(std::llround(blockStart)), LeadNs()};
 }
 
 }  // namespace kestu

@@ -216,7 +216,7 @@ struct PulseOutput::Stream {
       aheadNs = negative ? 0 : static_cast<std::int64_t>(latency) * 1000;
       latencyFrames.store(static_cast<long>(aheadNs * rate / 1'000'000'000), std::memory_order_relaxed);
     }
-    return clock.OnBlock(now + aheadNs, frames);
+    return clock.OnBlock(now + aheadNs, frames, now);
   }
 
   void Render(std::int16_t* stereo, std::uint32_t frames, const BlockTime& time) noexcept {

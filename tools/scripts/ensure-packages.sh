@@ -14,7 +14,7 @@ ensure_packages() {
 }
 
 # What building needs.
-BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev librtaudio-dev libpulse-dev libgtest-dev
+BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev librtaudio-dev libpulse-dev libjack-jackd2-dev libpipewire-0.3-dev libgtest-dev
                 libbenchmark-dev fonts-ipafont-gothic)
 # What running the program needs beyond building it: a display is the user's own. The toolkit's
 # own Japanese texts (file dialogs, buttons) come from qt6-translations-l10n.
