@@ -244,7 +244,8 @@ int Run(int argc, char** argv) {
   QGuiApplication app(argc, argv);
 
   const double maxSeconds = PlannedSeconds(plan) * 1.5 + 60;
-  MonitorCapture capture(server->SinkRate(), kRecordBlockFrames, maxSeconds);
+  MonitorCapture capture(server->SinkRate(), kRecordBlockFrames, maxSeconds,
+                         RecordFromFor(options.way, server->IsPrivate()));
 
   // The recorder first: it wakes the null sink, and the program's stream then finds the sink as
   // it will stay while measured.

@@ -16,6 +16,11 @@ bool ParseWayOut(const std::string& text, WayOut& way) {
   return true;
 }
 
+RecordFrom RecordFromFor(const WayOut& way, bool privatePulse) {
+  const bool jackOnly = way.ways.size() == 1 && way.ways.front() == OutputWay::kJack;
+  return jackOnly && privatePulse ? RecordFrom::kJackPort : RecordFrom::kPulseMonitor;
+}
+
 bool OpenedOnWay(const WayOut& way, const std::string& apiName) {
   if (apiName.empty()) return false;
   return std::any_of(way.ways.begin(), way.ways.end(),

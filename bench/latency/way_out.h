@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/latency/monitor_capture.h"
 #include "sound/output/device_output.h"
 
 namespace kestu::latency {
@@ -16,6 +17,10 @@ struct WayOut {
 
 // "default", "pipewire", "pulse" or "jack"; false for anything else.
 bool ParseWayOut(const std::string& text, WayOut& way);
+// Where the sound is recorded: JACK's own graph for the JACK way beside a private PulseAudio (a
+// JACK server of its own, e.g. its dummy driver); the sink's pulse monitor otherwise (PulseAudio,
+// or PipeWire's pulse server, which also carries what pw-jack plays).
+RecordFrom RecordFromFor(const WayOut& way, bool privatePulse);
 // Whether the output opened on the way asked for (any way, for "default").
 bool OpenedOnWay(const WayOut& way, const std::string& apiName);
 

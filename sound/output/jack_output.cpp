@@ -88,21 +88,12 @@ struct JackOutput::Stream {
     return 0;
   }
 
-  // When this cycle's first frame is heard: the cycle's start, by the
-  // server's clock tied to ours now, plus our ports' playback latency.
+  // When this cycle's first frame is heard: our ports' playback latency
+  // after the cycle began, which is when the server woke us. The loop
+  // smooths the wake-ups; the server's own cycle times are left aside, as
+  // not every JACK server keeps them on our clock.
   std::int64_t FirstFrameHeardNs(std::int64_t nowNs) const noexcept {
-    const auto latencyNs =
-        static_cast<std::int64_t>(latencyFrames.load(std::memory_order_relaxed) * 1e9 / deviceRate);
-    jack_nframes_t currentFrames = 0;
-    jack_time_t currentUsecs = 0;
-    jack_time_t nextUsecs = 0;
-    float periodUsecs = 0;
-    if (jack_get_cycle_times(client, &currentFrames, &currentUsecs, &nextUsecs, &periodUsecs) != 0) {
-      return nowNs + latencyNs;
-    }
-    const std::int64_t serverNowNs = static_cast<std::int64_t>(jack_get_time()) * 1000;
-    const std::int64_t cycleStartNs = static_cast<std::int64_t>(currentUsecs) * 1000 + (nowNs - serverNowNs);
-    return std::min(cycleStartNs, nowNs) + latencyNs;
+    return nowNs + static_cast<std::int64_t>(latencyFrames.load(std::memory_order_relaxed) * 1e9 / deviceRate);
   }
 
   // A thread of the server's: only marks what happened; the GUI thread acts.
