@@ -20,7 +20,9 @@ BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev librtaudio-dev lib
 # own Japanese texts (file dialogs, buttons) come from qt6-translations-l10n.
 RUN_PACKAGES=(pulseaudio-utils qt6-translations-l10n)
 # What the tests need beyond building: servers for real sound (PulseAudio, JACK on its dummy
-# driver) and a real window, a window manager to frame it, tools that measure them, the desktop's
+# driver, a headless PipeWire with its session manager, pulse and JACK servers and a session bus)
+# and a real window, a window manager to frame it, tools that measure them, the desktop's
 # validators for the installed tree, the toolkit's Japanese texts, and clang for the fuzzers.
-TEST_PACKAGES=(clang libclang-rt-14-dev pulseaudio pulseaudio-utils jackd2 xvfb xauth sox imagemagick
+TEST_PACKAGES=(clang libclang-rt-14-dev pulseaudio pulseaudio-utils jackd2 pipewire wireplumber pipewire-pulse
+               pipewire-jack dbus-daemon xvfb xauth sox imagemagick
                xdotool x11-utils openbox desktop-file-utils shared-mime-info qt6-translations-l10n)
