@@ -1,5 +1,5 @@
-// Where mixed sound goes: a device output (PipeWire, JACK, PulseAudio, ALSA) or an offline output that
-// is pulled by hand. The mixer is the FrameSource each output pulls from.
+// Where mixed sound goes: a device output (PipeWire, JACK, PulseAudio, ALSA) or an offline output
+// that is pulled by hand. The mixer is the FrameSource each output pulls from.
 #pragma once
 
 #include <chrono>
