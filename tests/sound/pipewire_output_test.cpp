@@ -137,5 +137,26 @@ TEST_F(PipeWireOutputTest, AServerThatIsKilledLeavesTheOutputNotPullingAndCloses
   closed.wait();
 }
 
+// A server that stops answering holds up neither an open (it gives up in its time) nor a close.
+TEST_F(PipeWireOutputTest, AStoppedServerHoldsUpNeitherAnOpenNorAClose) {
+  ProbeSource source;
+  auto output = std::make_shared<DeviceOutput>(std::chrono::milliseconds(1500), std::vector<OutputWay>{OutputWay::kPipeWire});
+  ASSERT_TRUE(output->Open(source, 23160));
+  ASSERT_TRUE(WaitFor([&] { return source.blocks.load() > 20; }, 10s));
+  pipewire_->Freeze();
+  std::this_thread::sleep_for(200ms);
+  auto closed = std::async(std::launch::async, [output] { output->Close(); });
+  const bool closedInTime = closed.wait_for(3s) == std::future_status::ready;
+
+  auto opened = std::async(std::launch::async, [output, &source] { return output->Open(source, 23160); });
+  const bool openedInTime = opened.wait_for(5s) == std::future_status::ready;
+  pipewire_->Thaw();
+  closed.wait();
+  EXPECT_TRUE(closedInTime) << "Close waited for the stopped server";
+  EXPECT_TRUE(openedInTime) << "Open waited past its time for the stopped server";
+  EXPECT_FALSE(opened.get()) << "a server that does not answer counts as none";
+  output->Close();
+}
+
 }  // namespace
 }  // namespace kestu::test

@@ -96,7 +96,11 @@ class PrivatePipeWire {
     for (Process* p : {&pulse_, &session_, &server_}) p->Signal(SIGKILL);
     for (Process* p : {&pulse_, &session_, &server_}) p->Wait(std::chrono::seconds(5));
   }
+  // The server stops answering, as a process stopped by a debugger or swapped out does.
+  void Freeze() { server_.Signal(SIGSTOP); }
+  void Thaw() { server_.Signal(SIGCONT); }
   void Stop() {
+    Thaw();
     for (Process* p : {&pulse_, &session_, &server_, &bus_}) p->Stop();
   }
 
