@@ -15,9 +15,9 @@ constexpr std::uint32_t kSettlingBlocks = 128;
 constexpr double kMaxRateDeviation = 0.005;
 // A reading this far from the prediction is not jitter: the stream broke off.
 constexpr double kMinReseatErrorNs = 4e6;
-// Blocks in which a larger delay must hold before the lead follows it.
+// Blocks in which a longer wait must hold before the lead follows it.
 constexpr std::uint32_t kDelayWindowBlocks = 16;
-// The lead moves in steps of this much, so that a delay that creeps does not move it often.
+// The lead moves in steps of this much, so that a wait that creeps does not move it often.
 constexpr std::int64_t kLeadStepNs = 1'000'000;
 
 }  // namespace
@@ -25,10 +25,9 @@ constexpr std::int64_t kLeadStepNs = 1'000'000;
 void ClockModel::Start(std::uint32_t rate, std::uint32_t blockFrames, std::int64_t readingDelayNs, Cycles cycles) {
   nominalPeriodNs_ = 1e9 / std::max<std::uint32_t>(rate, 1);
   blockSeconds_ = std::max<std::uint32_t>(blockFrames, 1) * nominalPeriodNs_ / 1e9;
-  const double blocksWaited = cycles == Cycles::kRegular ? 1.0 : 2.0;
-  baseLeadNs_ = static_cast<std::int64_t>(blocksWaited * blockSeconds_ * 1e9) + kLeadMarginNs;
-  coveredDelayNs_.store(std::max<std::int64_t>(readingDelayNs, 0), std::memory_order_relaxed);
-  leadNs_.store(baseLeadNs_ + coveredDelayNs_.load(std::memory_order_relaxed), std::memory_order_relaxed);
+  blocksWaited_ = cycles == Cycles::kRegular ? 1.0 : 2.0;
+  coveredNs_ = static_cast<std::int64_t>(blocksWaited_ * blockSeconds_ * 1e9) + std::max<std::int64_t>(readingDelayNs, 0);
+  leadNs_.store(coveredNs_ + kLeadMarginNs, std::memory_order_relaxed);
   windowBlocks_ = 0;
   seated_ = false;
   everSeated_ = false;
@@ -47,21 +46,22 @@ void ClockModel::Seat(std::int64_t readingNs) noexcept {
 
 BlockTime ClockModel::OnBlock(std::int64_t readingNs, std::uint32_t frames, std::int64_t nowNs) noexcept {
   BlockTime time = OnBlock(readingNs, frames);
-  FollowDelay(time.firstFrameNs - nowNs);
+  // A stamp waits for the blocks before the one that renders it, as long as this one is, and
+  // then for this block's way to being heard.
+  const auto waitNs = static_cast<std::int64_t>(blocksWaited_ * frames * nominalPeriodNs_);
+  FollowWait(time.firstFrameNs - nowNs + waitNs);
   time.leadNs = LeadNs();
   return time;
 }
 
-void ClockModel::FollowDelay(std::int64_t delayNs) noexcept {
-  windowMinDelayNs_ = windowBlocks_ == 0 ? delayNs : std::min(windowMinDelayNs_, delayNs);
+void ClockModel::FollowWait(std::int64_t waitNs) noexcept {
+  windowMinWaitNs_ = windowBlocks_ == 0 ? waitNs : std::min(windowMinWaitNs_, waitNs);
   if (++windowBlocks_ < kDelayWindowBlocks) return;
   windowBlocks_ = 0;
-  const std::int64_t covered = coveredDelayNs_.load(std::memory_order_relaxed);
-  if (windowMinDelayNs_ <= covered) return;
+  if (windowMinWaitNs_ <= coveredNs_) return;
   // Rounded up to the step: a little more than needed, seldom moved.
-  const std::int64_t grown = (windowMinDelayNs_ + kLeadStepNs - 1) / kLeadStepNs * kLeadStepNs;
-  coveredDelayNs_.store(grown, std::memory_order_relaxed);
-  leadNs_.store(baseLeadNs_ + grown, std::memory_order_relaxed);
+  coveredNs_ = (windowMinWaitNs_ + kLeadStepNs - 1) / kLeadStepNs * kLeadStepNs;
+  leadNs_.store(coveredNs_ + kLeadMarginNs, std::memory_order_relaxed);
 }
 
 BlockTime ClockModel::OnBlock(std::int64_t readingNs, std::uint32_t frames) noexcept {

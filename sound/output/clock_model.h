@@ -43,30 +43,27 @@ class ClockModel {
   BlockTime OnBlock(std::int64_t readingNs, std::uint32_t frames) noexcept;
   // The same, where the server reports its latency as the stream runs:
   // `nowNs` is when the block is being rendered. The lead grows to cover
-  // what the server really keeps ahead of us (a larger quantum, a sink
-  // further away than it granted), so that no stamp falls behind the block
-  // that should play it; it never shrinks while the stream is open, and a
-  // single late wake-up does not move it.
+  // what the server really keeps ahead of us (a larger quantum, larger
+  // blocks, a sink further away than it granted), so that no stamp falls
+  // behind the block that should play it; it never shrinks while the stream
+  // is open, and a single late wake-up does not move it.
   BlockTime OnBlock(std::int64_t readingNs, std::uint32_t frames, std::int64_t nowNs) noexcept;
   // Audio thread. The next block does not follow on from the last one.
   void Reseat() noexcept { seated_ = false; }
 
   // Any thread.
   std::int64_t LeadNs() const { return leadNs_.load(std::memory_order_relaxed); }
-  // Any thread: how far ahead of its rendering a block is heard, as the lead now covers it.
-  std::int64_t CoveredDelayNs() const { return coveredDelayNs_.load(std::memory_order_relaxed); }
   // Any thread: how often the loop had to seat itself anew after its first seating.
   std::uint64_t Reseats() const { return reseats_.load(std::memory_order_relaxed); }
 
  private:
   void Seat(std::int64_t readingNs) noexcept;
-  void FollowDelay(std::int64_t delayNs) noexcept;
+  void FollowWait(std::int64_t waitNs) noexcept;
 
   double nominalPeriodNs_ = 0;  // per frame
   double blockSeconds_ = 0;
-  std::int64_t baseLeadNs_ = 0;  // two blocks and the margin
+  double blocksWaited_ = 2.0;
   std::atomic<std::int64_t> leadNs_{0};
-  std::atomic<std::int64_t> coveredDelayNs_{0};
 
   // Audio thread only.
   bool seated_ = false;
@@ -76,9 +73,12 @@ class ClockModel {
   double predictedNs_ = 0;  // when the next block is due
   double periodNs_ = 0;     // per frame, as measured
   std::uint32_t blocksSinceSeat_ = 0;
-  // The least delay seen over the blocks of the current window: a delay
-  // that holds for a whole window is the server's, not a late wake-up.
-  std::int64_t windowMinDelayNs_ = 0;
+  // What the lead covers beyond its margin: the blocks a stamp waits and
+  // the way to being heard.
+  std::int64_t coveredNs_ = 0;
+  // The least wait seen over the blocks of the current window: a wait that
+  // holds for a whole window is the server's, not a late wake-up.
+  std::int64_t windowMinWaitNs_ = 0;
   std::uint32_t windowBlocks_ = 0;
   std::atomic<std::uint64_t> reseats_{0};
 };
