@@ -25,6 +25,7 @@ constexpr std::int64_t kLeadStepNs = 1'000'000;
 void ClockModel::Start(std::uint32_t rate, std::uint32_t blockFrames, std::int64_t readingDelayNs, Cycles cycles) {
   nominalPeriodNs_ = 1e9 / std::max<std::uint32_t>(rate, 1);
   blockSeconds_ = std::max<std::uint32_t>(blockFrames, 1) * nominalPeriodNs_ / 1e9;
+  cycles_ = cycles;
   blocksWaited_ = cycles == Cycles::kRegular ? 1.0 : 2.0;
   coveredNs_ = static_cast<std::int64_t>(blocksWaited_ * blockSeconds_ * 1e9) + std::max<std::int64_t>(readingDelayNs, 0);
   leadNs_.store(coveredNs_ + kLeadMarginNs, std::memory_order_relaxed);
@@ -46,9 +47,12 @@ void ClockModel::Seat(std::int64_t readingNs) noexcept {
 
 BlockTime ClockModel::OnBlock(std::int64_t readingNs, std::uint32_t frames, std::int64_t nowNs) noexcept {
   BlockTime time = OnBlock(readingNs, frames);
-  // A stamp waits for the blocks before the one that renders it, as long as this one is, and
-  // then for this block's way to being heard.
-  const auto waitNs = static_cast<std::int64_t>(blocksWaited_ * frames * nominalPeriodNs_);
+  // A stamp waits for the block before the one that renders it, and then for this block's way
+  // to being heard. In steady cycles the block is the server's quantum, as long as this one; where
+  // requests come unevenly, their sizes vary from one to the next and the two blocks the lead
+  // began with stand for them.
+  const double blockFrames = cycles_ == Cycles::kRegular ? frames : blockSeconds_ / (nominalPeriodNs_ / 1e9);
+  const auto waitNs = static_cast<std::int64_t>(blocksWaited_ * blockFrames * nominalPeriodNs_);
   FollowWait(time.firstFrameNs - nowNs + waitNs);
   time.leadNs = LeadNs();
   return time;

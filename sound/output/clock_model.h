@@ -43,8 +43,8 @@ class ClockModel {
   BlockTime OnBlock(std::int64_t readingNs, std::uint32_t frames) noexcept;
   // The same, where the server reports its latency as the stream runs:
   // `nowNs` is when the block is being rendered. The lead grows to cover
-  // what the server really keeps ahead of us (a larger quantum, larger
-  // blocks, a sink further away than it granted), so that no stamp falls
+  // what the server really keeps ahead of us (a larger quantum in steady
+  // cycles, a sink further away than it granted), so that no stamp falls
   // behind the block that should play it; it never shrinks while the stream
   // is open, and a single late wake-up does not move it.
   BlockTime OnBlock(std::int64_t readingNs, std::uint32_t frames, std::int64_t nowNs) noexcept;
@@ -62,6 +62,7 @@ class ClockModel {
 
   double nominalPeriodNs_ = 0;  // per frame
   double blockSeconds_ = 0;
+  Cycles cycles_ = Cycles::kIrregular;
   double blocksWaited_ = 2.0;
   std::atomic<std::int64_t> leadNs_{0};
 
