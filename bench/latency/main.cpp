@@ -1,6 +1,6 @@
 // kestu-latency: how long the program takes from a press to its preview and from a tick to its
 // column, and where its picture stands against its sound, measured on the real sound path into a
-// PulseAudio null sink. The program's own window runs it: its start-up, its handlers, its
+// null sink (PulseAudio or PipeWire; on a JACK server, the program's port). The program's own window runs it: its start-up, its handlers, its
 // transport and timers. Run it where waves/ is (the build folder); it starts a private server
 // unless --server is given.
 #include <signal.h>
@@ -28,6 +28,7 @@
 #include "bench/latency/pulse_server.h"
 #include "bench/latency/report.h"
 #include "bench/latency/session.h"
+#include "bench/latency/way_out.h"
 #include "playback/sample_bank.h"
 #include "playback/transport.h"
 #include "playback/wav_writer.h"
@@ -41,7 +42,7 @@ constexpr std::uint32_t kPrimaryRate = 23160;
 constexpr std::uint32_t kRecordBlockFrames = 48;
 constexpr const char* kUsage =
     "usage: kestu-latency [--fast] [--presses N] [--columns N] [--tempo T] [--light] [--seed S]\n"
-    "                     [--load N] [--stall MS] [--server [--sink NAME]] [--keep DIR]\n"
+    "                     [--load N] [--stall MS] [--server [--sink NAME]] [--way WAY] [--keep DIR]\n"
     "  --fast        the fastest tempo's plan: tempo 1500, a column every 40 ms\n"
     "  --presses N   presses on the score view (default 100)\n"
     "  --columns N   sounding columns played back (default 200)\n"
@@ -51,6 +52,9 @@ constexpr const char* kUsage =
     "  --stall MS    the window's thread blocked for MS ms every 1.3 s during playback\n"
     "  --server      use the PulseAudio server of the environment instead of a private one,\n"
     "                recording the monitor of sink NAME (default \"null\")\n"
+    "  --way WAY     the way out: default (the program's own choice), pipewire (our PipeWire\n"
+    "                stream), pulse (our PulseAudio stream, on PulseAudio or PipeWire's pulse\n"
+    "                server) or jack (JACK, e.g. under pw-jack)\n"
     "  --keep DIR    also write DIR/recording.wav, DIR/mixer.wav and DIR/events.csv\n";
 
 struct Options {
@@ -59,6 +63,7 @@ struct Options {
   bool useServer = false;
   std::string sink = "null";
   std::string keep;
+  WayOut way;
 };
 
 bool ParseInt(const char* text, int low, int high, int& value) {
@@ -96,6 +101,8 @@ bool Parse(int argc, char** argv, Options& options, std::string& error) {
       ++i;
     } else if (arg == "--sink" && hasValue) {
       options.sink = argv[++i];
+    } else if (arg == "--way" && hasValue && ParseWayOut(argv[i + 1], options.way)) {
+      ++i;
     } else if (arg == "--keep" && hasValue) {
       options.keep = argv[++i];
     } else {
@@ -246,7 +253,8 @@ int Run(int argc, char** argv) {
   QApplication app(argc, argv);
 
   const double maxSeconds = PlannedSeconds(plan) * 1.5 + 60;
-  MonitorCapture capture(server->SinkRate(), kRecordBlockFrames, maxSeconds);
+  MonitorCapture capture(server->SinkRate(), kRecordBlockFrames, maxSeconds,
+                         RecordFromFor(options.way, server->IsPrivate()));
 
   // The recorder first: it wakes the null sink, and the program's stream then finds the sink as
   // it will stay while measured.
@@ -260,7 +268,7 @@ int Run(int argc, char** argv) {
   }
 
   // The program's start-up: its window, which opens the sound device and loads the samples.
-  ProbedOutput output(kPrimaryRate, maxSeconds);
+  ProbedOutput output(kPrimaryRate, maxSeconds, options.way.ways);
   ScriptedToolkit toolkit;
   auto form = std::make_unique<TForm1>(toolkit, UseOutput(output));
   // Shown, so that each picture is painted as the program paints it (and, on a real display, each
@@ -272,8 +280,8 @@ int Run(int argc, char** argv) {
     std::cerr << "kestu-latency: the window said " << toolkit.log.front() << "\n";
     return 1;
   }
-  if (!sound->DeviceOpen() || output.Device().ApiName() != "pulse") {
-    std::cerr << "kestu-latency: the program's output did not open on PulseAudio\n";
+  if (!sound->DeviceOpen() || !OpenedOnWay(options.way, output.Device().ApiName())) {
+    std::cerr << "kestu-latency: the program's output did not open on the way " << options.way.name << "\n";
     return 1;
   }
   const double sampleSeconds = SampleSeconds(samples.Sample(plan.instrument));

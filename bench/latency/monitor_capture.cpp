@@ -19,8 +19,8 @@ struct MonitorCapture::Stream {
   std::unique_ptr<RtAudio> audio;
 };
 
-MonitorCapture::MonitorCapture(std::uint32_t rate, std::uint32_t blockFrames, double maxSeconds)
-    : rate_(rate), blockFrames_(blockFrames), stream_(std::make_unique<Stream>()) {
+MonitorCapture::MonitorCapture(std::uint32_t rate, std::uint32_t blockFrames, double maxSeconds, RecordFrom from)
+    : from_(from), rate_(rate), blockFrames_(blockFrames), stream_(std::make_unique<Stream>()) {
   const auto frames = static_cast<std::size_t>(maxSeconds * rate);
   samples_.resize(frames);
   blocks_.resize(frames / std::max<std::uint32_t>(blockFrames / 4, 1) + 16);
@@ -29,6 +29,7 @@ MonitorCapture::MonitorCapture(std::uint32_t rate, std::uint32_t blockFrames, do
 MonitorCapture::~MonitorCapture() { Stop(); }
 
 bool MonitorCapture::Start(std::string& error) {
+  if (from_ == RecordFrom::kJackPort) return StartJack(error);
   try {
     auto audio = std::make_unique<RtAudio>(RtAudio::LINUX_PULSE);
     if (audio->getCurrentApi() != RtAudio::LINUX_PULSE || audio->getDeviceCount() == 0) {
@@ -55,6 +56,7 @@ bool MonitorCapture::Start(std::string& error) {
 }
 
 void MonitorCapture::Stop() {
+  StopJack();
   if (stream_->audio == nullptr) return;
   try {
     if (stream_->audio->isStreamRunning()) stream_->audio->abortStream();
@@ -72,14 +74,17 @@ int MonitorCapture::Callback(void*, void* input, unsigned int frames, double, un
     self->skippedFirst_ = true;
     return 0;
   }
-  self->Keep(static_cast<const std::int16_t*>(input), frames);
-  const std::size_t block = self->blockCount_.load(std::memory_order_relaxed);
-  if (block < self->blocks_.size() && !self->Full()) {
-    self->blocks_[block] = {arrived.time_since_epoch().count(),
-                            self->sampleCount_.load(std::memory_order_relaxed)};
-    self->blockCount_.store(block + 1, std::memory_order_release);
-  }
+  self->Arrived(static_cast<const std::int16_t*>(input), frames, arrived.time_since_epoch().count());
   return 0;
+}
+
+void MonitorCapture::Arrived(const std::int16_t* input, std::uint32_t frames, std::int64_t arrivedNs) noexcept {
+  Keep(input, frames);
+  const std::size_t block = blockCount_.load(std::memory_order_relaxed);
+  if (block < blocks_.size() && !Full()) {
+    blocks_[block] = {arrivedNs, sampleCount_.load(std::memory_order_relaxed)};
+    blockCount_.store(block + 1, std::memory_order_release);
+  }
 }
 
 void MonitorCapture::Keep(const std::int16_t* input, std::uint32_t frames) noexcept {

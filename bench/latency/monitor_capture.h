@@ -17,16 +17,22 @@
 
 namespace kestu::latency {
 
+// Where the sink's sound is recorded: the PulseAudio monitor of the sink (PulseAudio, or PipeWire's
+// pulse server), or, on a JACK server of its own, the program's left port itself (JACK has no
+// monitor: its dummy driver's playback ports only swallow frames); see jack_capture.cpp.
+enum class RecordFrom { kPulseMonitor, kJackPort };
+
 class MonitorCapture {
  public:
   // Room for `maxSeconds` of mono 16-bit sound at `rate`, reserved now so that the callback never
   // allocates. Blocks of `blockFrames` frames are asked for.
-  MonitorCapture(std::uint32_t rate, std::uint32_t blockFrames, double maxSeconds);
+  MonitorCapture(std::uint32_t rate, std::uint32_t blockFrames, double maxSeconds,
+                 RecordFrom from = RecordFrom::kPulseMonitor);
   ~MonitorCapture();
   MonitorCapture(const MonitorCapture&) = delete;
   MonitorCapture& operator=(const MonitorCapture&) = delete;
 
-  // False, with `error`, when no PulseAudio input opens.
+  // False, with `error`, when no PulseAudio input (no JACK client) opens.
   bool Start(std::string& error);
   void Stop();
 
@@ -43,6 +49,14 @@ class MonitorCapture {
   static int Callback(void* output, void* input, unsigned int frames, double, unsigned int status,
                       void* user);
   void Keep(const std::int16_t* input, std::uint32_t frames) noexcept;
+  // A block has arrived at `arrivedNs` (steady_clock). Audio thread.
+  void Arrived(const std::int16_t* input, std::uint32_t frames, std::int64_t arrivedNs) noexcept;
+  bool StartJack(std::string& error);
+  void StopJack();
+  struct JackRecorder;
+
+  RecordFrom from_;
+  std::shared_ptr<JackRecorder> jack_;  // made and freed in jack_capture.cpp
 
   std::uint32_t rate_;
   std::uint32_t blockFrames_;

@@ -4,7 +4,8 @@
 
 namespace kestu::latency {
 
-ProbedOutput::ProbedOutput(std::uint32_t rate, double maxSeconds) {
+ProbedOutput::ProbedOutput(std::uint32_t rate, double maxSeconds, std::vector<OutputWay> ways)
+    : device_(std::chrono::milliseconds(3000), std::move(ways)) {
   const auto frames = static_cast<std::size_t>(maxSeconds * rate);
   left_.resize(frames);
   blocks_.resize(frames / 16 + 16);

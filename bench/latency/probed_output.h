@@ -23,7 +23,8 @@ struct RenderedBlock {
 class ProbedOutput : public AudioOutput, private FrameSource {
  public:
   // Room for `maxSeconds` at `rate` (the primary rate the program sets).
-  ProbedOutput(std::uint32_t rate, double maxSeconds);
+  // The device output tries `ways` in order.
+  ProbedOutput(std::uint32_t rate, double maxSeconds, std::vector<OutputWay> ways = DeviceOutput::DefaultWays());
   ~ProbedOutput() override;
 
   bool Open(FrameSource& source, std::uint32_t rate) override;

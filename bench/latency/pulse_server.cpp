@@ -96,6 +96,8 @@ std::unique_ptr<PulseServer> PulseServer::StartPrivate(std::uint32_t rate, std::
   server->sink_ = "null";
   ::setenv("PULSE_RUNTIME_PATH", folder, 1);
   ::unsetenv("PULSE_SERVER");
+  // A PipeWire of the session's would take the program's sound away from the private server.
+  ::setenv("PIPEWIRE_REMOTE", "kestu-latency-no-pipewire", 1);
 
   const std::string sinkModule = "module-null-sink sink_name=null rate=" + std::to_string(rate);
   // A desktop's sound server mixes on a real-time thread (granted through rtkit); the private one

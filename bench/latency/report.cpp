@@ -71,7 +71,7 @@ void PrintReport(std::ostream& out, const RunSettings& settings, const Analysis&
   const long aloneUs = Largest(settings, false, SinkConfiguredUs);
   const long bufferUs = Largest(settings, true, [](const ServerSample& s) { return s.stream ? s.stream->bufferUs : -1L; });
 
-  out << "kestu-latency: the program's editing and playback, on its own output, into a PulseAudio null sink\n\n";
+  out << "kestu-latency: the program's editing and playback, on its own output, recorded where the sound server plays it\n\n";
   out << "settings\n";
   out << "  output     " << settings.api << ", primary format " << settings.primaryRate << " Hz, stream at "
       << settings.deviceRate << " Hz, " << settings.bufferFrames << "-frame buffer (" << Ms(requestMs)

@@ -1,5 +1,5 @@
-// Where mixed sound goes: a device output (JACK, PulseAudio, ALSA) or an offline output that
-// is pulled by hand. The mixer is the FrameSource each output pulls from.
+// Where mixed sound goes: a device output (PipeWire, JACK, PulseAudio, ALSA) or an offline output
+// that is pulled by hand. The mixer is the FrameSource each output pulls from.
 #pragma once
 
 #include <chrono>
@@ -21,9 +21,10 @@ struct BlockTime {
   // output. 0: the output keeps no time (the offline output), and commands
   // stamped with a time start at the next block like any other.
   std::int64_t firstFrameNs = 0;
-  // How long after its stamp a stamped command sounds. Fixed while a stream
-  // is open: it covers the wait for the output's next request, so that every
-  // stamp still lies ahead of the block that renders it.
+  // How long after its stamp a stamped command sounds. It covers the wait for
+  // the output's next request, so that every stamp still lies ahead of the
+  // block that renders it; while a stream is open it may grow with what the
+  // server reports, never shrink.
   std::int64_t leadNs = 0;
   // When the first frame is due as read for this very block, before the clock
   // model smoothed it; 0: not known. Far later than firstFrameNs, the stream
@@ -76,7 +77,8 @@ class AudioOutput {
 // Opens the output a sound device uses; a null result means "no device".
 using AudioOutputProvider = std::function<std::shared_ptr<AudioOutput>()>;
 
-// The program's output: a running JACK server, else PulseAudio, else ALSA.
+// The program's output: a running PipeWire server, else a running JACK server, else PulseAudio,
+// else ALSA.
 AudioOutputProvider DefaultOutputProvider();
 // An output the caller owns and keeps alive longer than the sound device.
 AudioOutputProvider UseOutput(AudioOutput& output);

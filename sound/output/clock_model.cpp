@@ -15,13 +15,21 @@ constexpr std::uint32_t kSettlingBlocks = 128;
 constexpr double kMaxRateDeviation = 0.005;
 // A reading this far from the prediction is not jitter: the stream broke off.
 constexpr double kMinReseatErrorNs = 4e6;
+// Blocks in which a longer wait must hold before the lead follows it.
+constexpr std::uint32_t kDelayWindowBlocks = 16;
+// The lead moves in steps of this much, so that a wait that creeps does not move it often.
+constexpr std::int64_t kLeadStepNs = 1'000'000;
 
 }  // namespace
 
-void ClockModel::Start(std::uint32_t rate, std::uint32_t blockFrames, std::int64_t readingDelayNs) {
+void ClockModel::Start(std::uint32_t rate, std::uint32_t blockFrames, std::int64_t readingDelayNs, Cycles cycles) {
   nominalPeriodNs_ = 1e9 / std::max<std::uint32_t>(rate, 1);
   blockSeconds_ = std::max<std::uint32_t>(blockFrames, 1) * nominalPeriodNs_ / 1e9;
-  leadNs_ = static_cast<std::int64_t>(2 * blockSeconds_ * 1e9) + kLeadMarginNs + std::max<std::int64_t>(readingDelayNs, 0);
+  cycles_ = cycles;
+  blocksWaited_ = cycles == Cycles::kRegular ? 1.0 : 2.0;
+  coveredNs_ = static_cast<std::int64_t>(blocksWaited_ * blockSeconds_ * 1e9) + std::max<std::int64_t>(readingDelayNs, 0);
+  leadNs_.store(coveredNs_ + kLeadMarginNs, std::memory_order_relaxed);
+  windowBlocks_ = 0;
   seated_ = false;
   everSeated_ = false;
   reseats_.store(0, std::memory_order_relaxed);
@@ -37,7 +45,31 @@ void ClockModel::Seat(std::int64_t readingNs) noexcept {
   suspect_ = false;
 }
 
-BlockTime ClockModel::OnBlock(std::int64_t readingNs, std::uint32_t frames, std::int64_t callNs) noexcept {
+BlockTime ClockModel::OnBlock(std::int64_t readingNs, std::uint32_t frames, std::int64_t nowNs) noexcept {
+  BlockTime time = OnBlock(readingNs, frames);
+  time.callNs = nowNs;
+  // A stamp waits for the block before the one that renders it, and then for this block's way
+  // to being heard. In steady cycles the block is the server's quantum, as long as this one; where
+  // requests come unevenly, their sizes vary from one to the next and the two blocks the lead
+  // began with stand for them.
+  const double blockFrames = cycles_ == Cycles::kRegular ? frames : blockSeconds_ / (nominalPeriodNs_ / 1e9);
+  const auto waitNs = static_cast<std::int64_t>(blocksWaited_ * blockFrames * nominalPeriodNs_);
+  FollowWait(time.firstFrameNs - nowNs + waitNs);
+  time.leadNs = LeadNs();
+  return time;
+}
+
+void ClockModel::FollowWait(std::int64_t waitNs) noexcept {
+  windowMinWaitNs_ = windowBlocks_ == 0 ? waitNs : std::min(windowMinWaitNs_, waitNs);
+  if (++windowBlocks_ < kDelayWindowBlocks) return;
+  windowBlocks_ = 0;
+  if (windowMinWaitNs_ <= coveredNs_) return;
+  // Rounded up to the step: a little more than needed, seldom moved.
+  coveredNs_ = (windowMinWaitNs_ + kLeadStepNs - 1) / kLeadStepNs * kLeadStepNs;
+  leadNs_.store(coveredNs_ + kLeadMarginNs, std::memory_order_relaxed);
+}
+
+BlockTime ClockModel::OnBlock(std::int64_t readingNs, std::uint32_t frames) noexcept {
   const double blockNs = frames * (periodNs_ > 0 ? periodNs_ : nominalPeriodNs_);
   if (seated_) {
     const double error = static_cast<double>(readingNs) - predictedNs_;
@@ -50,7 +82,7 @@ BlockTime ClockModel::OnBlock(std::int64_t readingNs, std::uint32_t frames, std:
       suspectErrorNs_ = error;
       const double blockStart = predictedNs_;
       predictedNs_ += blockNs;
-      return BlockTime{static_cast<std::int64_t>(std::llround(blockStart)), leadNs_, readingNs, callNs};
+      return BlockTime{static_cast<std::int64_t>(std::llround(blockStart)), LeadNs(), readingNs, 0};
     } else {
       // Twice far off, and by about the same: the stream moved. Keep the
       // measured rate and move the phase by the mean of the two readings.
@@ -73,7 +105,7 @@ BlockTime ClockModel::OnBlock(std::int64_t readingNs, std::uint32_t frames, std:
   }
   predictedNs_ = blockStart + frames * periodNs_;
   if (blocksSinceSeat_ < kSettlingBlocks) ++blocksSinceSeat_;
-  return BlockTime{static_cast<std::int64_t>(std::llround(blockStart)), leadNs_, readingNs, callNs};
+  return BlockTime{static_cast<std::int64_t>(std::llround(blockStart)), LeadNs(), readingNs, 0};
 }
 
 }  // namespace kestu

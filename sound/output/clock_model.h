@@ -24,29 +24,48 @@ class ClockModel {
   // stamp taken when a tick was due rather than when it ran.
   static constexpr std::int64_t kLeadMarginNs = 8'000'000;
 
+  // How the output asks for blocks: in a server's steady cycles (JACK,
+  // PipeWire), where a stamp waits at most one block for the next request,
+  // or whenever its buffer has room (PulseAudio, ALSA), where requests come
+  // unevenly and a stamp may wait up to two.
+  enum class Cycles { kRegular, kIrregular };
+
   // `rate` frames per second, blocks of about `blockFrames` frames.
   // `readingDelayNs` is how long after its reading a block's first frame
   // comes out (0 when the readings are callback times; the latency where they
-  // already include it does not count again). The lead covers two blocks and
-  // the margin.
-  void Start(std::uint32_t rate, std::uint32_t blockFrames, std::int64_t readingDelayNs = 0);
+  // already include it does not count again). The lead covers the blocks a
+  // stamp may wait, that delay and the margin.
+  void Start(std::uint32_t rate, std::uint32_t blockFrames, std::int64_t readingDelayNs = 0,
+             Cycles cycles = Cycles::kIrregular);
 
   // Audio thread. `readingNs`: when this block's first frame is due, as read
-  // now; `callNs`: now, when known. Returns the block's time as the loop sees it.
-  BlockTime OnBlock(std::int64_t readingNs, std::uint32_t frames, std::int64_t callNs = 0) noexcept;
+  // now. Returns the block's time as the loop sees it, with no call time.
+  BlockTime OnBlock(std::int64_t readingNs, std::uint32_t frames) noexcept;
+  // The same, where the server reports its latency as the stream runs:
+  // `nowNs` is when the block is being rendered. The lead grows to cover
+  // what the server really keeps ahead of us (a larger quantum in steady
+  // cycles, a sink further away than it granted), so that no stamp falls
+  // behind the block that should play it; it never shrinks while the stream
+  // is open, and a single late wake-up does not move it. The block's time
+  // carries `nowNs` as its call time: no frame is heard before it.
+  BlockTime OnBlock(std::int64_t readingNs, std::uint32_t frames, std::int64_t nowNs) noexcept;
   // Audio thread. The next block does not follow on from the last one.
   void Reseat() noexcept { seated_ = false; }
 
-  std::int64_t LeadNs() const { return leadNs_; }
+  // Any thread.
+  std::int64_t LeadNs() const { return leadNs_.load(std::memory_order_relaxed); }
   // Any thread: how often the loop had to seat itself anew after its first seating.
   std::uint64_t Reseats() const { return reseats_.load(std::memory_order_relaxed); }
 
  private:
   void Seat(std::int64_t readingNs) noexcept;
+  void FollowWait(std::int64_t waitNs) noexcept;
 
   double nominalPeriodNs_ = 0;  // per frame
   double blockSeconds_ = 0;
-  std::int64_t leadNs_ = 0;
+  Cycles cycles_ = Cycles::kIrregular;
+  double blocksWaited_ = 2.0;
+  std::atomic<std::int64_t> leadNs_{0};
 
   // Audio thread only.
   bool seated_ = false;
@@ -56,6 +75,13 @@ class ClockModel {
   double predictedNs_ = 0;  // when the next block is due
   double periodNs_ = 0;     // per frame, as measured
   std::uint32_t blocksSinceSeat_ = 0;
+  // What the lead covers beyond its margin: the blocks a stamp waits and
+  // the way to being heard.
+  std::int64_t coveredNs_ = 0;
+  // The least wait seen over the blocks of the current window: a wait that
+  // holds for a whole window is the server's, not a late wake-up.
+  std::int64_t windowMinWaitNs_ = 0;
+  std::uint32_t windowBlocks_ = 0;
   std::atomic<std::uint64_t> reseats_{0};
 };
 

@@ -1,22 +1,37 @@
-// The program's sound output: the first that opens of a running JACK server
-// (never started for us; the mixer's frames converted to the server's rate),
-// our own PulseAudio stream, and ALSA. Each Open chooses anew, so an output
-// that lost its server finds whichever is there when it is opened again.
-// Opening is bounded in time as a whole. GUI thread only, unless said otherwise.
+// The program's sound output: the first that opens of our own PipeWire
+// stream (where a PipeWire server runs; none is started), a running JACK
+// server (never started for us; the mixer's frames converted to the
+// server's rate), our own PulseAudio stream, and ALSA. Each Open chooses
+// anew, so an output that lost its server finds whichever is there when it
+// is opened again. Opening is bounded in time as a whole. GUI thread only,
+// unless said otherwise.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "sound/output/device_stream.h"
 
 namespace kestu {
 
+// One way to the sound device.
+enum class OutputWay { kPipeWire, kJack, kPulse, kAlsa };
+
+// "pipewire", "jack", "pulse", "alsa": the name ApiName gives for the way.
+const char* OutputWayName(OutputWay way);
+std::optional<OutputWay> OutputWayNamed(const std::string& name);
+
 class DeviceOutput : public AudioOutput {
  public:
-  explicit DeviceOutput(std::chrono::milliseconds openTimeout = std::chrono::milliseconds(3000));
+  // The order the program tries the ways in.
+  static const std::vector<OutputWay>& DefaultWays();
+
+  explicit DeviceOutput(std::chrono::milliseconds openTimeout = std::chrono::milliseconds(3000),
+                        std::vector<OutputWay> ways = DefaultWays());
   ~DeviceOutput() override;
 
   bool Open(FrameSource& source, std::uint32_t rate) override;
@@ -34,6 +49,7 @@ class DeviceOutput : public AudioOutput {
 
  private:
   std::chrono::milliseconds openTimeout_;
+  std::vector<OutputWay> ways_;
   std::unique_ptr<DeviceStream> current_;
 };
 

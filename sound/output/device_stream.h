@@ -1,4 +1,4 @@
-// One way to the sound device (a JACK server, PulseAudio, ALSA): an output that
+// One way to the sound device (PipeWire, a JACK server, PulseAudio, ALSA): an output that
 // can also say what the device granted. GUI thread only, unless said otherwise.
 #pragma once
 
@@ -11,7 +11,7 @@ namespace kestu {
 
 class DeviceStream : public AudioOutput {
  public:
-  // "jack", "pulse" or "alsa" while open, empty otherwise.
+  // "pipewire", "jack", "pulse" or "alsa" while open, empty otherwise.
   virtual std::string ApiName() const = 0;
   // Frames per second the device runs at.
   virtual std::uint32_t DeviceRate() const = 0;

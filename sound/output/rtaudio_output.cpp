@@ -3,6 +3,8 @@
 
 #include <RtAudio.h>
 #include <alsa/asoundlib.h>
+#include <pthread.h>
+#include <sched.h>
 
 #include <atomic>
 #include <condition_variable>
@@ -34,9 +36,6 @@ void IgnoreStreamError(RtAudioError::Type, const std::string&) {}
 // the normal case and not worth a word.
 void QuietAlsaError(const char*, int, const char*, int, const char*, ...) {}
 
-// Far beyond any JACK period.
-constexpr std::int64_t kJackSilenceNs = 1'000'000'000;
-
 void CloseQuietly(RtAudio& audio) {
   try {
     if (audio.isStreamRunning()) audio.abortStream();
@@ -48,11 +47,10 @@ void CloseQuietly(RtAudio& audio) {
   }
 }
 
-std::optional<OpenedStream> TryOpen(RtAudio::Api api, const char* name, std::uint32_t rate,
-                                    RtAudioCallback callback, void* user) {
+std::optional<OpenedStream> TryOpen(std::uint32_t rate, RtAudioCallback callback, void* user) {
   try {
-    auto audio = std::make_unique<RtAudio>(api);
-    if (audio->getCurrentApi() != api) return std::nullopt;
+    auto audio = std::make_unique<RtAudio>(RtAudio::LINUX_ALSA);
+    if (audio->getCurrentApi() != RtAudio::LINUX_ALSA) return std::nullopt;
     audio->showWarnings(false);
     if (audio->getDeviceCount() == 0) return std::nullopt;
     RtAudio::StreamParameters parameters;
@@ -69,14 +67,22 @@ std::optional<OpenedStream> TryOpen(RtAudio::Api api, const char* name, std::uin
       RtAudio::StreamOptions options;
       options.numberOfBuffers = 2;
       options.streamName = "KestuSequencer";
-      if (api == RtAudio::LINUX_ALSA) options.flags |= RTAUDIO_ALSA_USE_DEFAULT;
+      options.flags = RTAUDIO_ALSA_USE_DEFAULT;
       unsigned int frames = RtAudioOutput::kBufferFrames;
       try {
         audio->openStream(&parameters, nullptr, RTAUDIO_SINT16, tryRate, &frames, callback, user,
                           &options, &IgnoreStreamError);
       } catch (const std::exception&) {
       }
-      if (audio->isStreamOpen()) return OpenedStream{std::move(audio), name, tryRate, frames};
+      if (!audio->isStreamOpen()) continue;
+      // A raw device may take a rate near the one asked for, not that one:
+      // it then plays at the rate it took, and the mixer's frames are converted.
+      std::uint32_t took = tryRate;
+      try {
+        took = audio->getStreamSampleRate();
+      } catch (const std::exception&) {
+      }
+      return OpenedStream{std::move(audio), "alsa", took != 0 ? took : tryRate, frames};
     }
   } catch (const std::exception&) {
   }
@@ -96,7 +102,6 @@ struct OpenAttempt {
 
 struct RtAudioOutput::Impl {
   std::chrono::milliseconds openTimeout;
-  Api which = Api::kAlsa;
   FrameSource* source = nullptr;
   std::unique_ptr<RtAudio> audio;
   std::string api;
@@ -111,6 +116,8 @@ struct RtAudioOutput::Impl {
   std::int64_t paceStartNs = 0;
   std::uint64_t paceFrames = 0;
   std::atomic<bool> aborted{false};  // set by the audio thread, read by the GUI thread
+  bool askedForRealtime = false;     // audio thread
+  std::atomic<bool> realtime{false};
   // Audio thread writes, GUI thread reads: when the device last asked for frames.
   std::atomic<std::int64_t> lastCallbackNs{0};
 
@@ -122,6 +129,7 @@ struct RtAudioOutput::Impl {
       std::fill_n(static_cast<std::int16_t*>(output), 2 * static_cast<std::size_t>(frames), std::int16_t{0});
       return 0;
     }
+    if (!self->askedForRealtime) self->AskForRealtime();
     const std::int64_t now = SteadyNowNs();
     self->lastCallbackNs.store(now, std::memory_order_relaxed);
     if ((status & RTAUDIO_OUTPUT_UNDERFLOW) != 0) {
@@ -137,7 +145,16 @@ struct RtAudioOutput::Impl {
     return 2;
   }
 
-  // When the server goes away, every write fails at once and the device asks
+  // Once, on the stream's own thread: real-time scheduling where the system
+  // allows it (one system call that never waits); an ordinary thread where not.
+  void AskForRealtime() noexcept {
+    askedForRealtime = true;
+    sched_param parameters{};
+    parameters.sched_priority = RtAudioOutput::kRealtimePriority;
+    realtime.store(pthread_setschedparam(pthread_self(), SCHED_FIFO, &parameters) == 0, std::memory_order_relaxed);
+  }
+
+  // When the device goes away, every write fails at once and it asks
   // for frames as fast as it can: a busy loop. Asked for four times real
   // time over a fifth of a second, the stream is aborted and the program goes
   // on silent.
@@ -155,8 +172,9 @@ struct RtAudioOutput::Impl {
   std::optional<OpenedStream> OpenBounded(std::uint32_t rate) {
     auto attempt = std::make_shared<OpenAttempt>();
     try {
-      std::thread([attempt, rate, which = which, user = this] {
-        std::optional<OpenedStream> opened = TryApi(which, rate, user);
+      std::thread([attempt, rate, user = this] {
+        snd_lib_error_set_handler(&QuietAlsaError);
+        std::optional<OpenedStream> opened = TryOpen(rate, &Impl::Callback, user);
         std::unique_lock lock(attempt->mutex);
         if (attempt->abandoned) {
           lock.unlock();
@@ -178,18 +196,6 @@ struct RtAudioOutput::Impl {
     return std::move(attempt->result);
   }
 
-  static std::optional<OpenedStream> TryApi(Api api, std::uint32_t rate, Impl* user) {
-    switch (api) {
-      case Api::kJack:
-        // RtAudio opens its JACK clients with JackNoStartServer: only a running server is found.
-        return TryOpen(RtAudio::UNIX_JACK, "jack", rate, &Impl::Callback, user);
-      case Api::kAlsa:
-        snd_lib_error_set_handler(&QuietAlsaError);
-        return TryOpen(RtAudio::LINUX_ALSA, "alsa", rate, &Impl::Callback, user);
-    }
-    return std::nullopt;
-  }
-
   bool Start(std::uint32_t rate) {
     std::optional<OpenedStream> opened = OpenBounded(rate);
     if (!opened) return false;
@@ -201,6 +207,8 @@ struct RtAudioOutput::Impl {
     clock.Start(deviceRate, bufferFrames);
     underruns.store(0, std::memory_order_relaxed);
     paceFrames = 0;
+    askedForRealtime = false;
+    realtime.store(false, std::memory_order_relaxed);
     aborted.store(false, std::memory_order_relaxed);
     lastCallbackNs.store(SteadyNowNs(), std::memory_order_relaxed);
     gate.Reopen();
@@ -216,17 +224,14 @@ struct RtAudioOutput::Impl {
 
   void Stop() {
     if (audio == nullptr) return;
-    // A JACK server that went away has RtAudio close the stream on a thread
-    // of its own; the gate keeps our side in order whatever RtAudio does.
     gate.Close();
     CloseQuietly(*audio);
     audio.reset();
   }
 };
 
-RtAudioOutput::RtAudioOutput(std::chrono::milliseconds openTimeout, Api api) : impl_(std::make_unique<Impl>()) {
+RtAudioOutput::RtAudioOutput(std::chrono::milliseconds openTimeout) : impl_(std::make_unique<Impl>()) {
   impl_->openTimeout = openTimeout;
-  impl_->which = api;
 }
 
 RtAudioOutput::~RtAudioOutput() { Close(); }
@@ -251,13 +256,9 @@ void RtAudioOutput::Close() {
   impl_->source = nullptr;
 }
 
-bool RtAudioOutput::IsPulling() const {
-  if (!IsOpen() || impl_->aborted.load(std::memory_order_acquire)) return false;
-  // A JACK server that shuts down takes the stream with it without a word:
-  // the callbacks just stop, where a running server calls every few ms.
-  if (impl_->which != Api::kJack) return true;
-  return SteadyNowNs() - impl_->lastCallbackNs.load(std::memory_order_relaxed) < kJackSilenceNs;
-}
+bool RtAudioOutput::IsPulling() const { return IsOpen() && !impl_->aborted.load(std::memory_order_acquire); }
+
+bool RtAudioOutput::Realtime() const { return IsOpen() && impl_->realtime.load(std::memory_order_relaxed); }
 
 bool RtAudioOutput::IsOpen() const { return impl_->audio != nullptr; }
 std::string RtAudioOutput::ApiName() const { return IsOpen() ? impl_->api : std::string(); }

@@ -1,8 +1,9 @@
-// A device output through RtAudio: the default output of a running JACK server
-// or of ALSA, with 256-frame buffers where the device lets us choose; JACK runs
-// at its own rate and period. A JACK server is never started. Opening is bounded in time: a
-// server that does not answer counts as no device. GUI thread only, except
-// the callback.
+// A device output through RtAudio's ALSA: the default device, with 256-frame
+// buffers where it lets us choose, at the mixer's rate where it takes it and
+// at the rate it took otherwise (read back, and the mixer's frames converted
+// to it). Its thread runs at real-time priority where the system allows it,
+// and as an ordinary thread where not. Opening is bounded in time: a device
+// that does not answer counts as none. GUI thread only, except the callback.
 #pragma once
 
 #include <chrono>
@@ -17,9 +18,10 @@ namespace kestu {
 class RtAudioOutput : public DeviceStream {
  public:
   static constexpr std::uint32_t kBufferFrames = 256;
-  enum class Api { kJack, kAlsa };
+  // Below the sound servers' own threads, above everything ordinary.
+  static constexpr int kRealtimePriority = 3;
 
-  RtAudioOutput(std::chrono::milliseconds openTimeout, Api api);
+  explicit RtAudioOutput(std::chrono::milliseconds openTimeout);
   ~RtAudioOutput() override;
 
   bool Open(FrameSource& source, std::uint32_t rate) override;
@@ -34,6 +36,8 @@ class RtAudioOutput : public DeviceStream {
   // The stream's own latency, as the device reports it.
   long StreamLatencyFrames() const override;
   std::uint64_t Underruns() const override;
+  // Whether the stream's thread got real-time scheduling (known once it ran). Any thread.
+  bool Realtime() const;
 
  private:
   struct Impl;

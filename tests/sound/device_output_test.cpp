@@ -38,11 +38,13 @@ class DeviceOutputTest : public SoundTest {
     const std::string config = (folder_ / "client.conf").string();
     std::ofstream(config) << "autospawn = no\n";
     ::setenv("PULSE_CLIENTCONFIG", config.c_str(), 1);
-    // Only the PulseAudio server under test: no JACK server of anyone else's.
+    // Only the PulseAudio server under test: no JACK server or PipeWire of anyone else's.
     ::setenv("JACK_DEFAULT_SERVER", ("kestu-none-" + std::to_string(::getpid())).c_str(), 1);
+    ::setenv("PIPEWIRE_REMOTE", "kestu-test-no-pipewire", 1);
   }
   void TearDown() override {
     ::unsetenv("JACK_DEFAULT_SERVER");
+    ::unsetenv("PIPEWIRE_REMOTE");
     SoundTest::TearDown();
   }
   std::filesystem::path runtime_;
@@ -80,6 +82,7 @@ TEST_F(DeviceOutputTest, AServerThatNeverAnswersCountsAsNoDevice) {
   ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
   ASSERT_EQ(::listen(listener, 4), 0);
   ::setenv("PULSE_SERVER", ("unix:" + path).c_str(), 1);
+  ::setenv("PIPEWIRE_REMOTE", path.c_str(), 1);  // PipeWire finds a mute server too
 
   PulseOutput output(300ms);
   DeviceOutput choice(300ms);

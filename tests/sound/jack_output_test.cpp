@@ -1,10 +1,14 @@
 // The device output on a running JACK server: chosen before PulseAudio, at the server's own rate
-// and period, with the mixer's frames converted to it; a server that goes away is noticed.
+// and period, with the mixer's frames converted to it; a server that goes away is noticed; one
+// killed in the middle of playback leaves the component to close while the server's own threads
+// tell it the news (run under ThreadSanitizer by the test command).
 #include <gtest/gtest.h>
 
 #include <thread>
 
+#include "sound/ddsd.h"
 #include "sound/output/device_output.h"
+#include "sound/wave.h"
 #include "tests/sound/probe_source.h"
 #include "tests/sound/sound_fixture.h"
 #include "tests/support/private_jack.h"
@@ -49,6 +53,41 @@ TEST_F(JackOutputTest, ARunningServerIsChosenAndPulledAtItsOwnRate) {
   jack.Stop();
   EXPECT_TRUE(WaitFor([&] { return !output.IsPulling(); }, 5s)) << "a server that went away still counts as pulling";
   output.Close();
+}
+
+TEST_F(JackOutputTest, AServerKilledMidPlaybackIsNoticedAndTheComponentClosesCleanly) {
+  support::PrivateJack jack(folder_);
+  std::string why;
+  if (!jack.Start(48000, 128, why)) GTEST_SKIP() << "JACK could not start here: " << why;
+
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    if (round > 0) {
+      ASSERT_TRUE(jack.Start(48000, 128, why)) << why;
+    }
+    DeviceOutput output(std::chrono::milliseconds(3000), {OutputWay::kJack});
+    auto device = std::make_unique<TDDSD>(nullptr, ds::SoundSystemConfig{UseOutput(output), nullptr});
+    device->SetDebugOption(dsoHaltOnError);
+    device->Loaded();
+    device->SetPrimaryFormat(23160, 16, true);
+    ASSERT_TRUE(device->DeviceOpen());
+    ASSERT_EQ(output.ApiName(), "jack");
+    TDDSDWaveData tone(device.get(), Write("tone.wav", MonoWave16(22050, std::vector<std::int16_t>(22050, 5000))));
+    for (const std::uint32_t channel : {0u, 1u, 5u}) {
+      device->GetChannel(channel)->setWaveData(&tone);
+      device->GetChannel(channel)->PlayFromStart();
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(150 + 70 * round));
+    jack.Kill();
+    // Playing on while the server's threads find out: the GUI thread keeps sending.
+    for (int i = 0; i < 20; ++i) {
+      device->GetChannel(1 + i % 3)->PlayFromStart();
+      std::this_thread::sleep_for(5ms);
+    }
+    EXPECT_TRUE(WaitFor([&] { return !output.IsPulling(); }, 5s)) << "a killed server still counts as pulling";
+    EXPECT_FALSE(device->RestoreOutput()) << "no server to open";
+    device.reset();  // closes the output with the client the server left behind
+  }
 }
 
 }  // namespace

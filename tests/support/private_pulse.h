@@ -28,6 +28,9 @@ class PrivatePulse {
     std::filesystem::create_directories(runtime_);
     ::setenv("PULSE_RUNTIME_PATH", runtime_.c_str(), 1);
     ::unsetenv("PULSE_SERVER");
+    // The session's own PipeWire, where one runs, would take the sound away from the server under
+    // test: PipeWire clients look for a server of a name that does not exist.
+    ::setenv("PIPEWIRE_REMOTE", "kestu-test-no-pipewire", 1);
     // Never a server started behind the test's back.
     const std::string config = (folder_ / "client.conf").string();
     std::ofstream(config) << "autospawn = no\n";
@@ -87,7 +90,8 @@ class PrivatePulse {
   }
 
  private:
-  static constexpr const char* kVariables[] = {"PULSE_RUNTIME_PATH", "PULSE_SERVER", "PULSE_CLIENTCONFIG"};
+  static constexpr const char* kVariables[] = {"PULSE_RUNTIME_PATH", "PULSE_SERVER", "PULSE_CLIENTCONFIG",
+                                               "PIPEWIRE_REMOTE"};
 
   std::vector<std::pair<bool, std::string>> saved_;
   std::filesystem::path folder_;

@@ -1,0 +1,247 @@
+// The only file that includes libjack.
+#include "sound/output/jack_output.h"
+
+#include <jack/jack.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+
+#include "sound/output/clock_model.h"
+#include "sound/output/rate_converter.h"
+#include "sound/output/render_gate.h"
+
+namespace kestu {
+
+namespace {
+
+constexpr const char* kName = "KestuSequencer";
+// Frames converted at a time; a cycle of more is rendered in pieces.
+constexpr std::uint32_t kChunkFrames = 1024;
+// Far beyond any JACK period: a server that stops calling us is gone.
+constexpr std::int64_t kSilenceNs = 1'000'000'000;
+
+void QuietJackMessage(const char*) {}
+
+}  // namespace
+
+struct JackOutput::Stream {
+  FrameSource* source = nullptr;
+  std::uint32_t primaryRate = 0;
+
+  // Set while opening (before the client is active), then read by the
+  // process callback only, and freed on the GUI thread once it is closed.
+  jack_client_t* client = nullptr;
+  std::array<jack_port_t*, 2> ports{};
+  std::uint32_t deviceRate = 0;
+  RateConverter converter;
+  std::array<std::int16_t, 2 * kChunkFrames> chunk{};
+
+  // The process callback only.
+  ClockModel clock;
+
+  RenderGate gate;
+  std::atomic<bool> shutDown{false};
+  std::atomic<bool> reseat{false};
+  std::atomic<std::uint64_t> xruns{0};
+  std::atomic<long> latencyFrames{0};
+  std::atomic<std::uint32_t> period{0};
+  std::atomic<std::int64_t> lastCallbackNs{0};
+
+  // Between the GUI thread and the helper thread that opens the client.
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool finished = false;
+  bool abandoned = false;
+  bool opened = false;
+
+  // The server's real-time thread, once a cycle. No lock, allocation or wait.
+  static int OnProcess(jack_nframes_t frames, void* user) {
+    auto* self = static_cast<Stream*>(user);
+    float* left = static_cast<float*>(jack_port_get_buffer(self->ports[0], frames));
+    float* right = static_cast<float*>(jack_port_get_buffer(self->ports[1], frames));
+    const std::int64_t now = SteadyNowNs();
+    self->lastCallbackNs.store(now, std::memory_order_relaxed);
+    if (!self->gate.Enter()) {
+      std::fill_n(left, frames, 0.0f);
+      std::fill_n(right, frames, 0.0f);
+      return 0;
+    }
+    if (self->reseat.exchange(false, std::memory_order_relaxed)) self->clock.Reseat();
+    BlockTime time = self->clock.OnBlock(self->FirstFrameHeardNs(now), frames, now);
+    const double frameNs = 1e9 / self->deviceRate;
+    for (std::uint32_t done = 0; done < frames;) {
+      const std::uint32_t n = std::min(frames - done, kChunkFrames);
+      self->converter.Pull(*self->source, self->chunk.data(), n, time);
+      for (std::uint32_t i = 0; i < n; ++i) {
+        left[done + i] = self->chunk[2 * i] * (1.0f / 32768.0f);
+        right[done + i] = self->chunk[2 * i + 1] * (1.0f / 32768.0f);
+      }
+      done += n;
+      time.firstFrameNs += std::llround(n * frameNs);
+    }
+    self->gate.Leave();
+    return 0;
+  }
+
+  // When this cycle's first frame is heard: our ports' playback latency
+  // after the cycle began, which is when the server woke us. The loop
+  // smooths the wake-ups; the server's own cycle times are left aside, as
+  // not every JACK server keeps them on our clock.
+  std::int64_t FirstFrameHeardNs(std::int64_t nowNs) const noexcept {
+    return nowNs + static_cast<std::int64_t>(latencyFrames.load(std::memory_order_relaxed) * 1e9 / deviceRate);
+  }
+
+  // A thread of the server's: only marks what happened; the GUI thread acts.
+  static void OnShutdown(jack_status_t, const char*, void* user) {
+    static_cast<Stream*>(user)->shutDown.store(true, std::memory_order_release);
+  }
+  static int OnXrun(void* user) {
+    auto* self = static_cast<Stream*>(user);
+    self->xruns.fetch_add(1, std::memory_order_relaxed);
+    self->reseat.store(true, std::memory_order_relaxed);
+    return 0;
+  }
+  static int OnBufferSize(jack_nframes_t frames, void* user) {
+    auto* self = static_cast<Stream*>(user);
+    self->period.store(frames, std::memory_order_relaxed);
+    self->reseat.store(true, std::memory_order_relaxed);
+    return 0;
+  }
+  // The graph changed: how far our ports are from being heard.
+  static void OnLatency(jack_latency_callback_mode_t mode, void* user) {
+    if (mode == JackPlaybackLatency) static_cast<Stream*>(user)->ReadLatency();
+  }
+  void ReadLatency() {
+    jack_latency_range_t range{};
+    jack_port_get_latency_range(ports[0], JackPlaybackLatency, &range);
+    latencyFrames.store(static_cast<long>(range.max), std::memory_order_relaxed);
+  }
+
+  // The helper thread. True with an active client linked to the playback ports.
+  bool OpenClient() {
+    jack_set_error_function(&QuietJackMessage);
+    jack_set_info_function(&QuietJackMessage);
+    jack_status_t status{};
+    client = jack_client_open(kName, JackNoStartServer, &status);
+    if (client == nullptr) return false;
+    deviceRate = jack_get_sample_rate(client);
+    period.store(jack_get_buffer_size(client), std::memory_order_relaxed);
+    if (deviceRate == 0) return false;
+    converter.Configure(primaryRate, deviceRate, kChunkFrames);
+    jack_set_process_callback(client, &OnProcess, this);
+    jack_on_info_shutdown(client, &OnShutdown, this);
+    jack_set_xrun_callback(client, &OnXrun, this);
+    jack_set_buffer_size_callback(client, &OnBufferSize, this);
+    jack_set_latency_callback(client, &OnLatency, this);
+    const char* names[2] = {"out_1", "out_2"};
+    for (int i = 0; i < 2; ++i) {
+      ports[i] = jack_port_register(client, names[i], JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
+      if (ports[i] == nullptr) return false;
+    }
+    // Until the server reports our ports' latency: one period.
+    latencyFrames.store(static_cast<long>(period.load()), std::memory_order_relaxed);
+    clock.Start(deviceRate, period.load(), static_cast<std::int64_t>(period.load() * 1e9 / deviceRate),
+                ClockModel::Cycles::kRegular);
+    lastCallbackNs.store(SteadyNowNs(), std::memory_order_relaxed);
+    if (jack_activate(client) != 0) return false;
+    if (const char** playback = jack_get_ports(client, nullptr, JACK_DEFAULT_AUDIO_TYPE, JackPortIsPhysical | JackPortIsInput)) {
+      for (int i = 0; i < 2 && playback[i] != nullptr; ++i) jack_connect(client, jack_port_name(ports[i]), playback[i]);
+      jack_free(playback);
+    }
+    ReadLatency();
+    return true;
+  }
+
+  // GUI thread (or the helper thread, for a client nobody waits for).
+  void CloseClient() {
+    gate.Close();
+    if (client == nullptr) return;
+    if (!shutDown.load(std::memory_order_acquire)) jack_deactivate(client);
+    jack_client_close(client);
+    client = nullptr;
+  }
+
+  static void RunOpen(std::shared_ptr<Stream> self) {
+    const bool ok = self->OpenClient();
+    std::unique_lock lock(self->mutex);
+    if (self->abandoned) {
+      // Nobody waits any more: what was opened is closed here, never used.
+      lock.unlock();
+      self->CloseClient();
+      return;
+    }
+    self->opened = ok;
+    self->finished = true;
+    self->changed.notify_all();
+  }
+};
+
+JackOutput::JackOutput(std::chrono::milliseconds openTimeout) : openTimeout_(openTimeout) {}
+
+JackOutput::~JackOutput() { Close(); }
+
+bool JackOutput::Open(FrameSource& source, std::uint32_t rate) {
+  Close();
+  // PipeWire's JACK runs its clients at the node latency they ask for, and
+  // at its default quantum otherwise; a user's own setting stays.
+  ::setenv("PIPEWIRE_LATENCY", kPipeWireLatency, 0);
+  auto stream = std::make_shared<Stream>();
+  stream->source = &source;
+  stream->primaryRate = rate;
+  try {
+    std::thread(&Stream::RunOpen, stream).detach();
+  } catch (const std::system_error&) {
+    return false;
+  }
+  bool opened = false;
+  {
+    std::unique_lock lock(stream->mutex);
+    if (!stream->changed.wait_for(lock, openTimeout_, [&] { return stream->finished; })) {
+      stream->abandoned = true;  // the helper closes it when it answers
+      return false;
+    }
+    opened = stream->opened;
+  }
+  if (!opened) {
+    stream->CloseClient();
+    return false;
+  }
+  source_ = &source;
+  rate_ = rate;
+  stream_ = std::move(stream);
+  return true;
+}
+
+void JackOutput::ChangeRate(std::uint32_t rate) {
+  if (source_ == nullptr || rate == rate_) return;
+  FrameSource* source = source_;
+  Close();
+  Open(*source, rate);
+}
+
+void JackOutput::Close() {
+  source_ = nullptr;
+  if (stream_ == nullptr) return;
+  stream_->CloseClient();
+  stream_.reset();
+}
+
+bool JackOutput::IsPulling() const {
+  if (stream_ == nullptr || stream_->shutDown.load(std::memory_order_acquire)) return false;
+  return SteadyNowNs() - stream_->lastCallbackNs.load(std::memory_order_relaxed) < kSilenceNs;
+}
+
+std::uint32_t JackOutput::DeviceRate() const { return stream_ ? stream_->deviceRate : 0; }
+std::uint32_t JackOutput::BufferFrames() const { return stream_ ? stream_->period.load(std::memory_order_relaxed) : 0; }
+long JackOutput::StreamLatencyFrames() const {
+  return stream_ ? stream_->latencyFrames.load(std::memory_order_relaxed) : 0;
+}
+std::uint64_t JackOutput::Underruns() const { return stream_ ? stream_->xruns.load(std::memory_order_relaxed) : 0; }
+std::int64_t JackOutput::LeadNs() const { return stream_ ? stream_->clock.LeadNs() : 0; }
+
+}  // namespace kestu

@@ -1,0 +1,170 @@
+// The lead follows the latency a server reports once its stream runs: a made-up stream grants a
+// short latency when it opens, then hears every block much later than that (a larger quantum, a
+// sink far away). The clock model is fed as a device output feeds it, and stamped notes render
+// through the offline output.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+#include "sound/ddsd.h"
+#include "sound/output/clock_model.h"
+#include "sound/wave.h"
+#include "tests/sound/sound_fixture.h"
+
+namespace kestu::test {
+namespace {
+
+constexpr std::uint32_t kRate = 23160;
+constexpr std::uint32_t kBlock = 128;  // 5.5 ms
+constexpr std::int64_t kMs = 1'000'000;
+constexpr std::int64_t kStartNs = 9'000 * kMs;
+
+// Callbacks every block of `blockFrames` (woken up to `jitter` late); each block is heard
+// `heardAfterNs` after its callback was due, whatever the stream said when it opened (blocks of
+// kBlock frames, heard `grantedNs` after their callback).
+class LateStream {
+ public:
+  // Each stream starts where the one before left off: time only runs forward.
+  LateStream(OfflineOutput& output, std::int64_t grantedNs, std::int64_t heardAfterNs, ClockModel::Cycles cycles,
+             std::int64_t startNs = kStartNs, std::uint32_t blockFrames = kBlock)
+      : output_(output), startNs_(startNs), heardAfterNs_(heardAfterNs), blockFrames_(blockFrames) {
+    clock_.Start(kRate, kBlock, grantedNs, cycles);
+  }
+  std::int64_t CallbackNs() const { return startNs_ + std::llround(left_.size() * 1e9 / kRate); }
+  std::int64_t FrameAt(std::int64_t heardNs) const {
+    return static_cast<std::int64_t>(std::floor((heardNs - startNs_ - heardAfterNs_) * 1e-9 * kRate));
+  }
+  // `spikeNs`: the server's report of this one block is that much too late.
+  void Render(std::int64_t jitterNs, std::int64_t spikeNs = 0) {
+    const std::int64_t now = CallbackNs() + jitterNs;
+    const BlockTime time = clock_.OnBlock(CallbackNs() + heardAfterNs_ + spikeNs, blockFrames_, now);
+    std::vector<std::int16_t> stereo(2 * blockFrames_);
+    output_.RenderInto(stereo.data(), blockFrames_, time);
+    for (std::uint32_t i = 0; i < blockFrames_; ++i) left_.push_back(stereo[2 * i]);
+  }
+  const ClockModel& Clock() const { return clock_; }
+  const std::vector<std::int16_t>& Left() const { return left_; }
+
+ private:
+  OfflineOutput& output_;
+  std::int64_t startNs_;
+  std::int64_t heardAfterNs_;
+  std::uint32_t blockFrames_;
+  ClockModel clock_;
+  std::vector<std::int16_t> left_;
+};
+
+std::vector<std::int64_t> Onsets(const std::vector<std::int16_t>& left) {
+  std::vector<std::int64_t> onsets;
+  std::size_t silent = 64;
+  for (std::size_t i = 0; i < left.size(); ++i) {
+    if (std::abs(left[i]) > 200) {
+      if (silent >= 64) onsets.push_back(static_cast<std::int64_t>(i));
+      silent = 0;
+    } else {
+      ++silent;
+    }
+  }
+  return onsets;
+}
+
+class ReportedLatency : public SoundTest {
+ protected:
+  void SetUp() override {
+    SoundTest::SetUp();
+    device_ = MakeDevice(output_, dsoDebugMessage);
+    device_->SetPrimaryFormat(kRate, 16, true);
+    const std::string path = Write("flat.wav", MonoWave16(kRate, std::vector<std::int16_t>(200, 8000)));
+    sample_ = std::make_unique<TDDSDWaveData>(device_.get(), path);
+    for (const std::uint32_t channel : {1u, 2u, 3u}) {
+      device_->GetChannel(channel)->setWaveData(sample_.get());
+      device_->GetChannel(channel)->SetRateRatio(1.0);
+    }
+  }
+  void TearDown() override {
+    sample_.reset();
+    device_.reset();
+    SoundTest::TearDown();
+  }
+
+  OfflineOutput output_;
+  std::unique_ptr<TDDSD> device_;
+  std::unique_ptr<TDDSDWaveData> sample_;
+};
+
+struct Case {
+  const char* name;
+  ClockModel::Cycles cycles;
+  std::int64_t grantedNs;
+  std::int64_t heardAfterNs;
+  std::uint32_t blockFrames;
+};
+
+// Notes every 40 ms, each sent as its tick comes, on streams that report more than they granted.
+TEST_F(ReportedLatency, EveryStampedNoteLandsOnItsFrameWhenTheServerKeepsMoreThanItGranted) {
+  const Case cases[] = {
+      {"a sink further away than granted", ClockModel::Cycles::kRegular, 5 * kMs, 43 * kMs, kBlock},
+      {"a quantum four times the one asked for", ClockModel::Cycles::kRegular, 5 * kMs, 22 * kMs, 4 * kBlock},
+      {"a sink far away behind a buffered stream", ClockModel::Cycles::kIrregular, 12 * kMs, 160 * kMs, kBlock},
+  };
+  std::int64_t startNs = kStartNs;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LateStream stream(output_, c.grantedNs, c.heardAfterNs, c.cycles, startNs, c.blockFrames);
+    const std::int64_t grantedLead = stream.Clock().LeadNs();
+    ASSERT_LT(grantedLead, c.heardAfterNs) << "the granted lead alone would make notes late";
+    std::mt19937 random(3);
+    std::uniform_int_distribution<std::int64_t> wake(0, 400'000);
+    for (int i = 0; i < 200; ++i) stream.Render(wake(random));
+
+    // What the lead grew to covers the wait for the blocks as they are and what the server keeps.
+    const std::int64_t lead = stream.Clock().LeadNs();
+    const double waited = c.cycles == ClockModel::Cycles::kRegular ? 1.0 : 2.0;
+    const auto needed = static_cast<std::int64_t>(waited * c.blockFrames * 1e9 / kRate) + c.heardAfterNs;
+    EXPECT_GE(lead, needed);
+    EXPECT_LE(lead, needed + ClockModel::kLeadMarginNs + kMs) << "grows by what is needed, no more";
+
+    const std::size_t heardBefore = Onsets(stream.Left()).size();
+    const std::uint64_t lateBefore = device_->LateStarts();
+    constexpr int kNotes = 30;
+    const std::int64_t first = stream.CallbackNs() + 3 * kMs;
+    std::vector<std::int64_t> expected;
+    int sent = 0;
+    while (sent < kNotes || static_cast<std::int64_t>(stream.Left().size()) < expected.back() + 2000) {
+      for (; sent < kNotes && first + sent * 40 * kMs <= stream.CallbackNs(); ++sent) {
+        const std::int64_t stamp = first + sent * 40 * kMs;
+        const TimedSoundCalls timed(*device_, stamp);
+        device_->GetChannel(1 + sent % 3)->PlayFromStart();
+        expected.push_back(stream.FrameAt(stamp + lead));
+      }
+      stream.Render(wake(random));
+    }
+    std::vector<std::int64_t> onsets = Onsets(stream.Left());
+    onsets.erase(onsets.begin(), onsets.begin() + static_cast<std::ptrdiff_t>(heardBefore));
+    ASSERT_EQ(onsets.size(), expected.size());
+    for (int i = 0; i < kNotes; ++i) {
+      // A frame of rounding and the loop's own noise: the mixer makes up for its look-ahead.
+      EXPECT_NEAR(onsets[i], expected[i], 0.5e-3 * kRate)
+          << "note " << i;
+    }
+    EXPECT_EQ(device_->LateStarts(), lateBefore);
+    EXPECT_EQ(stream.Clock().LeadNs(), lead) << "a steady server moves the lead once";
+    startNs = stream.CallbackNs() + 1000 * kMs;
+  }
+}
+
+// A late wake-up or one report far off is not the server's latency: the lead stays.
+TEST_F(ReportedLatency, ALateWakeUpOrOneOddReportDoesNotMoveTheLead) {
+  LateStream stream(output_, 10 * kMs, 10 * kMs, ClockModel::Cycles::kRegular);
+  for (int i = 0; i < 100; ++i) stream.Render(0);
+  const std::int64_t lead = stream.Clock().LeadNs();
+  stream.Render(4 * kMs);
+  stream.Render(0, 30 * kMs);
+  for (int i = 0; i < 100; ++i) stream.Render(0);
+  EXPECT_EQ(stream.Clock().LeadNs(), lead);
+}
+
+}  // namespace
+}  // namespace kestu::test
