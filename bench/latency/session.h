@@ -35,8 +35,11 @@ struct SessionPlan {
   int instrument = 8;     // a short sample with a sharp attack, so each sound is found cleanly
   int row = 9;            // the sample's own pitch
   int columnSpacing = 2;  // a note every this many columns, so that each one ends before the next
-  double minGapSeconds = 0.30;  // between presses, drawn at random so that presses fall at every
-  double maxGapSeconds = 0.42;  // point of the output's request cycle
+  // Between presses, drawn at random so that presses fall at every point of the output's request
+  // cycle; longer than the sample (half a second) and the silence wanted before the next sound,
+  // since a press's sound goes on until the next press.
+  double minGapSeconds = 0.60;
+  double maxGapSeconds = 0.72;
   unsigned seed = 1;
   int stallMs = 0;                // the GUI thread blocked this long during playback ...
   double stallEverySeconds = 1.3; // ... this often, out of step with the ticks
