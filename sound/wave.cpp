@@ -106,10 +106,11 @@ void TDDSDGenWave::LoadWAV(bool is3D, const std::string& fileName) {
   // buffer of what is there: a header is no reason to allocate gigabytes of silence.
   const std::uint64_t inFile = file.FileSize() > file.Position() ? file.FileSize() - file.Position() : 0;
   const std::uint64_t dataBytes = std::min<std::uint64_t>(chunk.size, inFile);
-  const std::string frameSizeProblem = FrameSizeProblem(format_, chunkBytes.data(), kept);
-  if (!frameSizeProblem.empty()) {
+  std::string problem = RateProblem(format_);
+  if (problem.empty()) problem = FrameSizeProblem(format_, chunkBytes.data(), kept);
+  if (!problem.empty()) {
     file.Close();
-    FileError(fileName + "：" + frameSizeProblem);
+    FileError(fileName + "：" + problem);
     return;
   }
   const SampleEncoding encoding = EncodingOf(format_, chunkBytes.data(), kept);

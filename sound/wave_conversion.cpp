@@ -85,6 +85,11 @@ std::string FrameSizeProblem(const ds::WAVEFORMATEX& format, const unsigned char
          "バイトと違います";
 }
 
+std::string RateProblem(const ds::WAVEFORMATEX& format) {
+  if (format.nSamplesPerSec > 0 && format.nSamplesPerSec <= kFastestFileRate) return {};
+  return "サンプリング周波数（" + std::to_string(format.nSamplesPerSec) + "Hz）が使えません";
+}
+
 ds::WAVEFORMATEX ConvertedFormat(const ds::WAVEFORMATEX& format, const SampleEncoding& encoding) {
   ds::WAVEFORMATEX out{};
   out.wFormatTag = ds::WAVE_FORMAT_PCM;
@@ -130,6 +135,7 @@ void ConvertToPcm16(const SampleEncoding& encoding, const unsigned char* source,
 }
 
 std::size_t ResampledFrames(std::size_t frames, std::uint32_t from, std::uint32_t to) {
+  if (from == 0 || from == to) return frames;
   return static_cast<std::size_t>((static_cast<std::uint64_t>(frames) * to + from - 1) / from);
 }
 

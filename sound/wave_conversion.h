@@ -42,6 +42,14 @@ SampleEncoding EncodingOf(const ds::WAVEFORMATEX& format, const unsigned char* c
 // Reading such data as the fields say would play noise.
 std::string FrameSizeProblem(const ds::WAVEFORMATEX& format, const unsigned char* chunk, std::size_t size);
 
+// The fastest rate a file may have: what it is brought down from is read whole, and the filter's
+// width grows with it.
+inline constexpr std::uint32_t kFastestFileRate = 384000;
+
+// Why the file's rate cannot be loaded (none, or faster than kFastestFileRate), in words for a
+// person; empty when it can.
+std::string RateProblem(const ds::WAVEFORMATEX& format);
+
 // The format converted data has: 16-bit PCM, the file's channels, the encoding's rate.
 ds::WAVEFORMATEX ConvertedFormat(const ds::WAVEFORMATEX& format, const SampleEncoding& encoding);
 

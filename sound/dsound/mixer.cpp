@@ -340,6 +340,8 @@ void Mixer::Apply(const Command& command) noexcept {
         voice.main.fadeFrames = 0;
         // More voices than the mixer lists at once: this one stays silent.
         if (!List(voice)) voice.main.active = false;
+        // Marked by a withdraw before it started: from now on its owner's next call cuts it.
+        if (voice.ringingOut && voice.main.active) anyRingingOut_ = true;
       }
       break;
     case CommandKind::Stop:

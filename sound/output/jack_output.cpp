@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
@@ -149,10 +150,17 @@ struct JackOutput::Stream {
                 ClockModel::Cycles::kRegular);
     lastCallbackNs.store(SteadyNowNs(), std::memory_order_relaxed);
     if (jack_activate(client) != 0) return false;
+    // Connected to no playback port, the stream would play into nothing while the next way out
+    // goes untried.
+    int connected = 0;
     if (const char** playback = jack_get_ports(client, nullptr, JACK_DEFAULT_AUDIO_TYPE, JackPortIsPhysical | JackPortIsInput)) {
-      for (int i = 0; i < 2 && playback[i] != nullptr; ++i) jack_connect(client, jack_port_name(ports[i]), playback[i]);
+      for (int i = 0; i < 2 && playback[i] != nullptr; ++i) {
+        const int result = jack_connect(client, jack_port_name(ports[i]), playback[i]);
+        if (result == 0 || result == EEXIST) ++connected;
+      }
       jack_free(playback);
     }
+    if (connected == 0) return false;
     ReadLatency();
     return true;
   }
@@ -203,6 +211,10 @@ bool JackOutput::Open(FrameSource& source, std::uint32_t rate) {
     std::unique_lock lock(stream->mutex);
     if (!stream->changed.wait_for(lock, openTimeout_, [&] { return stream->finished; })) {
       stream->abandoned = true;  // the helper closes it when it answers
+      lock.unlock();
+      // Until then the client may still activate and call back: it must not reach the source,
+      // which the next way out (or nobody) owns from now on.
+      stream->gate.Close();
       return false;
     }
     opened = stream->opened;

@@ -260,7 +260,7 @@ TEST_F(WaveLoading, AFrameSizeThatDisagreesWithChannelsAndBitsIsRefusedNamingThe
 }
 
 // A sample in a format the program cannot use (no or too many channels, 12 bits, an unknown
-// encoding, a data chunk without one whole frame) is reported as a missing file is: the sample
+// encoding, a data chunk without one whole frame, no rate or one too fast to convert) is reported as a missing file is: the sample
 // stays empty with its reason, and the program does not end, whatever the error options say.
 TEST_F(WaveLoading, ASampleThatCannotBeUsedIsReportedAsMissingAndNothingHalts) {
   struct Case {
@@ -277,6 +277,10 @@ TEST_F(WaveLoading, ASampleThatCannotBeUsedIsReportedAsMissingAndNothingHalts) {
       {"adpcm.wav", RiffBytes::Format(2, 1, 8000, 4), std::vector<std::uint8_t>(48, 0),
        "この形式のサウンドは使えません（形式 2、1チャンネル、4ビット、8000Hz）"},
       {"tiny.wav", RiffBytes::Format(1, 1, 8000, 16), {7}, "サウンドデータが1フレームに足りません（1バイト）"},
+      {"no-rate.wav", RiffBytes::Format(1, 1, 0, 24), std::vector<std::uint8_t>(48, 0),
+       "サンプリング周波数（0Hz）が使えません"},
+      {"too-fast.wav", RiffBytes::Format(3, 2, 4000000, 32), std::vector<std::uint8_t>(48, 0),
+       "サンプリング周波数（4000000Hz）が使えません"},
   };
   auto twelve = RiffBytes::Format(1, 1, 8000, 12);
   twelve[12] = 2;  // 12 bits stored in 2 bytes, as such files do
