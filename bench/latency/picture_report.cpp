@@ -9,16 +9,6 @@
 
 namespace kestu::latency {
 
-namespace {
-
-std::string Ms(double value) {
-  std::ostringstream s;
-  s << std::fixed << std::setprecision(2) << value;
-  return s.str();
-}
-
-}  // namespace
-
 void PrintStallSummary(std::ostream& out, const RunSettings& settings, const Analysis& a) {
   const Summary picture = Summarize(a.pictureToSoundMs);
   if (picture.count > 0) {

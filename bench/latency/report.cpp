@@ -12,12 +12,6 @@ namespace kestu::latency {
 
 namespace {
 
-std::string Ms(double value) {
-  std::ostringstream s;
-  s << std::fixed << std::setprecision(2) << value;
-  return s.str();
-}
-
 std::string Us(long microseconds) { return microseconds < 0 ? "?" : Ms(microseconds / 1000.0); }
 
 void Row(std::ostream& out, const std::string& label, const std::vector<double>& values) {

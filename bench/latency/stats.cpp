@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iomanip>
+#include <sstream>
 
 namespace kestu::latency {
 
@@ -45,6 +47,12 @@ std::vector<double> Differences(const std::vector<double>& values) {
   std::vector<double> out;
   for (std::size_t i = 1; i < values.size(); ++i) out.push_back(values[i] - values[i - 1]);
   return out;
+}
+
+std::string Ms(double value) {
+  std::ostringstream s;
+  s << std::fixed << std::setprecision(2) << value;
+  return s.str();
 }
 
 }  // namespace kestu::latency

@@ -1,6 +1,7 @@
 #pragma once
 // Summaries of measured delays.
 #include <cstddef>
+#include <string>
 #include <vector>
 
 namespace kestu::latency {
@@ -24,5 +25,8 @@ std::vector<double> DeviationsFromMedian(const std::vector<double>& values);
 
 // b - a of each pair of neighbours; a pair with a NaN gives NaN.
 std::vector<double> Differences(const std::vector<double>& values);
+
+// Milliseconds as the report prints them: two decimals.
+std::string Ms(double value);
 
 }  // namespace kestu::latency
