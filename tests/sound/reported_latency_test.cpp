@@ -12,6 +12,7 @@
 #include "sound/output/clock_model.h"
 #include "sound/wave.h"
 #include "tests/sound/sound_fixture.h"
+#include "tests/support/made_up_stream.h"
 
 namespace kestu::test {
 namespace {
@@ -56,42 +57,9 @@ class LateStream {
   std::vector<std::int16_t> left_;
 };
 
-std::vector<std::int64_t> Onsets(const std::vector<std::int16_t>& left) {
-  std::vector<std::int64_t> onsets;
-  std::size_t silent = 64;
-  for (std::size_t i = 0; i < left.size(); ++i) {
-    if (std::abs(left[i]) > 200) {
-      if (silent >= 64) onsets.push_back(static_cast<std::int64_t>(i));
-      silent = 0;
-    } else {
-      ++silent;
-    }
-  }
-  return onsets;
-}
-
-class ReportedLatency : public SoundTest {
+class ReportedLatency : public FlatNoteTest<> {
  protected:
-  void SetUp() override {
-    SoundTest::SetUp();
-    device_ = MakeDevice(output_, dsoDebugMessage);
-    device_->SetPrimaryFormat(kRate, 16, true);
-    const std::string path = Write("flat.wav", MonoWave16(kRate, std::vector<std::int16_t>(200, 8000)));
-    sample_ = std::make_unique<TDDSDWaveData>(device_.get(), path);
-    for (const std::uint32_t channel : {1u, 2u, 3u}) {
-      device_->GetChannel(channel)->setWaveData(sample_.get());
-      device_->GetChannel(channel)->SetRateRatio(1.0);
-    }
-  }
-  void TearDown() override {
-    sample_.reset();
-    device_.reset();
-    SoundTest::TearDown();
-  }
-
-  OfflineOutput output_;
-  std::unique_ptr<TDDSD> device_;
-  std::unique_ptr<TDDSDWaveData> sample_;
+  void SetUp() override { SetUpFlatNotes({1u, 2u, 3u}); }
 };
 
 struct Case {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -18,6 +19,7 @@
 #include "sound/diagnostics.h"
 #include "sound/output/offline_output.h"
 #include "sound/riff.h"
+#include "sound/wave.h"
 
 namespace kestu::test {
 
@@ -135,6 +137,36 @@ class SoundTest : public ::testing::Test {
   }
 
   std::filesystem::path folder_;
+};
+
+// A device on the offline output at the program's rate, with a short flat note on some of its
+// channels: the note's first frame is its onset, and it ends long before the next one. `Output`:
+// the offline output, or one made from it.
+template <class Output = OfflineOutput>
+class FlatNoteTest : public SoundTest {
+ protected:
+  static constexpr std::uint32_t kFlatNoteRate = 23160;
+
+  void SetUpFlatNotes(std::initializer_list<std::uint32_t> channels) {
+    SoundTest::SetUp();
+    device_ = MakeDevice(output_, dsoDebugMessage);
+    device_->SetPrimaryFormat(kFlatNoteRate, 16, true);
+    const std::string path = Write("flat.wav", MonoWave16(kFlatNoteRate, std::vector<std::int16_t>(200, 8000)));
+    sample_ = std::make_unique<TDDSDWaveData>(device_.get(), path);
+    for (const std::uint32_t channel : channels) {
+      device_->GetChannel(channel)->setWaveData(sample_.get());
+      device_->GetChannel(channel)->SetRateRatio(1.0);
+    }
+  }
+  void TearDown() override {
+    sample_.reset();
+    device_.reset();
+    SoundTest::TearDown();
+  }
+
+  Output output_;
+  std::unique_ptr<TDDSD> device_;
+  std::unique_ptr<TDDSDWaveData> sample_;
 };
 
 }  // namespace kestu::test

@@ -39,35 +39,15 @@ class VanishingOutput : public OfflineOutput {
   bool pulling_ = true;
 };
 
-class TimedCommands : public SoundTest {
+class TimedCommands : public FlatNoteTest<VanishingOutput> {
  protected:
-  void SetUp() override {
-    SoundTest::SetUp();
-    device_ = MakeDevice(output_, dsoDebugMessage);
-    device_->SetPrimaryFormat(kRate, 16, true);
-    // A short flat sound: its first frame is its onset, and it ends long before the next note.
-    const std::string path = Write("flat.wav", MonoWave16(kRate, std::vector<std::int16_t>(200, 8000)));
-    sample_ = std::make_unique<TDDSDWaveData>(device_.get(), path);
-    for (const std::uint32_t channel : {0u, 1u, 2u, 3u, 5u, 6u, 7u}) {
-      device_->GetChannel(channel)->setWaveData(sample_.get());
-      device_->GetChannel(channel)->SetRateRatio(1.0);
-    }
-  }
-  void TearDown() override {
-    sample_.reset();
-    device_.reset();
-    SoundTest::TearDown();
-  }
+  void SetUp() override { SetUpFlatNotes({0u, 1u, 2u, 3u, 5u, 6u, 7u}); }
 
   // Plays `channel` as a playback tick due at `stampNs` does.
   void PlayStamped(std::uint32_t channel, std::int64_t stampNs) {
     const TimedSoundCalls timed(*device_, stampNs);
     device_->GetChannel(channel)->PlayFromStart();
   }
-
-  VanishingOutput output_;
-  std::unique_ptr<TDDSD> device_;
-  std::unique_ptr<TDDSDWaveData> sample_;
 };
 
 // Notes every 40 ms (a column at the fastest tempo), sent as their tick comes, on a stream whose
