@@ -4,9 +4,9 @@
 
 #include "form1_fixture.h"
 #include "score/sequence_text.h"
-#include "tests/support/child_process.h"
+#include "tests/support/process.h"
 
-namespace kestu::testing {
+namespace kestu::test {
 namespace {
 
 using Action = CommandLine::Action;
@@ -141,4 +141,4 @@ TEST_F(OpenFromTheCommandLine, EveryFileIsReadAsTheOpenCommandReadsIt) {
 }
 
 }  // namespace
-}  // namespace kestu::testing
+}  // namespace kestu::test

@@ -13,16 +13,11 @@
 
 #include "form1_fixture.h"
 #include "score/sequence_text.h"
-#include "tests/support/child_process.h"
+#include "tests/support/process.h"
 
-namespace kestu::testing {
+namespace kestu::test {
 namespace {
 
-using kestu::test::ChildOptions;
-using kestu::test::kOrdinaryGid;
-using kestu::test::kOrdinaryUid;
-using kestu::test::RunInChild;
-using kestu::test::RunningAsRoot;
 
 const std::string kEmpty(2880, '0');
 
@@ -95,7 +90,7 @@ class Form1Files : public Form1Test {
   }
 };
 
-const ChildOptions kOrdinaryUser{.asOrdinaryUser = true, .fileSizeLimit = {}, .workingFolder = {}};
+const ChildOptions kOrdinaryUser{.asOrdinaryUser = true};
 
 TEST_F(Form1Files, WhatIsNotARegularFileIsRefusedAtOnce) {
   fs::create_directory(Path("folder.ksq"));
@@ -265,7 +260,7 @@ TEST_F(Form1Files, ANameNearTheFileSystemsLimitIsSaved) {
 
 TEST_F(Form1Files, AFullDiskLeavesTheOldFileWhole) {
   // The file size limit makes every write past 1000 bytes fail, as a full disk would.
-  const ChildOptions full{.asOrdinaryUser = true, .fileSizeLimit = 1000, .workingFolder = {}};
+  const ChildOptions full{.asOrdinaryUser = true, .fileSizeLimit = 1000};
   fs::create_directory(Path("own"));
   GiveToChild("own");
   WriteFile("own/tune.ksq", "old");
@@ -349,4 +344,4 @@ TEST_F(Form1OwnSamples, ASampleThatCannotBeUsedIsReportedAsAMissingOne) {
 }
 
 }  // namespace
-}  // namespace kestu::testing
+}  // namespace kestu::test

@@ -16,9 +16,10 @@
 #include "app/dialog_folder.h"
 #include "app/qt_toolkit.h"
 #include "app/toolkit_texts.h"
-#include "tests/support/as_ordinary_user.h"
+#include "tests/support/process.h"
+#include "tests/support/scratch_folder.h"
 
-namespace kestu::testing {
+namespace kestu::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -26,24 +27,19 @@ namespace fs = std::filesystem;
 // A folder tree of its own: current/ (writable or not), documents/ (there or not), home/.
 class Folders {
  public:
-  explicit Folders(const std::string& name)
-      : root_(fs::temp_directory_path() / ("kestu-folders-" + std::to_string(::getpid()) + "-" + name)) {
-    fs::remove_all(root_);
-    for (const char* d : {"current", "documents", "home", "elsewhere"}) fs::create_directories(root_ / d);
-    fs::permissions(root_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                               fs::perms::others_read | fs::perms::others_exec);
+  explicit Folders(const std::string& name) : root_("folders-" + name) {
+    fs::permissions(root_.Path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                      fs::perms::others_read | fs::perms::others_exec);
     for (const char* d : {"current", "documents", "home", "elsewhere"}) {
+      fs::create_directory(root_ / d);
       ::chmod((root_ / d).c_str(), 0777);  // an ordinary user may write everywhere unless a case says not
     }
   }
-  ~Folders() {
-    ::chmod((root_ / "current").c_str(), 0777);
-    fs::remove_all(root_);
-  }
+  ~Folders() { ::chmod((root_ / "current").c_str(), 0777); }
   std::string operator()(const char* d) const { return (root_ / d).string(); }
 
  private:
-  fs::path root_;
+  ScratchFolder root_;
 };
 
 struct FolderCase {
@@ -64,14 +60,14 @@ TEST_P(DialogStart, PicksTheFolder) {
   if (!c.documentsExist) fs::remove(f("documents"));
   if (std::string(c.name).ends_with("NoHome")) fs::remove(f("home"));
   // As root every folder is writable, so the choice is made as an ordinary user.
-  const std::optional<std::string> start = RunAsOrdinaryUser([&] {
+  const std::optional<std::string> start = RunInChild([&] {
     const std::string is = c.currentIs;
     const std::string home = is == "home" ? f("current") : f("home");
     const std::string data = is == "data" ? f("current") : is == "in-data" ? f("") : f("share/kestu-sequencer");
     DialogFolder folder(f("current"), f("documents"), home, data);
     if (*c.chosenBefore != '\0') folder.Chosen(f("elsewhere") + "/" + c.chosenBefore);
     return folder.Start();
-  });
+  }, {.asOrdinaryUser = true});
   ASSERT_TRUE(start);
   EXPECT_EQ(*start, f(c.wanted));
 }
@@ -189,11 +185,6 @@ TEST_F(QtDialogs, TheToolkitsOwnTextsAreJapanese) {
   QLocale::setDefault(QLocale::c());
 }
 
-}  // namespace
-}  // namespace kestu::testing
-
-namespace kestu::testing {
-namespace {
 
 // Every box the toolkit shows is wide enough for its caption in a bold title font and a title bar.
 TEST(QtBoxes, AreWideEnoughForTheirCaption) {
@@ -226,4 +217,4 @@ TEST(QtBoxes, AreWideEnoughForTheirCaption) {
 }
 
 }  // namespace
-}  // namespace kestu::testing
+}  // namespace kestu::test

@@ -13,34 +13,28 @@
 
 #include "assets/images.h"
 #include "screen.h"
-#include "tests/support/private_display.h"
 #include "tests/support/private_pulse.h"
 #include "tests/support/process.h"
 #include "recording.h"
 
-namespace kestu::e2e {
-using support::OnPath;
-using support::PrivateDisplay;
+namespace kestu::test {
+using e2e::ReadRecording;
 using support::PrivatePulse;
-using support::Process;
-using support::Run;
+using e2e::Recording;
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-class EndToEnd : public ::testing::Test {
+class EndToEnd : public ScreenTest {
  protected:
   void SetUp() override {
     for (const char* tool : {"Xvfb", "pulseaudio", "pactl", "parec", "xdotool", "import"}) {
-      if (!e2e::OnPath(tool)) GTEST_SKIP() << tool << " is not installed";
+      if (!test::OnPath(tool)) GTEST_SKIP() << tool << " is not installed";
     }
-    work_ = fs::temp_directory_path() / ("kestu-e2e-" + std::to_string(::getpid()));
-    fs::create_directories(work_);
-
     if (!display_.Start(1024, 768, 90, 140, (work_ / "xvfb.log").string())) GTEST_SKIP() << "Xvfb could not start";
 
-    pulse_ = std::make_unique<PrivatePulse>(work_);
+    pulse_ = std::make_unique<PrivatePulse>(work_.Path());
     std::string why;
     if (!pulse_->Start(why)) GTEST_SKIP() << "PulseAudio could not start: " << why;
     StartRecorder("rec.wav");
@@ -51,25 +45,16 @@ class EndToEnd : public ::testing::Test {
   void TearDown() override {
     program_.Stop();
     pulse_.reset();
-    display_.Stop();
-    if (!::testing::Test::HasFailure() && !work_.empty()) fs::remove_all(work_);
+    ScreenTest::TearDown();
   }
-
-  std::vector<std::string> Env() const {
-    return {"DISPLAY=" + display_.Name(), "QT_QPA_PLATFORM=xcb"};
-  }
-  std::string X() const { return "DISPLAY=" + display_.Name() + " "; }
 
   // The program from the build folder; the id of its window once it shows, empty if it does not.
   std::string StartProgram() {
-    program_ = Process({std::string(KESTU_BUILD_DIR) + "/kestu"}, Env(), KESTU_BUILD_DIR,
-                       (work_ / "kestu.log").string());
-    std::string id;
-    WaitFor([&] {
-      id = Capture(X() + "xdotool search --onlyvisible --name '^KestuSequencer$' 2>/dev/null | head -1");
-      return !id.empty();
-    }, 15s);
-    return id;
+    program_ = Process({std::string(KESTU_BUILD_DIR) + "/kestu"}, {"DISPLAY=" + display_.Name(), "QT_QPA_PLATFORM=xcb"},
+                       KESTU_BUILD_DIR, (work_ / "kestu.log").string());
+    std::vector<std::string> ids;
+    WaitFor([&] { return !(ids = Windows("^KestuSequencer$")).empty(); }, 15s);
+    return ids.empty() ? "" : ids.front();
   }
   // The score view's top-left corner, found by its background colour; (-1, -1) when not shown.
   static QPoint FindView(const QImage& screen) {
@@ -89,22 +74,11 @@ class EndToEnd : public ::testing::Test {
         }
     return opaque > 0 ? static_cast<double>(same) / opaque : 0.0;
   }
+  void MoveTo(QPoint at, const std::string& then = "") {
+    test::Run(X() + "xdotool mousemove " + std::to_string(at.x()) + " " + std::to_string(at.y()) + then);
+  }
+  void Click(QPoint at) { MoveTo(at, " click 1"); }
 
-  QImage Screenshot(const std::string& name) {
-    const std::string path = (work_ / name).string();
-    e2e::Run(X() + "import -window root '" + path + "' 2>/dev/null");
-    return QImage(QString::fromStdString(path));
-  }
-  void Click(QPoint at) {
-    e2e::Run(X() + "xdotool mousemove " + std::to_string(at.x()) + " " + std::to_string(at.y()) +
-        " click 1");
-  }
-  void MoveTo(QPoint at) {
-    e2e::Run(X() + "xdotool mousemove " + std::to_string(at.x()) + " " + std::to_string(at.y()));
-  }
-
-  fs::path work_;
-  PrivateDisplay display_;
   std::unique_ptr<PrivatePulse> pulse_;  // sets this process's PulseAudio variables, which the program inherits
   Process program_;
 };
@@ -147,13 +121,11 @@ TEST_F(EndToEnd, StartsPlacesAHeardNotePlaysAndAsksBeforeClosing) {
   EXPECT_TRUE(Find(playing, assets::PlayerImages()[1])) << "play button shows running";
 
   // Closing with a change asks first, and closes after the answer (Escape: No).
-  e2e::Run(X() + "xdotool windowfocus --sync " + window + " key --clearmodifiers alt+f");
-  Sleep(300ms);
-  e2e::Run(X() + "xdotool key x");
+  FromFileMenu(window, "x", 300ms);
   Sleep(1000ms);
   EXPECT_TRUE(program_.Running()) << "closed without asking";
   Screenshot("question.png");
-  e2e::Run(X() + "xdotool key Escape");
+  test::Run(X() + "xdotool key Escape");
   const std::optional<int> status = program_.Wait(10s);
   ASSERT_TRUE(status) << "did not close after the answer";
   EXPECT_EQ(*status, 0);
@@ -220,9 +192,7 @@ TEST_F(EndToEnd, ClosingNeverWaitsForAStoppedSoundServer) {
   pulse_->Freeze();
   Sleep(500ms);
   // Exit from the File menu; the score is unchanged, so nothing is asked.
-  e2e::Run(X() + "xdotool windowfocus --sync " + window + " key --clearmodifiers alt+f");
-  Sleep(300ms);
-  e2e::Run(X() + "xdotool key x");
+  FromFileMenu(window, "x", 300ms);
   const std::optional<int> status = program_.Wait(10s);
   pulse_->Thaw();
   ASSERT_TRUE(status) << "the program waited for the stopped server";
@@ -230,4 +200,4 @@ TEST_F(EndToEnd, ClosingNeverWaitsForAStoppedSoundServer) {
 }
 
 }  // namespace
-}  // namespace kestu::e2e
+}  // namespace kestu::test

@@ -12,33 +12,24 @@
 #include <sstream>
 
 #include "installed_tree.h"
-#include "tests/support/child_process.h"
+#include "tests/support/process.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/text_files.h"
 
-namespace kestu::e2e {
+namespace kestu::test {
 namespace {
 
 namespace fs = std::filesystem;
 
 class Install : public ::testing::Test {
  protected:
-  void SetUp() override {
-    work_ = fs::temp_directory_path() / ("kestu-install-" + std::to_string(::getpid()));
-    fs::remove_all(work_);
-    fs::create_directories(work_);
-  }
+  void SetUp() override { ::chmod(work_.Path().c_str(), 0755); }  // the ordinary user runs what is installed
   void TearDown() override {
-    if (!HasFailure()) fs::remove_all(work_);
+    if (HasFailure()) work_.Keep();
   }
   std::string Log() const { return (work_ / "install.log").string(); }
-  fs::path work_;
+  ScratchFolder work_{"install"};
 };
-
-std::string ReadText(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 const char* const kIconSizes[] = {"16", "32", "48", "128", "256"};
 
@@ -65,18 +56,18 @@ TEST_F(Install, WithAPrefixAtInstallTime) {
   fs::create_directories(elsewhere);
   ::chmod(elsewhere.c_str(), 0777);
   fs::copy_file(fs::path(KESTU_SOURCE_DIR) / "examples/little-tune.ksq", elsewhere / "tune.ksq");
-  const test::ChildOptions asUser{.asOrdinaryUser = true, .fileSizeLimit = {}, .workingFolder = elsewhere.string()};
-  const test::ProgramRun render =
-      test::RunProgram({(prefix / "bin/kestu-cli").string(), "render", "tune.ksq", "tune.wav"}, asUser);
+  const ChildOptions asUser{.asOrdinaryUser = true, .workingFolder = elsewhere.string()};
+  const ProgramRun render =
+      RunProgram({(prefix / "bin/kestu-cli").string(), "render", "tune.ksq", "tune.wav"}, asUser);
   EXPECT_EQ(render.status, 0) << render.err;
   EXPECT_GT(fs::file_size(elsewhere / "tune.wav"), 100000u);
   for (const char* program : {"kestu", "kestu-cli"}) {
-    const test::ProgramRun version = test::RunProgram({(prefix / "bin" / program).string(), "--version"}, asUser);
+    const ProgramRun version = RunProgram({(prefix / "bin" / program).string(), "--version"}, asUser);
     EXPECT_EQ(version.status, 0) << program;
     EXPECT_EQ(version.out, std::string(program) + " " KESTU_TEST_VERSION "\n");
   }
   if (OnPath("desktop-file-validate")) {
-    EXPECT_EQ(e2e::Run("desktop-file-validate '" + entryFile.string() + "'"), 0);
+    EXPECT_EQ(test::Run("desktop-file-validate '" + entryFile.string() + "'"), 0);
   }
 
   // The icons: every pixel of the 16-pixel drawing a square block of one colour.
@@ -101,7 +92,7 @@ TEST_F(Install, WithAPrefixAtInstallTime) {
     const std::string text = ReadText(file);
     EXPECT_NE(text.find("KestuSequencer " KESTU_TEST_VERSION), std::string::npos) << page;
     if (OnPath("groff")) {
-      EXPECT_EQ(e2e::Run("LC_ALL=C.UTF-8 groff -k -man -Tutf8 -ww -z '" + file.string() + "' 2>'" + Log() + "' && test ! -s '" + Log() + "'"), 0)
+      EXPECT_EQ(test::Run("LC_ALL=C.UTF-8 groff -k -man -Tutf8 -ww -z '" + file.string() + "' 2>'" + Log() + "' && test ! -s '" + Log() + "'"), 0)
           << page << ": see " << Log();
     }
   }
@@ -122,7 +113,7 @@ TEST_F(Install, WithAPrefixAtInstallTime) {
   EXPECT_NE(meta.find("width=\"" + std::to_string(shot.width()) + "\" height=\"" + std::to_string(shot.height()) + "\""),
             std::string::npos);
   if (OnPath("appstreamcli")) {
-    EXPECT_EQ(e2e::Run("appstreamcli validate --no-net '" + metainfo.string() + "' >'" + Log() + "' 2>&1"), 0)
+    EXPECT_EQ(test::Run("appstreamcli validate --no-net '" + metainfo.string() + "' >'" + Log() + "' 2>&1"), 0)
         << ReadText(Log());
   } else {
     ADD_FAILURE() << "appstreamcli is not installed (package appstream): the metainfo is not validated";
@@ -137,14 +128,14 @@ TEST_F(Install, WithAPrefixAtInstallTime) {
     std::string command = readme.substr(at + 5, readme.find('\n', at + 1) - at - 5);
     command.replace(command.find("PREFIX"), 6, "'" + prefix.string() + "'");
     if (!OnPath(tool)) continue;
-    EXPECT_EQ(e2e::Run(command + " >'" + Log() + "' 2>&1"), 0) << command << ": " << ReadText(Log());
+    EXPECT_EQ(test::Run(command + " >'" + Log() + "' 2>&1"), 0) << command << ": " << ReadText(Log());
     ++commands;
   }
   EXPECT_GT(commands, 0);
 
   // The score type, as a file manager would look it up.
   if (!OnPath("update-mime-database")) GTEST_SKIP() << "shared-mime-info is not installed";
-  ASSERT_EQ(e2e::Run("update-mime-database '" + (prefix / "share/mime").string() + "' >/dev/null 2>&1"), 0);
+  ASSERT_EQ(test::Run("update-mime-database '" + (prefix / "share/mime").string() + "' >/dev/null 2>&1"), 0);
   ::setenv("XDG_DATA_HOME", (work_ / "nothing").c_str(), 1);
   ::setenv("XDG_DATA_DIRS", ((prefix / "share").string() + ":/usr/share").c_str(), 1);
   const QMimeType type = QMimeDatabase().mimeTypeForFile(QStringLiteral("tune.ksq"), QMimeDatabase::MatchExtension);
@@ -171,9 +162,9 @@ TEST_F(Install, ForAPackagerWithDestdir) {
   }
   EXPECT_FALSE(fs::exists("/opt/kestu test")) << "installed outside DESTDIR";
   if (OnPath("desktop-file-validate")) {
-    EXPECT_EQ(e2e::Run("desktop-file-validate '" + entryFile.string() + "'"), 0);
+    EXPECT_EQ(test::Run("desktop-file-validate '" + entryFile.string() + "'"), 0);
   }
 }
 
 }  // namespace
-}  // namespace kestu::e2e
+}  // namespace kestu::test

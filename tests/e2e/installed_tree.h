@@ -9,10 +9,7 @@
 
 #include "tests/support/process.h"
 
-namespace kestu::e2e {
-using support::OnPath;
-using support::Process;
-using support::Run;
+namespace kestu::test {
 
 // `cmake --install` of the build folder with `prefix`, under `destdir` when given. True on success.
 inline bool InstallBuild(const std::string& prefix, const std::string& destdir, const std::string& log) {
@@ -72,4 +69,4 @@ inline std::vector<std::string> ExecArguments(const std::string& exec, const std
   return command;
 }
 
-}  // namespace kestu::e2e
+}  // namespace kestu::test

@@ -1,34 +1,61 @@
 #pragma once
-// Looking at a real screen: waiting for something to show, running a command for its output, and
-// finding our own pictures on a screenshot.
+// Looking at a real screen: a test's own X server and folder, screenshots, windows found by name,
+// and our own pictures found on a screenshot.
+#include <gtest/gtest.h>
+
 #include <QImage>
 #include <QPoint>
 #include <chrono>
-#include <cstdio>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "tests/support/private_display.h"
 #include "tests/support/process.h"
+#include "tests/support/scratch_folder.h"
 
-namespace kestu::e2e {
+namespace kestu::test {
 
 inline void Sleep(std::chrono::milliseconds ms) { std::this_thread::sleep_for(ms); }
 
-using support::WaitFor;
-
-// A command's standard output, trailing blanks and newlines removed.
-inline std::string Capture(const std::string& command) {
-  std::string out;
-  if (FILE* pipe = ::popen(command.c_str(), "r")) {
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
-    ::pclose(pipe);
+// A test on a screen of its own; its folder stays when it fails, with the screenshots in it.
+class ScreenTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    display_.Stop();
+    if (HasFailure()) work_.Keep();
   }
-  while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
-  return out;
-}
+  // The start of a command line on the test's screen.
+  std::string X() const { return "DISPLAY=" + display_.Name() + " "; }
+  QImage Screenshot(const std::string& name) const {
+    const std::string path = (work_ / name).string();
+    test::Run(X() + "import -window root '" + path + "' 2>/dev/null");
+    return QImage(QString::fromStdString(path));
+  }
+  // The visible windows whose names match `pattern`.
+  std::vector<std::string> Windows(const std::string& pattern) const {
+    std::vector<std::string> ids;
+    const std::string out = Capture(X() + "xdotool search --onlyvisible --name '" + pattern + "' 2>/dev/null");
+    for (size_t at = 0; at < out.size();) {
+      const size_t end = out.find('\n', at);
+      ids.push_back(out.substr(at, end - at));
+      if (end == std::string::npos) break;
+      at = end + 1;
+    }
+    return ids;
+  }
+  // Opens the window's File menu by its key and picks the item with `key`.
+  void FromFileMenu(const std::string& window, const std::string& key, std::chrono::milliseconds pause) const {
+    test::Run(X() + "xdotool windowfocus --sync " + window + " key --clearmodifiers alt+f");
+    Sleep(pause);
+    test::Run(X() + "xdotool key " + key);
+  }
+
+  ScratchFolder work_{"screen"};
+  PrivateDisplay display_;
+};
+
 
 // Where an image-list entry is drawn on the screen: its opaque pixels matched exactly.
 inline std::optional<QPoint> Find(const QImage& screen, const QImage& icon) {
@@ -52,6 +79,4 @@ inline std::optional<QPoint> Find(const QImage& screen, const QImage& icon) {
   }
   return std::nullopt;
 }
-
-
-}  // namespace kestu::e2e
+}  // namespace kestu::test

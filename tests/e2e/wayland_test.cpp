@@ -16,17 +16,13 @@
 #include "tests/e2e/screen.h"
 #include "tests/support/private_wayland.h"
 
+namespace kestu::test {
 namespace {
 
 constexpr int kOutputWidth = 480;
 constexpr int kOutputHeight = 320;
 std::string skipReason;  // why the tests cannot run here, empty when they can
-kestu::support::PrivateWayland* compositor = nullptr;
-
-}  // namespace
-
-namespace kestu::testing {
-namespace {
+PrivateWayland* compositor = nullptr;
 
 class OnWayland : public Form1Test {
  protected:
@@ -45,7 +41,7 @@ TEST_F(OnWayland, TheWindowFitsASmallOutputAndEveryControlIsWithinReach) {
   const QSize output = form->screen()->geometry().size();
   EXPECT_EQ(output, QSize(kOutputWidth, kOutputHeight));
   const auto frame = [&] { return form->windowHandle()->frameGeometry(); };
-  EXPECT_TRUE(e2e::WaitFor([&] { return frame().height() <= kOutputHeight - 40; }, std::chrono::seconds(4)))
+  EXPECT_TRUE(test::WaitFor([&] { return frame().height() <= kOutputHeight - 40; }, std::chrono::seconds(4)))
       << frame().height() << ": no room left for the shell's panel";
   EXPECT_GT(form->windowHandle()->frameMargins().top(), 0) << "no title bar";
   EXPECT_LE(frame().width(), kOutputWidth);
@@ -69,7 +65,7 @@ TEST_F(OnWayland, TheWindowFitsASmallOutputAndEveryControlIsWithinReach) {
     if (!compositor->Screenshot(shot)) return false;
     shotTaken = true;
     const QImage screen(QString::fromStdString(shot));
-    return e2e::Find(screen, assets::PlayerImages()[0]) && e2e::Find(screen, assets::PlayerImages()[3]);
+    return test::Find(screen, assets::PlayerImages()[0]) && test::Find(screen, assets::PlayerImages()[3]);
   };
   const bool shown = QTest::qWaitFor(transportShown, 5000);  // the window goes on drawing meanwhile
   if (shotTaken) {
@@ -97,14 +93,15 @@ TEST_F(OnWayland, TheBandsStayInTheirBars) {
 }
 
 }  // namespace
-}  // namespace kestu::testing
+}  // namespace kestu::test
 
 int main(int argc, char** argv) {
+  using namespace kestu::test;
   ::testing::InitGoogleTest(&argc, argv);
-  kestu::support::PrivateWayland wayland;
+  PrivateWayland wayland;
   const bool listing = ::testing::GTEST_FLAG(list_tests);  // the test runner asking what there is
-  const std::string log = (std::filesystem::temp_directory_path() /
-                           ("kestu-weston-" + std::to_string(::getpid()) + ".log")).string();
+  const ScratchFolder logs("weston");
+  const std::string log = (logs / "weston.log").string();
   if (listing) {
     skipReason = "listing only";
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -123,7 +120,5 @@ int main(int argc, char** argv) {
   if (skipReason.empty() && !QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
     skipReason = "the toolkit's Wayland platform (qt6-wayland) is not installed";
   }
-  const int status = RUN_ALL_TESTS();
-  std::filesystem::remove(log);
-  return status;
+  return RUN_ALL_TESTS();
 }

@@ -15,15 +15,10 @@
 
 #include "assets/images.h"
 #include "installed_tree.h"
-#include "tests/support/private_display.h"
 #include "tests/support/process.h"
 #include "screen.h"
 
-namespace kestu::e2e {
-using support::OnPath;
-using support::PrivateDisplay;
-using support::Process;
-using support::Run;
+namespace kestu::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -32,16 +27,13 @@ using namespace std::chrono_literals;
 constexpr int kScreenWidth = 1024;
 constexpr int kScreenHeight = 600;
 
-class UnderAWindowManager : public ::testing::Test {
+class UnderAWindowManager : public ScreenTest {
  protected:
   void SetUp() override {
-    for (const char* tool : {"Xvfb", "openbox", "xdotool", "xwininfo", "xprop", "import", "setpriv"}) {
+    for (const char* tool : {"Xvfb", "openbox", "xdotool", "xwininfo", "xprop", "import"}) {
       if (!OnPath(tool)) GTEST_SKIP() << tool << " is not installed";
     }
-    work_ = fs::temp_directory_path() / ("kestu-wm-" + std::to_string(::getpid()));
-    fs::remove_all(work_);
-    fs::create_directories(work_);
-    ::chmod(work_.c_str(), 0755);
+    ::chmod(work_.Path().c_str(), 0755);
     prefix_ = work_ / "prefix";
     ASSERT_TRUE(InstallBuild(prefix_.string(), "", (work_ / "install.log").string()));
     // Installed for everyone, written by no one: the sample folder is read-only to the user.
@@ -53,7 +45,7 @@ class UnderAWindowManager : public ::testing::Test {
     fs::create_directories(home_ / "runtime");
     for (const fs::path& p : {home_, home_ / "Documents", home_ / "runtime"}) {
       ::chmod(p.c_str(), 0700);
-      if (::geteuid() == 0 && ::chown(p.c_str(), 65534, 65534) != 0) FAIL() << "chown " << p;
+      if (RunningAsRoot() && ::chown(p.c_str(), kOrdinaryUid, kOrdinaryGid) != 0) FAIL() << "chown " << p;
     }
 
     if (!display_.Start(kScreenWidth, kScreenHeight, 140, 190, (work_ / "xvfb.log").string())) {
@@ -63,7 +55,7 @@ class UnderAWindowManager : public ::testing::Test {
                   (work_ / "openbox.log").string());
     // The manager announces itself before it has finished starting; a window mapped meanwhile can
     // go unmanaged, and so unmapped, on a loaded machine. The work area comes later in its start.
-    if (!WaitFor([&] { return e2e::Run(X() + "xprop -root _NET_WORKAREA 2>/dev/null | grep -q ' = '") == 0; }, 20s)) {
+    if (!WaitFor([&] { return test::Run(X() + "xprop -root _NET_WORKAREA 2>/dev/null | grep -q ' = '") == 0; }, 20s)) {
       GTEST_SKIP() << "openbox could not start";
     }
     Sleep(1s);
@@ -72,24 +64,18 @@ class UnderAWindowManager : public ::testing::Test {
   void TearDown() override {
     program_.Stop();
     wm_.Stop();
-    display_.Stop();
-    if (!work_.empty()) ::chmod((prefix_ / "share/kestu-sequencer").c_str(), 0755);
-    if (!HasFailure() && !work_.empty()) fs::remove_all(work_);
+    if (!prefix_.empty()) ::chmod((prefix_ / "share/kestu-sequencer").c_str(), 0755);
+    ScreenTest::TearDown();
+  }
+  // The program's options: the user's home and a screen, no sound server; the ordinary user when
+  // the tests run as root.
+  ChildOptions AsTheUser(std::vector<std::string> env = {}) const {
+    env.insert(env.end(), {"DISPLAY=" + display_.Name(), "QT_QPA_PLATFORM=xcb", "HOME=" + home_.string(),
+                           "XDG_RUNTIME_DIR=" + (home_ / "runtime").string(),
+                           "XDG_CONFIG_HOME=" + (home_ / "config").string(), "PULSE_SERVER=unix:/nonexistent"});
+    return {.asOrdinaryUser = true, .workingFolder = home_.string(), .env = env};
   }
 
-  std::string X() const { return "DISPLAY=" + display_.Name() + " "; }
-  std::vector<std::string> Windows(const std::string& name) const {
-    std::vector<std::string> ids;
-    const std::string out = Capture(X() + "xdotool search --onlyvisible --name '" + name + "' 2>/dev/null");
-    size_t at = 0;
-    while (at < out.size()) {
-      const size_t end = out.find('\n', at);
-      ids.push_back(out.substr(at, end - at));
-      if (end == std::string::npos) break;
-      at = end + 1;
-    }
-    return ids;
-  }
   // The window's frame on the screen: its client area grown by the manager's frame extents.
   QRect Frame(const std::string& window) const {
     const std::string info = Capture(X() + "xwininfo -id " + window);
@@ -103,33 +89,20 @@ class UnderAWindowManager : public ::testing::Test {
     return {field("Absolute upper-left X:") - l, field("Absolute upper-left Y:") - t, field("Width:") + l + r,
             field("Height:") + t + b};
   }
-  QImage Screenshot(const std::string& name) const {
-    const std::string path = (work_ / name).string();
-    e2e::Run(X() + "import -window root '" + path + "' 2>/dev/null");
-    return QImage(QString::fromStdString(path));
-  }
-
-  fs::path work_, prefix_, home_;
-  PrivateDisplay display_;
+  fs::path prefix_, home_;
   Process wm_, program_;
 };
 
 TEST_F(UnderAWindowManager, StartsFromItsDesktopEntryWhollyOnASmallScreen) {
   auto entry = ReadDesktopEntry(prefix_ / "share/applications/kestu-sequencer.desktop");
   ASSERT_FALSE(entry["Exec"].empty());
-  std::vector<std::string> argv = ExecArguments(entry["Exec"]);
-  if (::geteuid() == 0) argv.insert(argv.begin(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
-  program_ = Process(argv,
-                     {"DISPLAY=" + display_.Name(), "QT_QPA_PLATFORM=xcb", "HOME=" + home_.string(),
-                      "XDG_RUNTIME_DIR=" + (home_ / "runtime").string(), "XDG_CONFIG_HOME=" + (home_ / "config").string(),
-                      "PULSE_SERVER=unix:/nonexistent"},
-                     home_.string(), (work_ / "kestu.log").string());
+  program_ = Process(ExecArguments(entry["Exec"]), (work_ / "kestu.log").string(), AsTheUser());
   ASSERT_TRUE(program_.Started());
   // A loaded machine (tests run in parallel) can take its time.
   if (!WaitFor([&] { return !Windows("^KestuSequencer$").empty(); }, 60s)) {
     Screenshot("no-window.png");
-    e2e::Run(X() + "xwininfo -root -tree > '" + (work_ / "windows.txt").string() + "' 2>&1");
-    FAIL() << "no window; see " << work_.string();
+    test::Run(X() + "xwininfo -root -tree > '" + (work_ / "windows.txt").string() + "' 2>&1");
+    FAIL() << "no window; see " << work_.Path().string();
   }
   Sleep(1500ms);
   // One window: no box saying the samples are missing (it would carry the same caption).
@@ -157,20 +130,16 @@ TEST_F(UnderAWindowManager, StartsFromItsDesktopEntryWhollyOnASmallScreen) {
   EXPECT_FALSE(functions & 0x10u) << motif;
 
   // Save As, through the menu: the dialog is Japanese and saves into the documents folder.
-  e2e::Run(X() + "xdotool windowfocus --sync " + window + " key --clearmodifiers alt+f");
-  Sleep(400ms);
-  e2e::Run(X() + "xdotool key a");
+  FromFileMenu(window, "a", 400ms);
   ASSERT_TRUE(WaitFor([&] { return !Windows("^名前を付けて保存$").empty(); }, 10s)) << "no Japanese Save As dialog";
   Sleep(500ms);
   Screenshot("save-as.png");
-  e2e::Run(X() + "xdotool type --delay 30 e2e-song");
-  e2e::Run(X() + "xdotool key Return");
+  test::Run(X() + "xdotool type --delay 30 e2e-song");
+  test::Run(X() + "xdotool key Return");
   EXPECT_TRUE(WaitFor([&] { return fs::exists(home_ / "Documents/e2e-song.ksq"); }, 10s))
       << "not saved into the documents folder";
 
-  e2e::Run(X() + "xdotool windowfocus --sync " + window + " key --clearmodifiers alt+f");
-  Sleep(400ms);
-  e2e::Run(X() + "xdotool key x");
+  FromFileMenu(window, "x", 400ms);
   const std::optional<int> status = program_.Wait(10s);
   ASSERT_TRUE(status) << "did not close";
   EXPECT_EQ(*status, 0);
@@ -181,20 +150,14 @@ TEST_F(UnderAWindowManager, AScoreOpenedFromTheFileManagerOpensInTheInstalledPro
     if (!OnPath(tool)) GTEST_SKIP() << tool << " is not installed";
   }
   const fs::path share = prefix_ / "share";
-  ASSERT_EQ(e2e::Run("update-desktop-database '" + (share / "applications").string() + "'"), 0);
-  ASSERT_EQ(e2e::Run("update-mime-database '" + (share / "mime").string() + "' >/dev/null"), 0);
+  ASSERT_EQ(test::Run("update-desktop-database '" + (share / "applications").string() + "'"), 0);
+  ASSERT_EQ(test::Run("update-mime-database '" + (share / "mime").string() + "' >/dev/null"), 0);
   const fs::path score = home_ / "Documents/tune.ksq";
   fs::copy_file(fs::path(KESTU_SOURCE_DIR) / "examples/little-tune.ksq", score);
-  if (::geteuid() == 0 && ::chown(score.c_str(), 65534, 65534) != 0) FAIL() << "chown " << score;
+  if (RunningAsRoot() && ::chown(score.c_str(), kOrdinaryUid, kOrdinaryGid) != 0) FAIL() << "chown " << score;
   // As a file manager does on a double-click: the default application of the file's type.
-  std::vector<std::string> argv = {"gio", "open", score.string()};
-  if (::geteuid() == 0) argv.insert(argv.begin(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
-  Process gio(argv,
-              {"DISPLAY=" + display_.Name(), "QT_QPA_PLATFORM=xcb", "HOME=" + home_.string(),
-               "XDG_RUNTIME_DIR=" + (home_ / "runtime").string(), "XDG_CONFIG_HOME=" + (home_ / "config").string(),
-               "XDG_DATA_HOME=" + (home_ / "data").string(), "XDG_DATA_DIRS=" + share.string() + ":/usr/share",
-               "PULSE_SERVER=unix:/nonexistent"},
-              home_.string(), (work_ / "gio.log").string());
+  Process gio({"gio", "open", score.string()}, (work_ / "gio.log").string(),
+              AsTheUser({"XDG_DATA_HOME=" + (home_ / "data").string(), "XDG_DATA_DIRS=" + share.string() + ":/usr/share"}));
   ASSERT_TRUE(gio.Started());
   const bool shown = WaitFor([&] { return !Windows("^KestuSequencer$").empty(); }, 60s);
   const std::string pid = shown ? Capture(X() + "xdotool search --name '^KestuSequencer$' getwindowpid") : "";
@@ -216,4 +179,4 @@ TEST_F(UnderAWindowManager, AScoreOpenedFromTheFileManagerOpensInTheInstalledPro
 }
 
 }  // namespace
-}  // namespace kestu::e2e
+}  // namespace kestu::test

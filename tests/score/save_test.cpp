@@ -10,27 +10,21 @@
 #include "score/errors.h"
 #include "score/sequence_text.h"
 #include "score/text_file.h"
-#include "tests/support/child_process.h"
+#include "tests/support/process.h"
+#include "tests/support/scratch_folder.h"
 
-namespace kestu {
+namespace kestu::test {
 namespace {
 
 namespace fs = std::filesystem;
 
 class SaveTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("kestu-save-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override {
-    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add);
-    fs::remove_all(dir_);
-  }
+  // A case that fails while the folder is read-only leaves it so.
+  void TearDown() override { fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add); }
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-  fs::path dir_;
+  ScratchFolder folder_{"save"};
+  const fs::path& dir_ = folder_.Path();
 };
 
 TEST_F(SaveTest, AppendsTheExtensionUnlessTheNameHoldsItAnywhere) {
@@ -64,7 +58,7 @@ TEST_F(SaveTest, FailedWriteKeepsTheOldFileAndModified) {
   // A protected file in a protected folder, saved by an ordinary user (root drops to one).
   fs::permissions(dir_, fs::perms(0555));
   ::chmod(Path("keep.ksq").c_str(), 0444);
-  const std::optional<std::string> report = test::RunInChild(
+  const std::optional<std::string> report = RunInChild(
       [&] {
         ScoreDocument doc;
         doc.PlaceNote(1, 1, 1);
@@ -77,7 +71,7 @@ TEST_F(SaveTest, FailedWriteKeepsTheOldFileAndModified) {
         }
         return message + "|" + doc.CurrentFileName + "|" + (doc.Modified ? "modified" : "saved");
       },
-      {.asOrdinaryUser = true, .fileSizeLimit = {}, .workingFolder = {}});
+      {.asOrdinaryUser = true});
   fs::permissions(dir_, fs::perms(0755));
   EXPECT_EQ(report, "ファイル " + Path("keep.ksq") + " を作成できません|" + Path("keep.ksq") + "|modified");
   EXPECT_EQ(ReadTextFile(Path("keep.ksq")), before);
@@ -163,4 +157,4 @@ TEST_F(SaveTest, ReadingStopsAtTheSizeLimit) {
 }
 
 }  // namespace
-}  // namespace kestu
+}  // namespace kestu::test

@@ -14,7 +14,7 @@
 #include "sound/output/device_output.h"
 #include "sound/output/rtaudio_output.h"
 #include "tests/sound/probe_source.h"
-#include "tests/support/child_process.h"
+#include "tests/support/process.h"
 
 namespace kestu::test {
 namespace {

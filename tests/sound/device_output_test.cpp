@@ -99,15 +99,7 @@ TEST_F(DeviceOutputTest, AServerThatNeverAnswersCountsAsNoDevice) {
   ::close(listener);
 }
 
-std::string Shell(const std::string& command) {
-  std::string output;
-  if (FILE* pipe = ::popen(command.c_str(), "r")) {
-    char line[512];
-    while (std::fgets(line, sizeof line, pipe) != nullptr) output += line;
-    ::pclose(pipe);
-  }
-  return output;
-}
+std::string Shell(const std::string& command) { return RunProgram({"/bin/sh", "-c", command}).out; }
 
 TEST_F(DeviceOutputTest, ASamplePlayedThroughPulseAudioIsHeardInTheRecording) {
   support::PrivatePulse pulse(folder_);

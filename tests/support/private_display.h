@@ -9,7 +9,7 @@
 
 #include "tests/support/process.h"
 
-namespace kestu::support {
+namespace kestu::test {
 
 class PrivateDisplay {
  public:
@@ -55,4 +55,4 @@ class PrivateDisplay {
   std::string display_;
 };
 
-}  // namespace kestu::support
+}  // namespace kestu::test

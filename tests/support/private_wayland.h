@@ -2,15 +2,14 @@
 // A Wayland compositor of the test's own: weston on its headless backend (drawn in memory, so its
 // screenshots show what a user would see), in a runtime folder of its own, so it never meets a
 // desktop's. A client reaches it with XDG_RUNTIME_DIR=RuntimeDir() and WAYLAND_DISPLAY=Socket().
-#include <unistd.h>
-
 #include <chrono>
 #include <filesystem>
 #include <string>
 
 #include "tests/support/process.h"
+#include "tests/support/scratch_folder.h"
 
-namespace kestu::support {
+namespace kestu::test {
 
 class PrivateWayland {
  public:
@@ -20,14 +19,10 @@ class PrivateWayland {
   // or does not come up.
   bool Start(int width, int height, const std::string& logFile) {
     if (!OnPath("weston")) return Fail("weston is not installed");
-    runtime_ = std::filesystem::temp_directory_path() / ("kestu-wayland-" + std::to_string(::getpid()));
-    std::filesystem::remove_all(runtime_);
-    std::filesystem::create_directories(runtime_);
-    std::filesystem::permissions(runtime_, std::filesystem::perms::owner_all);
     server_ = Process({"weston", "--backend=headless-backend.so", "--use-pixman", "--socket=" + Socket(),
                        "--width=" + std::to_string(width), "--height=" + std::to_string(height), "--debug",
                        "--idle-time=0"},
-                      {"XDG_RUNTIME_DIR=" + runtime_.string()}, {}, logFile);
+                      {"XDG_RUNTIME_DIR=" + RuntimeDir()}, {}, logFile);
     const auto ready = [&] { return std::filesystem::exists(runtime_ / Socket()); };
     if (!WaitFor([&] { return ready() || !server_.Running(); }, std::chrono::seconds(10)) || !ready()) {
       server_.Stop();
@@ -35,14 +30,10 @@ class PrivateWayland {
     }
     return true;
   }
-  void Stop() {
-    server_.Stop();
-    if (!runtime_.empty()) std::filesystem::remove_all(runtime_);
-    runtime_.clear();
-  }
+  void Stop() { server_.Stop(); }
 
   std::string Socket() const { return "kestu-wayland-0"; }
-  std::string RuntimeDir() const { return runtime_.string(); }
+  std::string RuntimeDir() const { return runtime_.Path().string(); }
   const std::string& Why() const { return why_; }
 
   // The output as a PNG at `path`, by weston's screenshooter; false when it could not be taken.
@@ -50,8 +41,9 @@ class PrivateWayland {
     if (!OnPath("weston-screenshooter")) return false;
     const std::string shots = (runtime_ / "shots").string();
     std::filesystem::create_directories(shots);
-    const std::string env = "XDG_RUNTIME_DIR='" + runtime_.string() + "' WAYLAND_DISPLAY=" + Socket() + " ";
-    if (Run("cd '" + shots + "' && " + env + "timeout 20 weston-screenshooter >/dev/null 2>&1") != 0) return false;
+    ChildOptions options{.workingFolder = shots, .env = {"XDG_RUNTIME_DIR=" + RuntimeDir(), "WAYLAND_DISPLAY=" + Socket()}};
+    options.timeLimit = std::chrono::seconds(20);
+    if (RunProgram({"weston-screenshooter"}, options).status != 0) return false;
     for (const auto& shot : std::filesystem::directory_iterator(shots)) {
       std::filesystem::rename(shot.path(), path);
       return true;
@@ -66,8 +58,8 @@ class PrivateWayland {
   }
 
   Process server_;
-  std::filesystem::path runtime_;
+  ScratchFolder runtime_{"wayland"};  // a runtime folder is the user's alone: mkdtemp makes it so
   std::string why_;
 };
 
-}  // namespace kestu::support
+}  // namespace kestu::test

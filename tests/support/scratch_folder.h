@@ -20,6 +20,7 @@ class ScratchFolder {
     path_ = pattern;
   }
   ~ScratchFolder() {
+    if (keep_) return;
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
   }
@@ -28,9 +29,12 @@ class ScratchFolder {
 
   const std::filesystem::path& Path() const { return path_; }
   std::filesystem::path operator/(const std::filesystem::path& name) const { return path_ / name; }
+  // Leaves the folder in place: a failed test's evidence.
+  void Keep() { keep_ = true; }
 
  private:
   std::filesystem::path path_;
+  bool keep_ = false;
 };
 
 }  // namespace kestu::test
