@@ -1,14 +1,15 @@
-// kestu-cli through its binary, given what a hostile or unlucky user's world holds: inputs that are
-// not regular files or are far too big, outputs that are the input, and a full disk.
+// kestu-cli through its binary, run as a user would run it: byte-exact output, message and status,
+// also given what a hostile or unlucky user's world holds: inputs that are not regular files or are
+// far too big, outputs that are the input, and a full disk.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
-#include "tests/support/child_process.h"
 #include "tests/support/process.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/score_texts.h"
+#include "tests/support/text_files.h"
 
 namespace kestu::test {
 namespace {
@@ -20,25 +21,12 @@ const std::string kCli = std::string(KESTU_BUILD_DIR) + "/kestu-cli";
 class CliFiles : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("kestu-cli-files-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
     fs::copy_file(fs::path(KESTU_SOURCE_DIR) / "examples" / "little-tune.ksq", Path("tune.ksq"));
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-  std::string Read(const std::string& name) const {
-    std::ifstream in(Path(name), std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-  void Write(const std::string& name, const std::string& text) const {
-    std::ofstream(Path(name), std::ios::binary) << text;
-  }
+  std::string Read(const std::string& name) const { return ReadText(Path(name)); }
+  void Write(const std::string& name, const std::string& text) const { WriteText(Path(name), text); }
   std::vector<std::string> Entries() const {
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
@@ -59,7 +47,8 @@ class CliFiles : public ::testing::Test {
   static std::string CannotOpen(const std::string& path) { return "ファイル " + path + " は開けません.\n"; }
   static std::string CannotCreate(const std::string& path) { return "ファイル " + path + " を作成できません.\n"; }
 
-  fs::path dir_;
+  ScratchFolder folder_{"cli-files"};
+  const fs::path& dir_ = folder_.Path();
 };
 
 // Each command with an output, and where its output goes.
@@ -109,7 +98,7 @@ TEST_F(CliFiles, NoCommandWritesOverItsInputEvenThroughALink) {
 
 TEST_F(CliFiles, AFullDiskIsAnErrorAndLeavesTheOldOutputWhole) {
   // Every write past 100 bytes fails, as on a full disk: each output is larger.
-  const ChildOptions fullDisk{.asOrdinaryUser = false, .fileSizeLimit = 100, .workingFolder = {}};
+  const ChildOptions fullDisk{.fileSizeLimit = 100};
   for (const std::string& command : kWriters) {
     Write("out", "old output");
     const ProgramRun run = Cli({command, Path("tune.ksq"), Path("out")}, fullDisk);
@@ -164,7 +153,7 @@ TEST_F(CliFiles, RenderNamesASampleItCannotUseAndEndsWithStatusOne) {
   wave += std::string(120, '\0');
   Write("waves/Sound4.wav", wave);
   const ProgramRun run = Cli({"render", Path("tune.ksq"), Path("out.wav")},
-                             {.asOrdinaryUser = false, .fileSizeLimit = {}, .workingFolder = dir_.string()});
+                             {.workingFolder = dir_.string()});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "waves/Sound4.wav：この形式のサウンドは使えません（形式 1、6チャンネル、16ビット、8000Hz）\n");
   EXPECT_FALSE(fs::exists(Path("out.wav")));
@@ -172,7 +161,7 @@ TEST_F(CliFiles, RenderNamesASampleItCannotUseAndEndsWithStatusOne) {
 
 TEST_F(CliFiles, RenderFromAFolderWithoutSamplesUsesTheOnesBesideTheProgram) {
   const ProgramRun run = Cli({"render", "tune.ksq", "out.wav"},
-                             {.asOrdinaryUser = false, .fileSizeLimit = {}, .workingFolder = dir_.string()});
+                             {.workingFolder = dir_.string()});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err, "");
   EXPECT_GT(fs::file_size(Path("out.wav")), 100000u);
@@ -216,7 +205,7 @@ TEST_F(CliFiles, AnInterruptedRenderEndsByItsSignalAndLeavesNoTemporaryFile) {
   Write("long.ksq", tune);
   Write("out.wav", "old");
   for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-    support::Process render({kCli, "render", "long.ksq", "out.wav", "--loops", "60"}, {}, dir_.string());
+    Process render({kCli, "render", "long.ksq", "out.wav", "--loops", "60"}, {}, dir_.string());
     ASSERT_TRUE(render.Started());
     // Under way: a hidden file beside out.wav that has begun to grow.
     const auto growing = [&] {
@@ -226,12 +215,66 @@ TEST_F(CliFiles, AnInterruptedRenderEndsByItsSignalAndLeavesNoTemporaryFile) {
       }
       return false;
     };
-    ASSERT_TRUE(support::WaitFor(growing, std::chrono::seconds(30))) << ::strsignal(signal);
+    ASSERT_TRUE(WaitFor(growing, std::chrono::seconds(30))) << ::strsignal(signal);
     render.Signal(signal);
     EXPECT_EQ(render.Wait(std::chrono::seconds(10)), 128 + signal) << ::strsignal(signal);
     EXPECT_EQ(Entries(), (std::vector<std::string>{"long.ksq", "out.wav", "tune.ksq"})) << ::strsignal(signal);
     EXPECT_EQ(Read("out.wav"), "old");
   }
+}
+
+class CliCheck : public CliFiles {
+ protected:
+  fs::path Write(const std::string& name, const std::string& text) const {
+    CliFiles::Write(name, text);
+    return Path(name);
+  }
+  static ProgramRun Check(const fs::path& file) { return Cli({"check", file.string()}); }
+};
+
+const std::string kEmpty(2880, '0');
+
+TEST_F(CliCheck, CleanReadNormalisesTheFile) {
+  // LF endings, keys in lower case, hex tempo, a pair before its padding: all normalised.
+  const std::string score = "1500" + std::string(2877, '0');
+  const ProgramRun r = Check(Write("a.ksq", SequenceText(score, "$FA", "TRUE", "500", "FALSE", "\n")));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, SequenceText("0015" + std::string(2877, '0'), "250", "TRUE", "500", "FALSE"));
+}
+
+TEST_F(CliCheck, ShippedExampleIsClean) {
+  const fs::path example = fs::path(KESTU_SOURCE_DIR) / "examples" / "little-tune.ksq";
+  const ProgramRun r = Check(example);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, Read("tune.ksq"));
+}
+
+TEST_F(CliCheck, BadScoreGivesANewDocumentWithTheSwitchesAsRead) {
+  const ProgramRun r = Check(Write("b.ksq", SequenceText("1a0" + std::string(2877, '0'), "700", "TRUE", "40", "FALSE")));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "データが不正です\n");
+  EXPECT_EQ(r.out, SequenceText(kEmpty, "250", "TRUE", "961", "FALSE"));
+}
+
+TEST_F(CliCheck, ConversionErrorIsReportedWithAFullStop) {
+  const ProgramRun r = Check(Write("c.ksq", SequenceText(kEmpty, "250 ", "TRUE", "961", "TRUE")));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "'250 ' は整数ではありません.\n");
+  EXPECT_EQ(r.out, SequenceText(kEmpty, "250", "FALSE", "961", "TRUE"));  // nothing changed
+
+  const ProgramRun end = Check(Write("d.ksq", "SCORE=" + kEmpty + "\r\nTEMPO=300\r\nLOOP=TRUE\r\n"));
+  EXPECT_EQ(end.status, 1);
+  EXPECT_EQ(end.err, "'' は整数ではありません.\n");
+  EXPECT_EQ(end.out, SequenceText(kEmpty, "300", "TRUE", "961", "TRUE"));
+}
+
+TEST_F(CliCheck, UnreadableFile) {
+  const fs::path missing = dir_ / "missing.ksq";
+  const ProgramRun r = Check(missing);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, CannotOpen(missing.string()));
+  EXPECT_EQ(r.out, SequenceText(kEmpty, "250", "FALSE", "961", "TRUE"));
 }
 
 }  // namespace

@@ -5,8 +5,10 @@
 
 #include "midi_file.h"
 
-namespace kestu::midi {
+namespace kestu::test {
 namespace {
+
+using namespace midi;
 
 struct Event {
   uint32_t at;
@@ -150,4 +152,4 @@ TEST(Midi, NotesTracksChannelsAndCutOffsFollowPlayback) {
 }
 
 }  // namespace
-}  // namespace kestu::midi
+}  // namespace kestu::test

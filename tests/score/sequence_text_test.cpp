@@ -3,21 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "score/errors.h"
+#include "tests/support/score_texts.h"
 
-namespace kestu {
+namespace kestu::test {
 namespace {
-
-std::string Text(const std::string& score, const std::string& tempo = "250",
-                 const std::string& loop = "FALSE", const std::string& end = "961",
-                 const std::string& time44 = "TRUE") {
-  return "SCORE=" + score + "\r\nTEMPO=" + tempo + "\r\nLOOP=" + loop + "\r\nEND=" + end +
-         "\r\nTIME44=" + time44 + "\r\n";
-}
-
-std::string EmptyScore() { return std::string(2880, '0'); }
-
-// A score whose first column group is `first` and the rest empty.
-std::string ScoreStartingWith(const std::string& first) { return first + std::string(2877, '0'); }
 
 struct Reader {
   ScoreDocument doc;
@@ -29,7 +18,7 @@ struct Reader {
 
 TEST(WriteSequenceText, NewDocument) {
   ScoreDocument doc;
-  EXPECT_EQ(WriteSequenceText(doc), Text(EmptyScore()));
+  EXPECT_EQ(WriteSequenceText(doc), SequenceText(EmptyScore()));
 }
 
 TEST(WriteSequenceText, ColumnGroupsPadFirstThenPairsByRow) {
@@ -84,7 +73,7 @@ TEST(ReadSequenceText, SettingsFollowTheirValues) {
   };
   for (const Case& c : cases) {
     Reader r;
-    EXPECT_EQ(r.Read(Text(EmptyScore(), c.tempo, c.loop, c.end, c.time44)), ReadResult::Loaded);
+    EXPECT_EQ(r.Read(SequenceText(EmptyScore(), c.tempo, c.loop, c.end, c.time44)), ReadResult::Loaded);
     EXPECT_EQ(r.doc.Tempo(), c.wantTempo) << c.tempo;
     EXPECT_EQ(r.doc.Loop(), c.wantLoop) << c.loop;
     EXPECT_EQ(r.doc.EndColumn(), c.wantEnd) << c.end;
@@ -109,8 +98,8 @@ TEST(ReadSequenceText, KeysAnyCaseAnyOrderLineEndsOfAllKinds) {
 
 TEST(ReadSequenceText, SlotOrderDoesNotMatterAndExtraCharactersAreIgnored) {
   Reader a, b;
-  ASSERT_EQ(a.Read(Text(ScoreStartingWith("0015"))), ReadResult::Loaded);
-  ASSERT_EQ(b.Read(Text("1500" + std::string(2877, '0') + "ZZZ")), ReadResult::Loaded);
+  ASSERT_EQ(a.Read(SequenceText(ScoreStartingWith("0015"))), ReadResult::Loaded);
+  ASSERT_EQ(b.Read(SequenceText("1500" + std::string(2877, '0') + "ZZZ")), ReadResult::Loaded);
   EXPECT_EQ(a.doc.Cell(1, 1), 5);
   EXPECT_EQ(WriteSequenceText(a.doc), WriteSequenceText(b.doc));
 }
@@ -131,7 +120,7 @@ TEST(ReadSequenceText, BadScoresAreRefused) {
   for (const std::string& score : bad) {
     Reader r;
     r.doc.Modified = true;
-    EXPECT_EQ(r.Read(Text(score, "300", "TRUE", "40", "FALSE")), ReadResult::BadScore) << score.substr(0, 8);
+    EXPECT_EQ(r.Read(SequenceText(score, "300", "TRUE", "40", "FALSE")), ReadResult::BadScore) << score.substr(0, 8);
     EXPECT_EQ(r.shown, std::vector<std::string>{"データが不正です"});
     EXPECT_FALSE(r.doc.Modified);
     // The settings before the score stay as read; the caller makes the document a new one.
@@ -158,7 +147,7 @@ TEST(ReadSequenceText, BadTempoChangesNothing) {
   r.doc.PlaceNote(1, 1, 1);
   r.doc.Modified = false;
   for (const std::string tempo : {"250 ", ""}) {
-    EXPECT_THROW(r.Read(Text(EmptyScore(), tempo, "TRUE", "5", "FALSE")), EConvertError);
+    EXPECT_THROW(r.Read(SequenceText(EmptyScore(), tempo, "TRUE", "5", "FALSE")), EConvertError);
     EXPECT_EQ(r.doc.Tempo(), 250);
     EXPECT_FALSE(r.doc.Loop());
     EXPECT_EQ(r.doc.EndColumn(), 961);
@@ -173,7 +162,7 @@ TEST(ReadSequenceText, BadEndLeavesTempoAndLoopSet) {
   Reader r;
   r.doc.PlaceNote(1, 1, 1);
   try {
-    r.Read(Text(EmptyScore(), "500", "TRUE", "x", "FALSE"));
+    r.Read(SequenceText(EmptyScore(), "500", "TRUE", "x", "FALSE"));
     FAIL();
   } catch (const EConvertError& e) {
     EXPECT_STREQ(e.what(), "'x' は整数ではありません");
@@ -189,11 +178,11 @@ TEST(ReadSequenceText, TempoChangeRunsTheBarHandlerOnlyWhenItMoves) {
   Reader r;
   int runs = 0;
   r.doc.onTempoChange = [&] { ++runs; };
-  r.Read(Text(EmptyScore(), "250"));
+  r.Read(SequenceText(EmptyScore(), "250"));
   EXPECT_EQ(runs, 0);
-  r.Read(Text(EmptyScore(), "700"));
+  r.Read(SequenceText(EmptyScore(), "700"));
   EXPECT_EQ(runs, 1);
 }
 
 }  // namespace
-}  // namespace kestu
+}  // namespace kestu::test
