@@ -6,7 +6,7 @@
 
 #include "form1_fixture.h"
 
-namespace kestu::testing {
+namespace kestu::test {
 namespace {
 
 struct Node {
@@ -17,13 +17,8 @@ struct Node {
   QObject* object;
 };
 
-class Accessibility : public Form1Test {
+class Accessibility : public Form1Shown {
  protected:
-  void SetUp() override {
-    Form1Test::SetUp();
-    form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-  }
   // Every interface below the window, depth first.
   std::vector<Node> Tree() {
     std::vector<Node> nodes;
@@ -114,4 +109,4 @@ TEST_F(Accessibility, ItsActionsWorkAsAClick) {
 }
 
 }  // namespace
-}  // namespace kestu::testing
+}  // namespace kestu::test

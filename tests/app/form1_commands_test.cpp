@@ -9,7 +9,7 @@
 #include "form1_fixture.h"
 #include "score/sequence_text.h"
 
-namespace kestu::testing {
+namespace kestu::test {
 namespace {
 
 const std::string kEmpty(2880, '0');
@@ -230,4 +230,4 @@ TEST_F(Form1Test, ClosingAsksOnlyWhenModifiedAndAFailedSaveKeepsTheWindow) {
 }
 
 }  // namespace
-}  // namespace kestu::testing
+}  // namespace kestu::test

@@ -20,24 +20,8 @@
 #include "app/band_tool_bar.h"
 #include "form1_fixture.h"
 
-namespace kestu::testing {
+namespace kestu::test {
 namespace {
-
-// A shown window, laid out, measured in the client area below the menu bar.
-class Form1Shown : public Form1Test {
- protected:
-  void SetUp() override {
-    Form1Test::SetUp();
-    form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-  }
-  QRect InClient(const QWidget* w) const {
-    const QPoint at = w->mapTo(form.get(), QPoint(0, 0)) - QPoint(0, form->menuBar()->height());
-    return {at, w->size()};
-  }
-  QRect InBar(const QWidget* w, const QWidget* bar) const { return {w->mapTo(bar, QPoint(0, 0)), w->size()}; }
-  QWidget* Named(const char* name) const { return form->findChild<QWidget*>(name); }
-};
 
 struct Placed {
   const char* name;
@@ -98,11 +82,6 @@ INSTANTIATE_TEST_SUITE_P(
                       BandControl{"TempoBar", "ControlBar2", {96, 28, 120, 22}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-}  // namespace
-}  // namespace kestu::testing
-
-namespace kestu::testing {
-namespace {
 
 // Drags a band by its grip to a point on the screen, as a held button moving in steps.
 void DragGripTo(QToolBar* band, QPoint target) {
@@ -352,4 +331,4 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
-}  // namespace kestu::testing
+}  // namespace kestu::test

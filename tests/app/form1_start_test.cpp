@@ -5,7 +5,7 @@
 
 #include "form1_fixture.h"
 
-namespace kestu::testing {
+namespace kestu::test {
 namespace {
 
 TEST_F(Form1Test, StartState) {
@@ -158,4 +158,4 @@ TEST_F(Form1WithoutSamples, WithoutASoundDeviceThereIsNothingToReport) {
 }
 
 }  // namespace
-}  // namespace kestu::testing
+}  // namespace kestu::test

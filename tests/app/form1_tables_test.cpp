@@ -16,7 +16,7 @@
 #include "form1_fixture.h"
 #include "view/render_score.h"
 
-namespace kestu::testing {
+namespace kestu::test {
 namespace {
 
 // --- hints ------------------------------------------------------------------------------------
@@ -450,4 +450,4 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
-}  // namespace kestu::testing
+}  // namespace kestu::test

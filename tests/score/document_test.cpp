@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace kestu {
+namespace kestu::test {
 namespace {
 
 int CountCells(const ScoreDocument& doc, int column) {
@@ -139,4 +139,4 @@ TEST(Switches, SetFromCodeNotifyWithoutModifying) {
 }
 
 }  // namespace
-}  // namespace kestu
+}  // namespace kestu::test

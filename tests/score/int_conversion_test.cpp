@@ -4,7 +4,7 @@
 
 #include "score/errors.h"
 
-namespace kestu {
+namespace kestu::test {
 namespace {
 
 struct Case {
@@ -68,4 +68,4 @@ TEST(StrToInt, ALongValueIsShortenedInTheMessage) {
 }
 
 }  // namespace
-}  // namespace kestu
+}  // namespace kestu::test

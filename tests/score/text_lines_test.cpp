@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace kestu {
+namespace kestu::test {
 namespace {
 
 using Lines = std::vector<std::string>;
@@ -55,4 +55,4 @@ TEST(JoinLines, EndsEveryLineWithCrLf) {
 }
 
 }  // namespace
-}  // namespace kestu
+}  // namespace kestu::test

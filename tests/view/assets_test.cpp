@@ -12,9 +12,8 @@
 
 #include "assets/images.h"
 
+namespace kestu::test {
 namespace {
-
-namespace assets = kestu::assets;
 
 // A 5-bit channel widened to 8 bits the way 15-bit colours are shown.
 constexpr int Expand5(int v) { return (v << 3) | (v >> 2); }
@@ -336,3 +335,4 @@ TEST(ToolbarIcon, CarriesTheFaceAndRejectsAnIndexOutsideTheList) {
 }
 
 }  // namespace
+}  // namespace kestu::test

@@ -16,7 +16,8 @@
 #include "tests/sound/sound_fixture.h"
 #include "view/mouse_editing.h"
 
-namespace kestu::view::test {
+namespace kestu::test {
+using namespace view;
 namespace {
 
 constexpr std::uint32_t kRate = 23160;
@@ -181,19 +182,19 @@ TEST_F(MouseEditing, AFullColumnTakesNoFourthNoteButAReplacement) {
   doc_.PlaceNote(7, 3, 2);
   doc_.PlaceNote(12, 3, 3);
   doc_.Modified = false;
-  doc_.CurrentTool = 4;
-  Press(3, 9);
-  EXPECT_EQ(doc_.Cell(9, 3), 0);
-  EXPECT_EQ(doc_.NoteCount(3), 3);
-  EXPECT_FALSE(doc_.Modified);
-  ExpectPreview(4, pitch_.PitchRatio[9]);
-
-  doc_.CurrentTool = 6;
-  Press(3, 7);
-  EXPECT_EQ(doc_.Cell(7, 3), 6);
-  EXPECT_EQ(doc_.NoteCount(3), 3);
-  EXPECT_TRUE(doc_.Modified);
-  ExpectPreview(6, pitch_.PitchRatio[7]);
+  // A fourth note in an empty row is refused; one over a note already there replaces it.
+  struct Step {
+    int tool, row, cell;
+    bool modified;
+  };
+  for (const Step& step : {Step{4, 9, 0, false}, Step{6, 7, 6, true}}) {
+    doc_.CurrentTool = step.tool;
+    Press(3, step.row);
+    EXPECT_EQ(doc_.Cell(step.row, 3), step.cell);
+    EXPECT_EQ(doc_.NoteCount(3), 3);
+    EXPECT_EQ(doc_.Modified, step.modified);
+    ExpectPreview(step.tool, pitch_.PitchRatio[step.row]);
+  }
 }
 
 TEST_F(MouseEditing, NoNoteAtOrAfterTheEndMarkButTheSoundAnyway) {
@@ -313,4 +314,4 @@ TEST_F(MouseEditing, AToolNumberOutsideThePaletteDoesNothing) {
 }
 
 }  // namespace
-}  // namespace kestu::view::test
+}  // namespace kestu::test

@@ -10,7 +10,7 @@
 
 #include "tests/view/view_test_support.h"
 
-namespace kestu::view::test {
+namespace kestu::test {
 namespace {
 
 const QImage& Icon(int entry) { return assets::SoundImages().at(entry); }
@@ -465,4 +465,4 @@ TEST(RunningFigure, IsDrawnOverTheGhost) {
 }
 
 }  // namespace
-}  // namespace kestu::view::test
+}  // namespace kestu::test

@@ -1,6 +1,5 @@
 // kestu-cli snapshot: the picture it writes is the plain view of the file's score.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <QImage>
 #include <filesystem>
@@ -8,24 +7,21 @@
 
 #include "commands.h"
 #include "score/sequence_text.h"
+#include "tests/support/scratch_folder.h"
 #include "view/render_score.h"
 
-namespace kestu::view {
+namespace kestu::test {
+using namespace view;
 namespace {
 
 class Snapshot : public testing::Test {
  protected:
-  void SetUp() override {
-    folder_ = std::filesystem::temp_directory_path() / ("kestu-snapshot-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder_);
-  }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
   std::string Path(const std::string& name) const { return (folder_ / name).string(); }
   std::string WriteScore(const ScoreDocument& doc, const std::string& name) {
     std::ofstream(Path(name), std::ios::binary) << WriteSequenceText(doc);
     return Path(name);
   }
-  std::filesystem::path folder_;
+  ScratchFolder folder_{"snapshot"};
 };
 
 TEST_F(Snapshot, WritesThePlainViewAtTheGivenScrollOffset) {
@@ -72,4 +68,4 @@ TEST_F(Snapshot, ReportsAFileItCouldNotReadOrWrite) {
 }
 
 }  // namespace
-}  // namespace kestu::view
+}  // namespace kestu::test

@@ -6,7 +6,8 @@
 
 #include "view/view_geometry.h"
 
-namespace kestu::view {
+namespace kestu::test {
+using namespace view;
 namespace {
 
 TEST(RoundHalfToEven, RoundsTiesToTheEvenNeighbourAndTheRestToTheNearest) {
@@ -94,4 +95,4 @@ TEST(BarLineOf, PlacesMeasureLinesAndNumbersByTimeSignature) {
 }
 
 }  // namespace
-}  // namespace kestu::view
+}  // namespace kestu::test

@@ -12,7 +12,8 @@
 #include "score/document.h"
 #include "view/render_score.h"
 
-namespace kestu::view::test {
+namespace kestu::test {
+using namespace view;
 
 constexpr QRgb kWhite = 0xFFFFFFFFu;
 constexpr QRgb kBlack = 0xFF000000u;
@@ -117,4 +118,4 @@ inline void Fill(ScoreDocument& doc, std::initializer_list<Note> notes) {
   for (const Note& n : notes) doc.PlaceNote(n.row, n.column, n.instrument);
 }
 
-}  // namespace kestu::view::test
+}  // namespace kestu::test
