@@ -14,6 +14,7 @@
 #include "form1_fixture.h"
 #include "score/sequence_text.h"
 #include "tests/support/process.h"
+#include "tests/support/wav_files.h"
 
 namespace kestu::test {
 namespace {
@@ -294,24 +295,9 @@ class Form1OwnSamples : public Form1Test {
     Form1Test::SetUp();
     fs::copy(fs::path(KESTU_BUILD_DIR) / "waves", Path("waves"));
   }
-  // A 16-bit sample's format chunk with other channels and bits, its data `bytes` long.
+  // A sample at 22050 Hz with other format tag, channels and bits, its data `bytes` long.
   void WriteWave(int n, std::uint16_t tag, std::uint16_t channels, std::uint16_t bits, std::uint32_t bytes) const {
-    std::string wave = "RIFF";
-    auto u32 = [&](std::uint32_t v) { for (int i = 0; i < 4; ++i) wave += char(v >> (8 * i)); };
-    auto u16 = [&](std::uint16_t v) { wave += char(v); wave += char(v >> 8); };
-    u32(4 + 24 + 8 + bytes);
-    wave += "WAVEfmt ";
-    u32(16);
-    u16(tag);
-    u16(channels);
-    u32(22050);
-    u32(22050u * channels * bits / 8);
-    u16(static_cast<std::uint16_t>(channels * bits / 8));
-    u16(bits);
-    wave += "data";
-    u32(bytes);
-    wave += std::string(bytes, '\0');
-    WriteFile("waves/Sound" + std::to_string(n) + ".wav", wave);
+    WriteBytes(Path("waves/Sound" + std::to_string(n) + ".wav"), SilentWavBytes(tag, channels, 22050, bits, bytes));
   }
 };
 

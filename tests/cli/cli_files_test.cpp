@@ -10,6 +10,7 @@
 #include "tests/support/scratch_folder.h"
 #include "tests/support/score_texts.h"
 #include "tests/support/text_files.h"
+#include "tests/support/wav_files.h"
 
 namespace kestu::test {
 namespace {
@@ -136,22 +137,7 @@ TEST_F(CliFiles, AnOutputReplacesTheOldOneKeepingItsModeAndLink) {
 TEST_F(CliFiles, RenderNamesASampleItCannotUseAndEndsWithStatusOne) {
   fs::copy(fs::path(KESTU_BUILD_DIR) / "waves", Path("waves"));
   // Six channels of 16 bits at 8000 Hz: no mixer format, nothing to convert to.
-  std::string wave = "RIFF";
-  auto u32 = [&](std::uint32_t v) { for (int i = 0; i < 4; ++i) wave += char(v >> (8 * i)); };
-  auto u16 = [&](std::uint16_t v) { wave += char(v); wave += char(v >> 8); };
-  u32(4 + 24 + 8 + 120);
-  wave += "WAVEfmt ";
-  u32(16);
-  u16(1);
-  u16(6);
-  u32(8000);
-  u32(8000 * 12);
-  u16(12);
-  u16(16);
-  wave += "data";
-  u32(120);
-  wave += std::string(120, '\0');
-  Write("waves/Sound4.wav", wave);
+  WriteBytes(Path("waves/Sound4.wav"), SilentWavBytes(1, 6, 8000, 16, 120));
   const ProgramRun run = Cli({"render", Path("tune.ksq"), Path("out.wav")},
                              {.workingFolder = dir_.string()});
   EXPECT_EQ(run.status, 1);
