@@ -47,14 +47,14 @@ TForm1::TForm1(Toolkit& toolkit, AudioOutputProvider output, QWidget* parent)
   Timer = new QTimer(this);
   Timer->setObjectName("Timer");
   Timer->setTimerType(Qt::PreciseTimer);
-  connect(Timer, &QTimer::timeout, this, [this] { Guarded([this] { TimerTimer(); }); });
+  ConnectHandler(Timer, &QTimer::timeout, &TForm1::TimerTimer);
   // The timer is made running with its first interval; New stops it before any tick arrives.
   Timer->start(1000);
   wake_ = new QTimer(this);
   wake_->setObjectName("PlaybackWake");
   wake_->setSingleShot(true);
   wake_->setTimerType(Qt::PreciseTimer);
-  connect(wake_, &QTimer::timeout, this, [this] { Guarded([this] { TimerTimer(); }); });
+  ConnectHandler(wake_, &QTimer::timeout, &TForm1::TimerTimer);
 
   // The client area below the menu is 385 x 271; the border is the ordinary resizable one, so the
   // window may be made smaller than that (the controls are then cut off) or larger.

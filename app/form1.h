@@ -175,6 +175,12 @@ class TForm1 : public QMainWindow, private TransportTimer, private TransportView
   void SetStopDown() override;
   bool LightMode() const override;
 
+  // Runs `handler` on each emission of `signal`, as the toolkit runs handlers (Guarded).
+  template <typename Sender, typename Signal>
+  void ConnectHandler(Sender* sender, Signal signal, void (TForm1::*handler)()) {
+    connect(sender, signal, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+  }
+
   void BuildActions();
   void BuildMenus();
   void BuildToolBars();

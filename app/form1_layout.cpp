@@ -99,17 +99,13 @@ void TForm1::BuildActions() {
                      ModifiedAction, SaveToClipbrdAction}) {
     a->setIconVisibleInMenu(true);
   }
-  connect(NewAction, &QAction::triggered, this, [this] { Guarded([this] { NewActionExecute(); }); });
-  connect(OpenAction, &QAction::triggered, this, [this] { Guarded([this] { OpenActionExecute(); }); });
-  connect(SaveAction, &QAction::triggered, this, [this] { Guarded([this] { SaveActionExecute(); }); });
-  connect(SaveAsAction, &QAction::triggered, this,
-          [this] { Guarded([this] { SaveAsActionExecute(); }); });
-  connect(LoadFromClipbrdAction, &QAction::triggered, this,
-          [this] { Guarded([this] { LoadFromClipbrdActionExecute(); }); });
-  connect(ModifiedAction, &QAction::triggered, this,
-          [this] { Guarded([this] { ModifiedActionExecute(); }); });
-  connect(SaveToClipbrdAction, &QAction::triggered, this,
-          [this] { Guarded([this] { SaveToClipbrdActionExecute(); }); });
+  ConnectHandler(NewAction, &QAction::triggered, &TForm1::NewActionExecute);
+  ConnectHandler(OpenAction, &QAction::triggered, &TForm1::OpenActionExecute);
+  ConnectHandler(SaveAction, &QAction::triggered, &TForm1::SaveActionExecute);
+  ConnectHandler(SaveAsAction, &QAction::triggered, &TForm1::SaveAsActionExecute);
+  ConnectHandler(LoadFromClipbrdAction, &QAction::triggered, &TForm1::LoadFromClipbrdActionExecute);
+  ConnectHandler(ModifiedAction, &QAction::triggered, &TForm1::ModifiedActionExecute);
+  ConnectHandler(SaveToClipbrdAction, &QAction::triggered, &TForm1::SaveToClipbrdActionExecute);
 }
 
 void TForm1::BuildMenus() {
@@ -125,7 +121,7 @@ void TForm1::BuildMenus() {
   file->addSeparator();
   Exit1 = file->addAction(QStringLiteral("終了(&X)"));
   Exit1->setObjectName("Exit1");
-  connect(Exit1, &QAction::triggered, this, [this] { Guarded([this] { Exit1Click(); }); });
+  ConnectHandler(Exit1, &QAction::triggered, &TForm1::Exit1Click);
 
   QMenu* edit = bar->addMenu(QStringLiteral("編集(&E)"));
   edit->setObjectName("Edit1");
@@ -231,7 +227,7 @@ void TForm1::BuildToolBars() {
     QToolButton* button = AddButton(SoundsBar, name.c_str(), true, kButtonWidth, QAccessible::RadioButton);
     SetFace(button, SoundImages(), n - 1);
     palette->addButton(button, n);
-    connect(button, &QToolButton::clicked, this, [this] { Guarded([this] { SoundBtn1Click(); }); });
+    ConnectHandler(button, &QToolButton::clicked, &TForm1::SoundBtn1Click);
   }
   findChild<QToolButton*>("SoundBtn1")->setChecked(true);
   ControlBar1->AddRow(SoundsBar);
@@ -241,7 +237,7 @@ void TForm1::BuildToolBars() {
   etcBar->setFloatable(BandToolBar::PlatformPlacesWindows());
   EraserBtn = AddButton(etcBar, "EraserBtn", true);
   SetFace(EraserBtn, etcImages(), 0);
-  connect(EraserBtn, &QToolButton::clicked, this, [this] { Guarded([this] { EraserBtnClick(); }); });
+  ConnectHandler(EraserBtn, &QToolButton::clicked, &TForm1::EraserBtnClick);
   AddSeparator(etcBar);
   auto* timeGroup = new QButtonGroup(this);
   timeGroup->setExclusive(true);
@@ -252,8 +248,8 @@ void TForm1::BuildToolBars() {
   TimeBtn44->setChecked(true);
   timeGroup->addButton(TimeBtn34);
   timeGroup->addButton(TimeBtn44);
-  connect(TimeBtn34, &QToolButton::clicked, this, [this] { Guarded([this] { TimeBtn34Click(); }); });
-  connect(TimeBtn44, &QToolButton::clicked, this, [this] { Guarded([this] { TimeBtn44Click(); }); });
+  ConnectHandler(TimeBtn34, &QToolButton::clicked, &TForm1::TimeBtn34Click);
+  ConnectHandler(TimeBtn44, &QToolButton::clicked, &TForm1::TimeBtn44Click);
   AddSeparator(etcBar);
   etcBtn1 = AddButton(etcBar, "etcBtn1", true);
   SetFace(etcBtn1, etcImages(), 6);
@@ -261,14 +257,14 @@ void TForm1::BuildToolBars() {
   SetFace(etcBtn2, etcImages(), 8);
   etcBtn3 = AddButton(etcBar, "etcBtn3", true);
   SetFace(etcBtn3, etcImages(), 10);
-  connect(etcBtn1, &QToolButton::clicked, this, [this] { Guarded([this] { etcBtn1Click(); }); });
-  connect(etcBtn2, &QToolButton::clicked, this, [this] { Guarded([this] { etcBtn2Click(); }); });
-  connect(etcBtn3, &QToolButton::clicked, this, [this] { Guarded([this] { etcBtn3Click(); }); });
+  ConnectHandler(etcBtn1, &QToolButton::clicked, &TForm1::etcBtn1Click);
+  ConnectHandler(etcBtn2, &QToolButton::clicked, &TForm1::etcBtn2Click);
+  ConnectHandler(etcBtn3, &QToolButton::clicked, &TForm1::etcBtn3Click);
   AddSeparator(etcBar);
   UndoBtn = AddButton(etcBar, "UndoBtn", false);
   SetFace(UndoBtn, etcImages(), 12);
-  connect(UndoBtn, &QToolButton::pressed, this, [this] { Guarded([this] { UndoBtnMouseDown(); }); });
-  connect(UndoBtn, &QToolButton::released, this, [this] { Guarded([this] { UndoBtnMouseUp(); }); });
+  ConnectHandler(UndoBtn, &QToolButton::pressed, &TForm1::UndoBtnMouseDown);
+  ConnectHandler(UndoBtn, &QToolButton::released, &TForm1::UndoBtnMouseUp);
   for (QToolButton* b : {etcBtn1, etcBtn2, etcBtn3, UndoBtn}) b->setEnabled(false);
   ControlBar2->AddRow(etcBar);
 
@@ -283,12 +279,12 @@ void TForm1::BuildToolBars() {
   StopBtn->setChecked(true);
   transport->addButton(PlayBtn);
   transport->addButton(StopBtn);
-  connect(PlayBtn, &QToolButton::clicked, this, [this] { Guarded([this] { PlayBtnClick(); }); });
-  connect(StopBtn, &QToolButton::clicked, this, [this] { Guarded([this] { StopBtnClick(); }); });
+  ConnectHandler(PlayBtn, &QToolButton::clicked, &TForm1::PlayBtnClick);
+  ConnectHandler(StopBtn, &QToolButton::clicked, &TForm1::StopBtnClick);
   AddSeparator(PlayerBar);
   LoopBtn = AddButton(PlayerBar, "LoopBtn", true);
   SetFace(LoopBtn, PlayerImages(), 4);
-  connect(LoopBtn, &QToolButton::clicked, this, [this] { Guarded([this] { LoopBtnClick(); }); });
+  ConnectHandler(LoopBtn, &QToolButton::clicked, &TForm1::LoopBtnClick);
   AddSeparator(PlayerBar);
   TempoBar = new QSlider(Qt::Horizontal, PlayerBar);
   TempoBar->setObjectName("TempoBar");
@@ -331,7 +327,7 @@ void TForm1::BuildCentral() {
   ScrollBar->setContextMenuPolicy(Qt::PreventContextMenu);
   column->addWidget(ScrollBar);
   column->addWidget(ControlBar2);
-  connect(ScrollBar, &QScrollBar::valueChanged, this, [this] { Guarded([this] { ScrollBarChange(); }); });
+  ConnectHandler(ScrollBar, &QScrollBar::valueChanged, &TForm1::ScrollBarChange);
   // Below its first size the window scrolls its client area rather than cut the bars off, so every
   // control stays within reach on a screen too small for the window (a Wayland compositor places
   // the window itself, its top below the shell's panel).
