@@ -12,8 +12,7 @@
 
 #include "app/main_image.h"
 #include "app/toolkit.h"
-#include "playback/pitch_tables.h"
-#include "playback/sample_bank.h"
+#include "playback/program_sound.h"
 #include "playback/transport.h"
 #include "score/document.h"
 #include "score/sequence_text.h"
@@ -97,8 +96,9 @@ class TForm1 : public QMainWindow, private TransportTimer, private TransportView
 
   // The document and the window's state.
   ScoreDocument Document;
-  SampleBank Samples;
-  PitchTables Pitch;
+  ProgramSound Sound;  // the sound component, the pitch tables and the samples
+  SampleBank& Samples = Sound.Samples;
+  const PitchTables& Pitch = Sound.Pitch;
   Transport Playback;
 
   // The controls, by name.
