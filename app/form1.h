@@ -32,7 +32,7 @@ namespace kestu {
 
 class ControlBar;
 
-class TForm1 : public QMainWindow, private TransportTimer, private TransportView {
+class TForm1 : public QMainWindow, private SteadyTransportTimer, private TransportView {
   Q_OBJECT
  public:
   // The toolkit answers dialogs and boxes; output chooses where the sound goes (the real device for
@@ -166,8 +166,7 @@ class TForm1 : public QMainWindow, private TransportTimer, private TransportView
   int Interval() const override;
   void SetEnabled(bool enabled) override;
   bool Enabled() const override;
-  std::int64_t NowNs() const override { return SteadyNowNs(); }
-  void WakeAt(std::int64_t ns) override;
+  void WakeAfter(int milliseconds) override;
   void SetScrollPosition(int position) override;
   int ScrollPosition() const override;
   void RenderPlain() override;
