@@ -318,7 +318,7 @@ void TForm1::BuildCentral() {
   column->addStretch(1);
   ScrollBar = new QScrollBar(Qt::Horizontal, central);
   ScrollBar->setObjectName("ScrollBar");
-  ScrollBar->setRange(0, 30435);
+  ScrollBar->setRange(0, kScrollBarMax);
   ScrollBar->setSingleStep(10);
   ScrollBar->setPageStep(20);
   ScrollBar->setValue(0);

@@ -46,7 +46,7 @@ void TForm1::MainImageMouseMove(int x, int y) {
 }
 
 void TForm1::PreviewTool(int tool) {
-  TDDSDChannel* preview = DDSD1->GetChannel(0);
+  TDDSDChannel* preview = DDSD1->GetChannel(kPreviewChannel);
   if (preview == nullptr) return;
   preview->setWaveData(Samples.Sample(tool));
   preview->Stop();

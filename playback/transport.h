@@ -22,14 +22,12 @@
 
 #include "playback/pitch_tables.h"
 #include "playback/sample_bank.h"
+#include "playback/scroll_range.h"
 #include "score/document.h"
 
 namespace kestu {
 
 class TDDSD;
-
-// The scroll bar's range: positions clamp into 0..kScrollBarMax.
-inline constexpr int kScrollBarMax = 30435;
 
 // Faces of the transport buttons.
 inline constexpr int kPlayFaceIdle = 0;
