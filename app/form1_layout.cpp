@@ -174,6 +174,20 @@ void TForm1::BuildMenus() {
 
 void TForm1::BuildToolBars() {
   using namespace assets;
+  // A check button with its first face; a click runs `onClick`.
+  const auto addCheck = [this](QToolBar* bar, const char* name, const std::vector<QImage>& faces, int face,
+                               void (TForm1::*onClick)(), QAccessible::Role role = QAccessible::PushButton) {
+    QToolButton* button = AddButton(bar, name, true, kButtonWidth, role);
+    SetFace(button, faces, face);
+    ConnectHandler(button, &QToolButton::clicked, onClick);
+    return button;
+  };
+  // Buttons of which exactly one is down.
+  const auto group = [this](std::initializer_list<QToolButton*> buttons) {
+    auto* buttonGroup = new QButtonGroup(this);
+    buttonGroup->setExclusive(true);
+    for (QToolButton* button : buttons) buttonGroup->addButton(button);
+  };
   bandStyle_ = new BandStyle;
   bandStyle_->setParent(this);
   ControlBar1 = new ControlBar("ControlBar1", this);
@@ -224,10 +238,9 @@ void TForm1::BuildToolBars() {
   palette->setExclusive(true);
   for (int n = 1; n <= 16; ++n) {
     const std::string name = "SoundBtn" + std::to_string(n);
-    QToolButton* button = AddButton(SoundsBar, name.c_str(), true, kButtonWidth, QAccessible::RadioButton);
-    SetFace(button, SoundImages(), n - 1);
+    QToolButton* button =
+        addCheck(SoundsBar, name.c_str(), SoundImages(), n - 1, &TForm1::SoundBtn1Click, QAccessible::RadioButton);
     palette->addButton(button, n);
-    ConnectHandler(button, &QToolButton::clicked, &TForm1::SoundBtn1Click);
   }
   findChild<QToolButton*>("SoundBtn1")->setChecked(true);
   ControlBar1->AddRow(SoundsBar);
@@ -235,31 +248,16 @@ void TForm1::BuildToolBars() {
   // ControlBar2: etcBar on the first row, the transport on the second.
   etcBar = MakeBar(ControlBar2, "etcBar", "etcBar", bandStyle_);
   etcBar->setFloatable(BandToolBar::PlatformPlacesWindows());
-  EraserBtn = AddButton(etcBar, "EraserBtn", true);
-  SetFace(EraserBtn, etcImages(), 0);
-  ConnectHandler(EraserBtn, &QToolButton::clicked, &TForm1::EraserBtnClick);
+  EraserBtn = addCheck(etcBar, "EraserBtn", etcImages(), 0, &TForm1::EraserBtnClick);
   AddSeparator(etcBar);
-  auto* timeGroup = new QButtonGroup(this);
-  timeGroup->setExclusive(true);
-  TimeBtn34 = AddButton(etcBar, "TimeBtn34", true, kButtonWidth, QAccessible::RadioButton);
-  SetFace(TimeBtn34, etcImages(), 2);
-  TimeBtn44 = AddButton(etcBar, "TimeBtn44", true, kButtonWidth, QAccessible::RadioButton);
-  SetFace(TimeBtn44, etcImages(), 5);
+  TimeBtn34 = addCheck(etcBar, "TimeBtn34", etcImages(), 2, &TForm1::TimeBtn34Click, QAccessible::RadioButton);
+  TimeBtn44 = addCheck(etcBar, "TimeBtn44", etcImages(), 5, &TForm1::TimeBtn44Click, QAccessible::RadioButton);
   TimeBtn44->setChecked(true);
-  timeGroup->addButton(TimeBtn34);
-  timeGroup->addButton(TimeBtn44);
-  ConnectHandler(TimeBtn34, &QToolButton::clicked, &TForm1::TimeBtn34Click);
-  ConnectHandler(TimeBtn44, &QToolButton::clicked, &TForm1::TimeBtn44Click);
+  group({TimeBtn34, TimeBtn44});
   AddSeparator(etcBar);
-  etcBtn1 = AddButton(etcBar, "etcBtn1", true);
-  SetFace(etcBtn1, etcImages(), 6);
-  etcBtn2 = AddButton(etcBar, "etcBtn2", true);
-  SetFace(etcBtn2, etcImages(), 8);
-  etcBtn3 = AddButton(etcBar, "etcBtn3", true);
-  SetFace(etcBtn3, etcImages(), 10);
-  ConnectHandler(etcBtn1, &QToolButton::clicked, &TForm1::etcBtn1Click);
-  ConnectHandler(etcBtn2, &QToolButton::clicked, &TForm1::etcBtn2Click);
-  ConnectHandler(etcBtn3, &QToolButton::clicked, &TForm1::etcBtn3Click);
+  etcBtn1 = addCheck(etcBar, "etcBtn1", etcImages(), 6, &TForm1::etcBtn1Click);
+  etcBtn2 = addCheck(etcBar, "etcBtn2", etcImages(), 8, &TForm1::etcBtn2Click);
+  etcBtn3 = addCheck(etcBar, "etcBtn3", etcImages(), 10, &TForm1::etcBtn3Click);
   AddSeparator(etcBar);
   UndoBtn = AddButton(etcBar, "UndoBtn", false);
   SetFace(UndoBtn, etcImages(), 12);
@@ -270,21 +268,12 @@ void TForm1::BuildToolBars() {
 
   PlayerBar = MakeBar(ControlBar2, "PlayerBar", "PlayerBar", bandStyle_);
   PlayerBar->setFloatable(BandToolBar::PlatformPlacesWindows());
-  auto* transport = new QButtonGroup(this);
-  transport->setExclusive(true);
-  PlayBtn = AddButton(PlayerBar, "PlayBtn", true);
-  SetFace(PlayBtn, PlayerImages(), 0);
-  StopBtn = AddButton(PlayerBar, "StopBtn", true);
-  SetFace(StopBtn, PlayerImages(), 3);
+  PlayBtn = addCheck(PlayerBar, "PlayBtn", PlayerImages(), 0, &TForm1::PlayBtnClick);
+  StopBtn = addCheck(PlayerBar, "StopBtn", PlayerImages(), 3, &TForm1::StopBtnClick);
   StopBtn->setChecked(true);
-  transport->addButton(PlayBtn);
-  transport->addButton(StopBtn);
-  ConnectHandler(PlayBtn, &QToolButton::clicked, &TForm1::PlayBtnClick);
-  ConnectHandler(StopBtn, &QToolButton::clicked, &TForm1::StopBtnClick);
+  group({PlayBtn, StopBtn});
   AddSeparator(PlayerBar);
-  LoopBtn = AddButton(PlayerBar, "LoopBtn", true);
-  SetFace(LoopBtn, PlayerImages(), 4);
-  ConnectHandler(LoopBtn, &QToolButton::clicked, &TForm1::LoopBtnClick);
+  LoopBtn = addCheck(PlayerBar, "LoopBtn", PlayerImages(), 4, &TForm1::LoopBtnClick);
   AddSeparator(PlayerBar);
   TempoBar = new QSlider(Qt::Horizontal, PlayerBar);
   TempoBar->setObjectName("TempoBar");
