@@ -13,7 +13,6 @@
 #include "app/form_component.h"
 #include "app/window_font.h"
 #include "app/window_placement.h"
-#include "playback/sample_folder.h"
 #include "view/render_score.h"
 #include "assets/images.h"
 
@@ -47,14 +46,14 @@ TForm1::TForm1(Toolkit& toolkit, AudioOutputProvider output, QWidget* parent)
   Timer = new QTimer(this);
   Timer->setObjectName("Timer");
   Timer->setTimerType(Qt::PreciseTimer);
-  connect(Timer, &QTimer::timeout, this, [this] { Guarded([this] { TimerTimer(); }); });
+  ConnectHandler(Timer, &QTimer::timeout, &TForm1::TimerTimer);
   // The timer is made running with its first interval; New stops it before any tick arrives.
   Timer->start(1000);
   wake_ = new QTimer(this);
   wake_->setObjectName("PlaybackWake");
   wake_->setSingleShot(true);
   wake_->setTimerType(Qt::PreciseTimer);
-  connect(wake_, &QTimer::timeout, this, [this] { Guarded([this] { TimerTimer(); }); });
+  ConnectHandler(wake_, &QTimer::timeout, &TForm1::TimerTimer);
 
   // The client area below the menu is 385 x 271; the border is the ordinary resizable one, so the
   // window may be made smaller than that (the controls are then cut off) or larger.
@@ -66,10 +65,8 @@ TForm1::TForm1(Toolkit& toolkit, AudioOutputProvider output, QWidget* parent)
 
   // The sound device opens while the window is being built, before FormCreate.
   components_ = std::make_unique<FormComponent>(*this);
-  DDSD1 = new TDDSD(components_.get(), ds::SoundSystemConfig{std::move(output), nullptr});
+  DDSD1 = Sound.OpenDevice(components_.get(), std::move(output));
   DDSD1->SetName("DDSD1");
-  DDSD1->SetDebugOption(dsoHaltOnError);
-  DDSD1->Loaded();
   // A sound server that went away is looked for again every second and a half; opening is cheap
   // while it is absent, and a stream that still plays is left alone.
   auto* restoreSound = new QTimer(this);
@@ -89,13 +86,13 @@ TForm1::~TForm1() {
 
 void TForm1::FormCreate() {
   BindDocument();
-  Pitch.Fill();
+  Sound.FillTables();
   Playback.ConnectSound(DDSD1, &Samples, &Pitch);
   // The dialogs open in the current directory: names without a folder are taken relative to it.
   openDialogName_.clear();
   Playback.Playing = false;
   NewActionExecute();
-  DDSD1->SetPrimaryFormat(23160, 16, true);
+  Sound.SetPrimaryFormat();
   for (int n = 1; n <= 16; ++n) {
     PaletteButtons[n] = findChild<QToolButton*>(QString("SoundBtn%1").arg(n));
   }
@@ -103,10 +100,7 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::LoadSamples() {
-  try {
-    // waves/ in the current folder, else beside the program, else the installed samples.
-    Samples.LoadAll(DDSD1, FindSampleFolder());
-  } catch (const std::exception&) {
+  if (!Sound.LoadSamples()) {
     toolkit_.ShowError(kMissingSamplesMessage);
     return;
   }

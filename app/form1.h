@@ -12,8 +12,7 @@
 
 #include "app/main_image.h"
 #include "app/toolkit.h"
-#include "playback/pitch_tables.h"
-#include "playback/sample_bank.h"
+#include "playback/program_sound.h"
 #include "playback/transport.h"
 #include "score/document.h"
 #include "score/sequence_text.h"
@@ -33,7 +32,7 @@ namespace kestu {
 
 class ControlBar;
 
-class TForm1 : public QMainWindow, private TransportTimer, private TransportView {
+class TForm1 : public QMainWindow, private SteadyTransportTimer, private TransportView {
   Q_OBJECT
  public:
   // The toolkit answers dialogs and boxes; output chooses where the sound goes (the real device for
@@ -97,8 +96,9 @@ class TForm1 : public QMainWindow, private TransportTimer, private TransportView
 
   // The document and the window's state.
   ScoreDocument Document;
-  SampleBank Samples;
-  PitchTables Pitch;
+  ProgramSound Sound;  // the sound component, the pitch tables and the samples
+  SampleBank& Samples = Sound.Samples;
+  const PitchTables& Pitch = Sound.Pitch;
   Transport Playback;
 
   // The controls, by name.
@@ -166,14 +166,19 @@ class TForm1 : public QMainWindow, private TransportTimer, private TransportView
   int Interval() const override;
   void SetEnabled(bool enabled) override;
   bool Enabled() const override;
-  std::int64_t NowNs() const override { return SteadyNowNs(); }
-  void WakeAt(std::int64_t ns) override;
+  void WakeAfter(int milliseconds) override;
   void SetScrollPosition(int position) override;
   int ScrollPosition() const override;
   void RenderPlain() override;
   void SetTransportFaces(int playFace, int stopFace) override;
   void SetStopDown() override;
   bool LightMode() const override;
+
+  // Runs `handler` on each emission of `signal`, as the toolkit runs handlers (Guarded).
+  template <typename Sender, typename Signal>
+  void ConnectHandler(Sender* sender, Signal signal, void (TForm1::*handler)()) {
+    connect(sender, signal, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+  }
 
   void BuildActions();
   void BuildMenus();

@@ -99,17 +99,13 @@ void TForm1::BuildActions() {
                      ModifiedAction, SaveToClipbrdAction}) {
     a->setIconVisibleInMenu(true);
   }
-  connect(NewAction, &QAction::triggered, this, [this] { Guarded([this] { NewActionExecute(); }); });
-  connect(OpenAction, &QAction::triggered, this, [this] { Guarded([this] { OpenActionExecute(); }); });
-  connect(SaveAction, &QAction::triggered, this, [this] { Guarded([this] { SaveActionExecute(); }); });
-  connect(SaveAsAction, &QAction::triggered, this,
-          [this] { Guarded([this] { SaveAsActionExecute(); }); });
-  connect(LoadFromClipbrdAction, &QAction::triggered, this,
-          [this] { Guarded([this] { LoadFromClipbrdActionExecute(); }); });
-  connect(ModifiedAction, &QAction::triggered, this,
-          [this] { Guarded([this] { ModifiedActionExecute(); }); });
-  connect(SaveToClipbrdAction, &QAction::triggered, this,
-          [this] { Guarded([this] { SaveToClipbrdActionExecute(); }); });
+  ConnectHandler(NewAction, &QAction::triggered, &TForm1::NewActionExecute);
+  ConnectHandler(OpenAction, &QAction::triggered, &TForm1::OpenActionExecute);
+  ConnectHandler(SaveAction, &QAction::triggered, &TForm1::SaveActionExecute);
+  ConnectHandler(SaveAsAction, &QAction::triggered, &TForm1::SaveAsActionExecute);
+  ConnectHandler(LoadFromClipbrdAction, &QAction::triggered, &TForm1::LoadFromClipbrdActionExecute);
+  ConnectHandler(ModifiedAction, &QAction::triggered, &TForm1::ModifiedActionExecute);
+  ConnectHandler(SaveToClipbrdAction, &QAction::triggered, &TForm1::SaveToClipbrdActionExecute);
 }
 
 void TForm1::BuildMenus() {
@@ -125,7 +121,7 @@ void TForm1::BuildMenus() {
   file->addSeparator();
   Exit1 = file->addAction(QStringLiteral("終了(&X)"));
   Exit1->setObjectName("Exit1");
-  connect(Exit1, &QAction::triggered, this, [this] { Guarded([this] { Exit1Click(); }); });
+  ConnectHandler(Exit1, &QAction::triggered, &TForm1::Exit1Click);
 
   QMenu* edit = bar->addMenu(QStringLiteral("編集(&E)"));
   edit->setObjectName("Edit1");
@@ -178,6 +174,20 @@ void TForm1::BuildMenus() {
 
 void TForm1::BuildToolBars() {
   using namespace assets;
+  // A check button with its first face; a click runs `onClick`.
+  const auto addCheck = [this](QToolBar* bar, const char* name, const std::vector<QImage>& faces, int face,
+                               void (TForm1::*onClick)(), QAccessible::Role role = QAccessible::PushButton) {
+    QToolButton* button = AddButton(bar, name, true, kButtonWidth, role);
+    SetFace(button, faces, face);
+    ConnectHandler(button, &QToolButton::clicked, onClick);
+    return button;
+  };
+  // Buttons of which exactly one is down.
+  const auto group = [this](std::initializer_list<QToolButton*> buttons) {
+    auto* buttonGroup = new QButtonGroup(this);
+    buttonGroup->setExclusive(true);
+    for (QToolButton* button : buttons) buttonGroup->addButton(button);
+  };
   bandStyle_ = new BandStyle;
   bandStyle_->setParent(this);
   ControlBar1 = new ControlBar("ControlBar1", this);
@@ -228,10 +238,9 @@ void TForm1::BuildToolBars() {
   palette->setExclusive(true);
   for (int n = 1; n <= 16; ++n) {
     const std::string name = "SoundBtn" + std::to_string(n);
-    QToolButton* button = AddButton(SoundsBar, name.c_str(), true, kButtonWidth, QAccessible::RadioButton);
-    SetFace(button, SoundImages(), n - 1);
+    QToolButton* button =
+        addCheck(SoundsBar, name.c_str(), SoundImages(), n - 1, &TForm1::SoundBtn1Click, QAccessible::RadioButton);
     palette->addButton(button, n);
-    connect(button, &QToolButton::clicked, this, [this] { Guarded([this] { SoundBtn1Click(); }); });
   }
   findChild<QToolButton*>("SoundBtn1")->setChecked(true);
   ControlBar1->AddRow(SoundsBar);
@@ -239,56 +248,32 @@ void TForm1::BuildToolBars() {
   // ControlBar2: etcBar on the first row, the transport on the second.
   etcBar = MakeBar(ControlBar2, "etcBar", "etcBar", bandStyle_);
   etcBar->setFloatable(BandToolBar::PlatformPlacesWindows());
-  EraserBtn = AddButton(etcBar, "EraserBtn", true);
-  SetFace(EraserBtn, etcImages(), 0);
-  connect(EraserBtn, &QToolButton::clicked, this, [this] { Guarded([this] { EraserBtnClick(); }); });
+  EraserBtn = addCheck(etcBar, "EraserBtn", etcImages(), 0, &TForm1::EraserBtnClick);
   AddSeparator(etcBar);
-  auto* timeGroup = new QButtonGroup(this);
-  timeGroup->setExclusive(true);
-  TimeBtn34 = AddButton(etcBar, "TimeBtn34", true, kButtonWidth, QAccessible::RadioButton);
-  SetFace(TimeBtn34, etcImages(), 2);
-  TimeBtn44 = AddButton(etcBar, "TimeBtn44", true, kButtonWidth, QAccessible::RadioButton);
-  SetFace(TimeBtn44, etcImages(), 5);
+  TimeBtn34 = addCheck(etcBar, "TimeBtn34", etcImages(), 2, &TForm1::TimeBtn34Click, QAccessible::RadioButton);
+  TimeBtn44 = addCheck(etcBar, "TimeBtn44", etcImages(), 5, &TForm1::TimeBtn44Click, QAccessible::RadioButton);
   TimeBtn44->setChecked(true);
-  timeGroup->addButton(TimeBtn34);
-  timeGroup->addButton(TimeBtn44);
-  connect(TimeBtn34, &QToolButton::clicked, this, [this] { Guarded([this] { TimeBtn34Click(); }); });
-  connect(TimeBtn44, &QToolButton::clicked, this, [this] { Guarded([this] { TimeBtn44Click(); }); });
+  group({TimeBtn34, TimeBtn44});
   AddSeparator(etcBar);
-  etcBtn1 = AddButton(etcBar, "etcBtn1", true);
-  SetFace(etcBtn1, etcImages(), 6);
-  etcBtn2 = AddButton(etcBar, "etcBtn2", true);
-  SetFace(etcBtn2, etcImages(), 8);
-  etcBtn3 = AddButton(etcBar, "etcBtn3", true);
-  SetFace(etcBtn3, etcImages(), 10);
-  connect(etcBtn1, &QToolButton::clicked, this, [this] { Guarded([this] { etcBtn1Click(); }); });
-  connect(etcBtn2, &QToolButton::clicked, this, [this] { Guarded([this] { etcBtn2Click(); }); });
-  connect(etcBtn3, &QToolButton::clicked, this, [this] { Guarded([this] { etcBtn3Click(); }); });
+  etcBtn1 = addCheck(etcBar, "etcBtn1", etcImages(), 6, &TForm1::etcBtn1Click);
+  etcBtn2 = addCheck(etcBar, "etcBtn2", etcImages(), 8, &TForm1::etcBtn2Click);
+  etcBtn3 = addCheck(etcBar, "etcBtn3", etcImages(), 10, &TForm1::etcBtn3Click);
   AddSeparator(etcBar);
   UndoBtn = AddButton(etcBar, "UndoBtn", false);
   SetFace(UndoBtn, etcImages(), 12);
-  connect(UndoBtn, &QToolButton::pressed, this, [this] { Guarded([this] { UndoBtnMouseDown(); }); });
-  connect(UndoBtn, &QToolButton::released, this, [this] { Guarded([this] { UndoBtnMouseUp(); }); });
+  ConnectHandler(UndoBtn, &QToolButton::pressed, &TForm1::UndoBtnMouseDown);
+  ConnectHandler(UndoBtn, &QToolButton::released, &TForm1::UndoBtnMouseUp);
   for (QToolButton* b : {etcBtn1, etcBtn2, etcBtn3, UndoBtn}) b->setEnabled(false);
   ControlBar2->AddRow(etcBar);
 
   PlayerBar = MakeBar(ControlBar2, "PlayerBar", "PlayerBar", bandStyle_);
   PlayerBar->setFloatable(BandToolBar::PlatformPlacesWindows());
-  auto* transport = new QButtonGroup(this);
-  transport->setExclusive(true);
-  PlayBtn = AddButton(PlayerBar, "PlayBtn", true);
-  SetFace(PlayBtn, PlayerImages(), 0);
-  StopBtn = AddButton(PlayerBar, "StopBtn", true);
-  SetFace(StopBtn, PlayerImages(), 3);
+  PlayBtn = addCheck(PlayerBar, "PlayBtn", PlayerImages(), 0, &TForm1::PlayBtnClick);
+  StopBtn = addCheck(PlayerBar, "StopBtn", PlayerImages(), 3, &TForm1::StopBtnClick);
   StopBtn->setChecked(true);
-  transport->addButton(PlayBtn);
-  transport->addButton(StopBtn);
-  connect(PlayBtn, &QToolButton::clicked, this, [this] { Guarded([this] { PlayBtnClick(); }); });
-  connect(StopBtn, &QToolButton::clicked, this, [this] { Guarded([this] { StopBtnClick(); }); });
+  group({PlayBtn, StopBtn});
   AddSeparator(PlayerBar);
-  LoopBtn = AddButton(PlayerBar, "LoopBtn", true);
-  SetFace(LoopBtn, PlayerImages(), 4);
-  connect(LoopBtn, &QToolButton::clicked, this, [this] { Guarded([this] { LoopBtnClick(); }); });
+  LoopBtn = addCheck(PlayerBar, "LoopBtn", PlayerImages(), 4, &TForm1::LoopBtnClick);
   AddSeparator(PlayerBar);
   TempoBar = new QSlider(Qt::Horizontal, PlayerBar);
   TempoBar->setObjectName("TempoBar");
@@ -322,7 +307,7 @@ void TForm1::BuildCentral() {
   column->addStretch(1);
   ScrollBar = new QScrollBar(Qt::Horizontal, central);
   ScrollBar->setObjectName("ScrollBar");
-  ScrollBar->setRange(0, 30435);
+  ScrollBar->setRange(0, kScrollBarMax);
   ScrollBar->setSingleStep(10);
   ScrollBar->setPageStep(20);
   ScrollBar->setValue(0);
@@ -331,7 +316,7 @@ void TForm1::BuildCentral() {
   ScrollBar->setContextMenuPolicy(Qt::PreventContextMenu);
   column->addWidget(ScrollBar);
   column->addWidget(ControlBar2);
-  connect(ScrollBar, &QScrollBar::valueChanged, this, [this] { Guarded([this] { ScrollBarChange(); }); });
+  ConnectHandler(ScrollBar, &QScrollBar::valueChanged, &TForm1::ScrollBarChange);
   // Below its first size the window scrolls its client area rather than cut the bars off, so every
   // control stays within reach on a screen too small for the window (a Wayland compositor places
   // the window itself, its top below the shell's panel).

@@ -3,11 +3,10 @@
 #include <QAction>
 #include <QScrollBar>
 #include <QToolButton>
-#include <algorithm>
 
 #include "app/form1.h"
 #include "assets/images.h"
-#include "sound/output/audio_output.h"
+#include "playback/column_voicing.h"
 #include "view/mouse_editing.h"
 #include "view/render_score.h"
 
@@ -47,7 +46,7 @@ void TForm1::MainImageMouseMove(int x, int y) {
 }
 
 void TForm1::PreviewTool(int tool) {
-  TDDSDChannel* preview = DDSD1->GetChannel(0);
+  TDDSDChannel* preview = DDSD1->GetChannel(kPreviewChannel);
   if (preview == nullptr) return;
   preview->setWaveData(Samples.Sample(tool));
   preview->Stop();
@@ -72,11 +71,7 @@ void TForm1::SetEnabled(bool enabled) {
   }
 }
 
-void TForm1::WakeAt(std::int64_t ns) {
-  // Never before the time: a wake a little late only shows a tick that much later.
-  const std::int64_t wait = std::max<std::int64_t>(0, ns - SteadyNowNs());
-  wake_->start(static_cast<int>((wait + 999'999) / 1'000'000));
-}
+void TForm1::WakeAfter(int milliseconds) { wake_->start(milliseconds); }
 
 bool TForm1::Enabled() const { return Timer->isActive(); }
 

@@ -1,5 +1,5 @@
 // Mixing cost: seven voices at different ratios into the program's primary
-// format (23160 Hz, 16 bits, stereo). Items are output frames.
+// format, on the program's sound component. Items are output frames.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "playback/program_sound.h"
 #include "sound/ddsd.h"
 #include "sound/output/offline_output.h"
 #include "sound/wave.h"
@@ -48,10 +49,9 @@ std::string WriteToneFile() {
 void BM_Mix7Voices(benchmark::State& state) {
   const std::string path = WriteToneFile();
   kestu::OfflineOutput output;
-  kestu::TDDSD device(nullptr, {kestu::UseOutput(output)});
-  device.SetDebugOption(0);
-  device.Loaded();
-  device.SetPrimaryFormat(23160, 16, true);
+  kestu::ProgramSound sound;
+  kestu::TDDSD& device = *sound.OpenDevice(nullptr, kestu::UseOutput(output));
+  sound.SetPrimaryFormat();
   kestu::TDDSDWaveData wave(&device, path);
   std::filesystem::remove(path);
   if (!device.DeviceOpen() || wave.Buffer() == nullptr) {
@@ -79,7 +79,7 @@ void BM_Mix7Voices(benchmark::State& state) {
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * kFrames);
   state.counters["x_realtime"] = benchmark::Counter(
-      static_cast<double>(state.iterations()) * kFrames / 23160.0, benchmark::Counter::kIsRate);
+      static_cast<double>(state.iterations()) * kFrames / static_cast<double>(kestu::kPrimaryRate), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_Mix7Voices);
 

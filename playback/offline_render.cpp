@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <array>
-#include <exception>
 
-#include "playback/sample_folder.h"
 #include "playback/transport.h"
 #include "sound/ddsd.h"
 
@@ -65,24 +63,9 @@ bool AllZero(const std::int16_t* stereo, std::uint32_t frames) {
 
 }  // namespace
 
-OfflinePlayer::OfflinePlayer() {
-  device_ = std::make_unique<TDDSD>(nullptr, ds::SoundSystemConfig{UseOutput(output_), nullptr});
-  device_->SetDebugOption(dsoHaltOnError);
-  device_->Loaded();
-  tables_.Fill();
-  device_->SetPrimaryFormat(kPrimaryRate, 16, true);
-  try {
-    sampleFolder_ = FindSampleFolder();
-    samples_.LoadAll(device_.get(), sampleFolder_);
-  } catch (const std::exception& e) {
-    sampleLoadError_ = e.what();
-  }
-}
+OfflinePlayer::OfflinePlayer() { sound_.Start(UseOutput(output_)); }
 
-OfflinePlayer::~OfflinePlayer() {
-  samples_.FreeAll();  // every sample goes before the device
-  device_.reset();
-}
+OfflinePlayer::~OfflinePlayer() = default;
 
 std::int64_t OfflinePlayer::TicksOf(const ScoreDocument& score, int loops) {
   // With EndColumn 1 every tick ends the score; otherwise a pass is two ticks per column.
@@ -96,11 +79,12 @@ std::uint64_t OfflinePlayer::FramesBeforeRingOut(const ScoreDocument& score, int
   return ms / 1000 * kPrimaryRate + ms % 1000 * kPrimaryRate / 1000;  // no overflow for any loops
 }
 
-bool OfflinePlayer::DeviceOpen() const { return device_->DeviceOpen(); }
+bool OfflinePlayer::DeviceOpen() const { return sound_.Device()->DeviceOpen(); }
 
 bool OfflinePlayer::AnyChannelPlaying() const {
-  for (std::uint32_t i = 0; i < device_->ChannelCount; ++i) {
-    const TDDSDChannel* channel = device_->GetChannel(i);
+  TDDSD* device = sound_.Device();
+  for (std::uint32_t i = 0; i < device->ChannelCount; ++i) {
+    const TDDSDChannel* channel = device->GetChannel(i);
     if (channel != nullptr && channel->Buffer() != nullptr && channel->Buffer()->IsPlaying()) return true;
   }
   return false;
@@ -114,7 +98,7 @@ OfflineResult OfflinePlayer::Play(const ScoreDocument& score, int loops, const F
   OfflineTimer timer(nowMs);
   OfflineView view;
   Transport transport(document, timer, view);
-  transport.ConnectSound(device_.get(), &samples_, &tables_);
+  transport.ConnectSound(sound_.Device(), &sound_.Samples, &sound_.Pitch);
   transport.SetTimerPeriodFromTempo(document.Tempo());
 
   OfflineResult result;

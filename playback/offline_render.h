@@ -8,14 +8,11 @@
 #include <memory>
 #include <string>
 
-#include "playback/pitch_tables.h"
-#include "playback/sample_bank.h"
+#include "playback/program_sound.h"
 #include "score/document.h"
 #include "sound/output/offline_output.h"
 
 namespace kestu {
-
-class TDDSD;
 
 // Receives `frames` frames of interleaved 16-bit stereo at the player's Rate().
 using FrameSink = std::function<void(const std::int16_t* stereo, std::uint32_t frames)>;
@@ -27,9 +24,7 @@ struct OfflineResult {
 
 class OfflinePlayer {
  public:
-  // Starts as the program does: the sound component with the program's options on an offline
-  // output, the pitch tables, the primary format 23160 Hz, 16 bits, stereo, and then samples 1..29
-  // from "waves/" in the folder the program would choose (sample_folder.h).
+  // Starts the program's sound (program_sound.h) on an offline output.
   OfflinePlayer();
   ~OfflinePlayer();
   OfflinePlayer(const OfflinePlayer&) = delete;
@@ -46,25 +41,19 @@ class OfflinePlayer {
   // The number of ticks Play runs.
   static std::int64_t TicksOf(const ScoreDocument& score, int loops);
 
-  const SampleBank& Samples() const { return samples_; }
+  const SampleBank& Samples() const { return sound_.Samples; }
   // The message of an exception that stopped the sample loading; empty when none did.
-  const std::string& SampleLoadError() const { return sampleLoadError_; }
+  const std::string& SampleLoadError() const { return sound_.LoadError(); }
   bool DeviceOpen() const;
   // The folder the samples were read from; "" for the current folder.
-  const std::string& SampleFolder() const { return sampleFolder_; }
+  const std::string& SampleFolder() const { return sound_.SampleFolder(); }
   std::uint32_t Rate() const { return output_.Rate(); }
-
-  static constexpr std::uint32_t kPrimaryRate = 23160;
 
  private:
   bool AnyChannelPlaying() const;
 
   OfflineOutput output_;  // outlives the device that borrows it
-  std::unique_ptr<TDDSD> device_;
-  PitchTables tables_;
-  SampleBank samples_;  // freed before the device
-  std::string sampleLoadError_;
-  std::string sampleFolder_;
+  ProgramSound sound_;
 };
 
 }  // namespace kestu

@@ -5,6 +5,7 @@
 
 #include "playback/column_voicing.h"
 #include "sound/ddsd.h"
+#include "sound/output/audio_output.h"
 
 namespace kestu {
 
@@ -13,6 +14,13 @@ namespace {
 constexpr std::int64_t kNsPerMs = 1'000'000;
 
 }  // namespace
+
+std::int64_t SteadyTransportTimer::NowNs() const { return SteadyNowNs(); }
+
+void SteadyTransportTimer::WakeAt(std::int64_t ns) {
+  const std::int64_t wait = std::max<std::int64_t>(0, ns - SteadyNowNs());
+  WakeAfter(static_cast<int>((wait + kNsPerMs - 1) / kNsPerMs));
+}
 
 Transport::Transport(ScoreDocument& document, TransportTimer& timer, TransportView& view)
     : document_(document), timer_(timer), view_(view) {}

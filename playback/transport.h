@@ -22,14 +22,12 @@
 
 #include "playback/pitch_tables.h"
 #include "playback/sample_bank.h"
+#include "playback/scroll_range.h"
 #include "score/document.h"
 
 namespace kestu {
 
 class TDDSD;
-
-// The scroll bar's range: positions clamp into 0..kScrollBarMax.
-inline constexpr int kScrollBarMax = 30435;
 
 // Faces of the transport buttons.
 inline constexpr int kPlayFaceIdle = 0;
@@ -53,6 +51,20 @@ class TransportTimer {
   // A timer that keeps real time: the transport wants TimerTimer called at about `ns`, besides
   // the timer's own ticks.
   virtual void WakeAt(std::int64_t ns) { (void)ns; }
+};
+
+// A timer that keeps steady_clock time, as the program's does: the schedule reads the clock here,
+// and a wake asked for at a time becomes a one-shot wait of whole milliseconds, never ending
+// before that time (a wake a little late only shows a tick that much later).
+class SteadyTransportTimer : public TransportTimer {
+ public:
+  std::int64_t NowNs() const final;
+  void WakeAt(std::int64_t ns) final;
+
+ protected:
+  // TimerTimer is to be called once, `milliseconds` from now (0: as soon as the thread is free),
+  // in place of any wake asked for before. Disabling the timer cancels it.
+  virtual void WakeAfter(int milliseconds) = 0;
 };
 
 class TransportView {

@@ -1,5 +1,6 @@
 #include "view/mouse_editing.h"
 
+#include "playback/column_voicing.h"
 #include "sound/ddsd.h"
 #include "view/view_geometry.h"
 

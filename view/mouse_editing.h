@@ -16,8 +16,6 @@ class TDDSDGenWave;
 
 namespace kestu::view {
 
-inline constexpr int kPreviewChannel = 0;
-
 struct EditContext {
   ScoreDocument& document;  // edited through its operations; CurrentTool is the tool applied
   bool playing;             // presses are ignored during playback

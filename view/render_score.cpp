@@ -140,7 +140,7 @@ QImage RenderScore(const ScoreDocument& document, const ScoreViewInputs& inputs)
 }
 
 QImage RenderScore(const ScoreDocument& document, const ScoreViewInputs& inputs, const QFont& numberFont) {
-  const int scroll = std::clamp(inputs.scroll, 0, kMaxScroll);
+  const int scroll = std::clamp(inputs.scroll, 0, kScrollBarMax);
   QImage picture(inputs.viewSize.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
   {
     ViewPainter view(picture);

@@ -12,7 +12,7 @@
 namespace kestu::view {
 
 struct ScoreViewInputs {
-  int scroll = 0;  // s, the scroll bar's position, 0..kMaxScroll (clamped into it)
+  int scroll = 0;  // s, the scroll bar's position, 0..kScrollBarMax (clamped into it)
   bool playing = false;
   int playStep = 0;  // drawn as the running figure while playing
   // The pointer in view pixels and the tool it shows. x = -1 asks for a plain redraw: no hover ghost.

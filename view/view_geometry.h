@@ -3,11 +3,12 @@
 // shared by the drawing and the press handler so that the hover ghost and the click always agree.
 #include <cstdint>
 
+#include "playback/scroll_range.h"
+
 namespace kestu::view {
 
 inline constexpr int kViewWidth = 385;
 inline constexpr int kViewHeight = 144;
-inline constexpr int kMaxScroll = 30435;  // the scroll bar's range is 0..kMaxScroll
 inline constexpr int kColumnPitch = 32;
 inline constexpr int kRowPitch = 8;
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "bench/latency/monitor_capture.h"
+#include "sound/output/audio_output.h"
 
 namespace kestu::latency {
 
@@ -37,7 +38,7 @@ struct MonitorCapture::JackRecorder {
   std::thread linker;
 
   static int OnProcess(jack_nframes_t frames, void* user) {
-    const std::int64_t arrived = std::chrono::steady_clock::now().time_since_epoch().count();
+    const std::int64_t arrived = SteadyNowNs();
     auto* self = static_cast<JackRecorder*>(user);
     const auto* input = static_cast<const float*>(jack_port_get_buffer(self->port, frames));
     frames = std::min<jack_nframes_t>(frames, kMaxCycleFrames);

@@ -29,6 +29,7 @@
 #include "bench/latency/report.h"
 #include "bench/latency/session.h"
 #include "bench/latency/way_out.h"
+#include "playback/program_sound.h"
 #include "playback/sample_bank.h"
 #include "playback/transport.h"
 #include "playback/wav_writer.h"
@@ -38,7 +39,6 @@
 namespace kestu::latency {
 namespace {
 
-constexpr std::uint32_t kPrimaryRate = 23160;
 constexpr std::uint32_t kRecordBlockFrames = 48;
 constexpr const char* kUsage =
     "usage: kestu-latency [--fast] [--presses N] [--columns N] [--tempo T] [--light] [--seed S]\n"

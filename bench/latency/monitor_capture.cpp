@@ -3,8 +3,9 @@
 #include <RtAudio.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
+
+#include "sound/output/audio_output.h"
 
 namespace kestu::latency {
 
@@ -67,14 +68,14 @@ void MonitorCapture::Stop() {
 }
 
 int MonitorCapture::Callback(void*, void* input, unsigned int frames, double, unsigned int, void* user) {
-  const auto arrived = std::chrono::steady_clock::now();
+  const std::int64_t arrived = SteadyNowNs();
   auto* self = static_cast<MonitorCapture*>(user);
   // The first call comes before anything was read: its buffer holds nothing recorded.
   if (!self->skippedFirst_) {
     self->skippedFirst_ = true;
     return 0;
   }
-  self->Arrived(static_cast<const std::int16_t*>(input), frames, arrived.time_since_epoch().count());
+  self->Arrived(static_cast<const std::int16_t*>(input), frames, arrived);
   return 0;
 }
 

@@ -36,7 +36,7 @@ void ProbedOutput::DeliverPending() {
 }
 
 void ProbedOutput::RenderFrames(std::int16_t* stereo, std::uint32_t frames, const BlockTime& time) noexcept {
-  const auto called = std::chrono::steady_clock::now();
+  const std::int64_t called = SteadyNowNs();
   mixer_->RenderFrames(stereo, frames, time);
   leadNs_.store(time.leadNs, std::memory_order_relaxed);
   if (!keeping_.load(std::memory_order_acquire) || full_.load(std::memory_order_relaxed)) return;
@@ -47,7 +47,7 @@ void ProbedOutput::RenderFrames(std::int16_t* stereo, std::uint32_t frames, cons
     return;
   }
   for (std::uint32_t i = 0; i < frames; ++i) left_[first + i] = stereo[2 * i];
-  blocks_[block] = {called.time_since_epoch().count(), first, frames};
+  blocks_[block] = {called, first, frames};
   frameCount_.store(first + frames, std::memory_order_release);
   blockCount_.store(block + 1, std::memory_order_release);
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "commands.h"
+#include "playback/program_sound.h"
 
 namespace {
 
@@ -41,8 +42,12 @@ int Help() {
   std::fputs("\n"
              "check     read FILE as the program's Open does; print its text, and what the program\n"
              "          would show on standard error\n"
-             "render    play FILE as the program does and write the sound as a WAV file\n"
-             "          (23160 Hz, 16-bit stereo); --loops N passes when the loop is on\n"
+             "render    play FILE as the program does and write the sound as a WAV file\n",
+             stdout);
+  std::fprintf(stdout, "          (%u Hz, %u-bit %s); --loops N passes when the loop is on\n",
+               static_cast<unsigned>(kestu::kPrimaryRate), static_cast<unsigned>(kestu::kPrimaryBits),
+               kestu::kPrimaryStereo ? "stereo" : "mono");
+  std::fputs(
 #ifdef KESTU_CLI_SNAPSHOT
              "snapshot  draw the score view at scroll offset S as a PNG picture\n"
 #endif

@@ -1,5 +1,5 @@
 // kestu-cli render FILE OUT.wav [--loops N]: plays FILE as the program would after a press on Play
-// and writes what the sound card would have been given (23160 Hz, 16 bits, stereo) to OUT.wav.
+// and writes what the sound card would have been given (the primary format, program_sound.h) to OUT.wav.
 // The samples are found as the program finds them (sample_folder.h). Exit status 0 when written;
 // 1 when FILE did not read cleanly, a sample is missing or unusable (each named with its reason;
 // nothing is written then, since the render would not be what the program plays) or OUT.wav

@@ -25,14 +25,14 @@ namespace kestu::cli {
 namespace {
 
 int SnapshotUsage() {
-  std::fputs("usage: kestu-cli snapshot FILE OUT.png [--scroll S]  (S in 0..30435)\n", stderr);
+  std::fprintf(stderr, "usage: kestu-cli snapshot FILE OUT.png [--scroll S]  (S in 0..%d)\n", kScrollBarMax);
   return 2;
 }
 
 bool ParseScroll(const std::string& text, int& scroll) {
   const char* end = text.data() + text.size();
   const auto [stop, error] = std::from_chars(text.data(), end, scroll);
-  return error == std::errc() && stop == end && scroll >= 0 && scroll <= view::kMaxScroll;
+  return error == std::errc() && stop == end && scroll >= 0 && scroll <= kScrollBarMax;
 }
 
 // The text of the measure numbers needs a QGuiApplication; make one unless the caller has.
