@@ -31,9 +31,9 @@
 #include "bench/latency/way_out.h"
 #include "playback/sample_bank.h"
 #include "playback/transport.h"
-#include "playback/wav_writer.h"
 #include "sound/ddsd.h"
 #include "sound/wave.h"
+#include "sound/wave_writer.h"
 
 namespace kestu::latency {
 namespace {

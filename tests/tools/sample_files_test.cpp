@@ -19,7 +19,7 @@
 #include "tools/synth/loudness.h"
 #include "tools/synth/sample_set.h"
 #include "tools/synth/signal.h"
-#include "tools/synth/wave_file.h"
+#include "sound/wave_writer.h"
 
 namespace kestu::test {
 namespace {
@@ -267,8 +267,8 @@ TEST(SampleFiles, BuiltFilesAreTheSynthesizersReproducibleOutput) {
     std::ifstream file(PathOf(n), std::ios::binary);
     const std::vector<std::uint8_t> on_disk((std::istreambuf_iterator<char>(file)),
                                             std::istreambuf_iterator<char>());
-    const auto first = synth::EncodeWave(synth::RenderSample(n), synth::kSampleRate);
-    const auto second = synth::EncodeWave(synth::RenderSample(n), synth::kSampleRate);
+    const auto first = WavFileBytes(synth::kSampleRate, 1, synth::RenderSample(n));
+    const auto second = WavFileBytes(synth::kSampleRate, 1, synth::RenderSample(n));
     EXPECT_TRUE(first == second) << "two renderings differ";
     EXPECT_TRUE(first == on_disk) << "the file is not the synthesizer's current output";
   }
