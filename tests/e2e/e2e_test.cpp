@@ -13,12 +13,14 @@
 
 #include "assets/images.h"
 #include "screen.h"
+#include "tests/support/listening.h"
 #include "tests/support/private_display.h"
 #include "tests/support/private_pulse.h"
 #include "tests/support/process.h"
-#include "recording.h"
 
 namespace kestu::e2e {
+using test::ReadRecording;
+using test::Recording;
 using support::OnPath;
 using support::PrivateDisplay;
 using support::PrivatePulse;

@@ -14,14 +14,13 @@
 #include "tests/sound/probe_source.h"
 #include "tests/sound/sound_fixture.h"
 #include "tests/support/private_pipewire.h"
-#include "tests/support/recording_reader.h"
+#include "tests/support/listening.h"
 
 namespace kestu::test {
 namespace {
 
 using namespace std::chrono_literals;
 using support::PrivatePipeWire;
-using support::ReadLeftChannel;
 using support::WaitFor;
 
 class PipeWireOutputTest : public SoundTest {
@@ -104,19 +103,10 @@ TEST_F(PipeWireOutputTest, StampedNotesAreHeardAsFarApartAsTheirStamps) {
   pipewire_->StopRecording();
   EXPECT_EQ(device.LateStarts(), 0u);
 
-  std::uint32_t rate = 0;
-  const std::vector<std::int16_t> left = ReadLeftChannel(recording, rate);
-  ASSERT_EQ(rate, 48000u);
-  std::vector<std::size_t> onsets;
-  std::size_t silent = 480;
-  for (std::size_t i = 0; i < left.size(); ++i) {
-    if (std::abs(left[i]) > 1500) {
-      if (silent >= 480) onsets.push_back(i);
-      silent = 0;
-    } else {
-      ++silent;
-    }
-  }
+  const WavSound recorded = ReadWav(recording);
+  const double rate = recorded.rate;
+  ASSERT_EQ(recorded.rate, 48000u);
+  const std::vector<std::int64_t> onsets = Onsets(recorded.Channel(0), 480, 1500);
   ASSERT_EQ(onsets.size(), static_cast<std::size_t>(kNotes)) << "every note heard once";
   for (int n = 1; n < kNotes; ++n) {
     // Within a millisecond (the resampler's rise over the threshold is a fraction of that).

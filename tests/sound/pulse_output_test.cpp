@@ -17,7 +17,7 @@
 #include "tests/sound/probe_source.h"
 #include "tests/sound/sound_fixture.h"
 #include "tests/support/private_pulse.h"
-#include "tests/support/recording_reader.h"
+#include "tests/support/listening.h"
 
 namespace kestu::test {
 namespace {
@@ -25,7 +25,6 @@ namespace {
 using namespace std::chrono_literals;
 using support::PrivatePulse;
 using support::WaitFor;
-using support::ReadLeftChannel;
 
 class PulseOutputTest : public SoundTest {
  protected:
@@ -109,15 +108,11 @@ struct Heard {
 };
 
 Heard Listen(const std::string& path) {
-  std::uint32_t rate = 0;
-  const std::vector<std::int16_t> left = ReadLeftChannel(path, rate);
-  std::size_t onset = 0;
-  while (onset < left.size() && std::abs(left[onset]) < 2000) ++onset;
-  const std::size_t begin = onset + rate / 50, length = rate / 5;
-  if (rate == 0 || begin + length > left.size()) return {};
-  int crossings = 0;
-  for (std::size_t i = begin + 1; i < begin + length; ++i) crossings += (left[i - 1] < 0) != (left[i] < 0);
-  return {true, crossings / 2.0 / 0.2};
+  const WavSound recorded = ReadWav(path);
+  const std::vector<double> left = recorded.Channel(0);
+  const std::size_t begin = FirstSound(left, 0, 1999) + recorded.rate / 50, length = recorded.rate / 5;
+  if (recorded.rate == 0 || begin + length > left.size()) return {};
+  return {true, ToneFrequency(left, recorded.rate, begin, length)};
 }
 
 TEST_F(PulseOutputTest, AServerThatGoesAwayAndComesBackIsHeardAgain) {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "sound/output/rate_converter.h"
-#include "tests/support/spectrum.h"
+#include "tests/support/listening.h"
 
 namespace kestu {
 namespace {
@@ -93,8 +93,8 @@ TEST(RateConverter, AddsNoImagesOrAliases) {
     std::vector<std::int16_t> out(2 * 48 * 256);
     for (std::size_t at = 0; at < out.size() / 2; at += 256) converter.Pull(source, out.data() + 2 * at, 256);
     const std::vector<double> left = test::ChannelOf(out);
-    const double tone = test::LevelOfComponentDb(left, c.to, 2000, 8192, c.toneHz, 10000.0);
-    const double unwanted = test::LevelOfComponentDb(left, c.to, 2000, 8192, test::Folded(c.unwantedHz, c.to), 10000.0);
+    const double tone = test::LevelAtDb(left, c.to, 2000, 8192, c.toneHz, 10000.0);
+    const double unwanted = test::LevelAtDb(left, c.to, 2000, 8192, test::Folded(c.unwantedHz, c.to), 10000.0);
     std::cout << "  " << c.from << " -> " << c.to << ": " << c.toneHz << " Hz at " << tone << " dB, "
               << test::Folded(c.unwantedHz, c.to) << " Hz at " << unwanted << " dB\n";
     // Flat where the lower of the two rates keeps its pass band.

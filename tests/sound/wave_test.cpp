@@ -7,7 +7,7 @@
 
 #include "sound/wave.h"
 #include "sound/wave_conversion.h"
-#include "tests/support/spectrum.h"
+#include "tests/support/listening.h"
 #include "tests/sound/sound_fixture.h"
 
 namespace kestu::test {
@@ -223,9 +223,9 @@ TEST_F(WaveLoading, AFastSampleKeepsItsToneAndTakesTheTopRowsRatio) {
     for (std::size_t i = 0; i < x.size(); ++i) x[i] = static_cast<const std::int16_t*>(p1)[i];
     wave.Buffer()->Unlock(p1, b1, p2, b2);
     const std::size_t begin = 2000, length = 16384;
-    EXPECT_NEAR(AmplitudeOfComponent(x, 48000.0, begin, length, 1000.0), 10000.0, 10.0);
+    EXPECT_NEAR(AmplitudeAt(x, 48000.0, begin, length, 1000.0), 10000.0, 10.0);
     // 30 kHz would fold to 18 kHz: the filter keeps it under -90 dB of full scale.
-    EXPECT_LT(LevelOfComponentDb(x, 48000.0, begin, length, 18000.0), -90.0);
+    EXPECT_LT(LevelAtDb(x, 48000.0, begin, length, 18000.0), -90.0);
 
     TDDSDChannel& channel = *device_->GetChannel(1);
     channel.setWaveData(&wave);

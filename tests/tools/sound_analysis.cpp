@@ -79,11 +79,6 @@ double PeriodOfFrame(const Samples& x, std::size_t begin, std::size_t window, st
 
 }  // namespace
 
-double LevelAtDb(const Samples& x, double rate, std::size_t begin, std::size_t length, double hz) {
-  const double magnitude = MagnitudeAt(x, rate, begin, length, hz);
-  return 20.0 * std::log10(std::max(magnitude / (0.5 * static_cast<double>(length)), 1e-15));
-}
-
 double MeasureFundamentalHz(const Samples& x, double rate, std::size_t begin, std::size_t length,
                             double min_hz, double max_hz) {
   if (begin + length > x.size() || length == 0) return 0.0;

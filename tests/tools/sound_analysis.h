@@ -15,9 +15,6 @@ using Samples = std::vector<double>;  // full scale is +-1
 double MeasureFundamentalHz(const Samples& x, double rate, std::size_t begin, std::size_t length,
                             double min_hz, double max_hz);
 
-// Level in dB of the component at `hz`, from a windowed transform of [begin, begin + length).
-double LevelAtDb(const Samples& x, double rate, std::size_t begin, std::size_t length, double hz);
-
 // Average power spectrum over the whole sound in third-octave bands from 40 Hz up, in dB relative
 // to the loudest band and floored at -60 dB.
 std::vector<double> ThirdOctaveProfileDb(const Samples& x, double rate);
