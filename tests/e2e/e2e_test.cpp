@@ -23,7 +23,7 @@ using test::ReadRecording;
 using test::Recording;
 using support::OnPath;
 using support::PrivateDisplay;
-using support::PrivatePulse;
+using test::PrivatePulse;
 using support::Process;
 using support::Run;
 namespace {

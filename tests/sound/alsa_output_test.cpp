@@ -13,7 +13,7 @@
 
 #include "sound/output/device_output.h"
 #include "sound/output/rtaudio_output.h"
-#include "tests/sound/probe_source.h"
+#include "tests/sound/device_fixture.h"
 #include "tests/support/child_process.h"
 
 namespace kestu::test {

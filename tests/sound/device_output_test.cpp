@@ -109,18 +109,14 @@ std::string Shell(const std::string& command) {
 }
 
 TEST_F(DeviceOutputTest, ASamplePlayedThroughPulseAudioIsHeardInTheRecording) {
-  support::PrivatePulse pulse(folder_);
+  PrivatePulse pulse(folder_);
   std::string why;
   if (!pulse.Start(why)) GTEST_SKIP() << "PulseAudio could not start here: " << why;
   const std::string recording = (folder_ / "recording.wav").string();
   ASSERT_TRUE(pulse.StartRecording(recording)) << "the null sink stays idle";
 
   // Half a second of 660 Hz at 22050 Hz, played at ratio 1.5: 990 Hz for a third of a second.
-  std::vector<std::int16_t> tone(11025);
-  for (std::size_t i = 0; i < tone.size(); ++i) {
-    tone[i] = static_cast<std::int16_t>(std::lrint(12000.0 * std::sin(2.0 * M_PI * 660.0 * i / 22050.0)));
-  }
-  const std::string wavePath = Write("tone.wav", MonoWave16(22050, tone));
+  const std::string wavePath = Write("tone.wav", MonoWave16(22050, SineTone(22050, 660.0, 11025, 12000.0)));
   std::string api, sinkInputs;
   std::uint32_t deviceRate = 0, bufferFrames = 0;
   long streamLatency = 0;

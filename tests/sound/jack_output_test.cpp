@@ -9,7 +9,7 @@
 #include "sound/ddsd.h"
 #include "sound/output/device_output.h"
 #include "sound/wave.h"
-#include "tests/sound/probe_source.h"
+#include "tests/sound/device_fixture.h"
 #include "tests/sound/sound_fixture.h"
 #include "tests/support/private_jack.h"
 
@@ -22,7 +22,7 @@ using support::WaitFor;
 class JackOutputTest : public SoundTest {};
 
 TEST_F(JackOutputTest, ARunningServerIsChosenAndPulledAtItsOwnRate) {
-  support::PrivateJack jack(folder_);
+  PrivateJack jack(folder_);
   std::string why;
   if (!jack.Start(48000, 256, why)) GTEST_SKIP() << "JACK could not start here: " << why;
 
@@ -56,7 +56,7 @@ TEST_F(JackOutputTest, ARunningServerIsChosenAndPulledAtItsOwnRate) {
 }
 
 TEST_F(JackOutputTest, AServerKilledMidPlaybackIsNoticedAndTheComponentClosesCleanly) {
-  support::PrivateJack jack(folder_);
+  PrivateJack jack(folder_);
   std::string why;
   if (!jack.Start(48000, 128, why)) GTEST_SKIP() << "JACK could not start here: " << why;
 
@@ -66,10 +66,7 @@ TEST_F(JackOutputTest, AServerKilledMidPlaybackIsNoticedAndTheComponentClosesCle
       ASSERT_TRUE(jack.Start(48000, 128, why)) << why;
     }
     DeviceOutput output(std::chrono::milliseconds(3000), {OutputWay::kJack});
-    auto device = std::make_unique<TDDSD>(nullptr, ds::SoundSystemConfig{UseOutput(output), nullptr});
-    device->SetDebugOption(dsoHaltOnError);
-    device->Loaded();
-    device->SetPrimaryFormat(23160, 16, true);
+    auto device = ProgramDevice(output);
     ASSERT_TRUE(device->DeviceOpen());
     ASSERT_EQ(output.ApiName(), "jack");
     TDDSDWaveData tone(device.get(), Write("tone.wav", MonoWave16(22050, std::vector<std::int16_t>(22050, 5000))));

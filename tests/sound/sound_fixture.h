@@ -58,11 +58,17 @@ class SoundTest : public ::testing::Test {
   }
 
   // A device on `output`, loaded as the program loads it, with these options.
-  std::unique_ptr<TDDSD> MakeDevice(OfflineOutput& output, TDDSDDebugOption options = 0,
+  std::unique_ptr<TDDSD> MakeDevice(AudioOutput& output, TDDSDDebugOption options = 0,
                                     std::shared_ptr<ds::FaultPlan> faults = nullptr) {
     auto device = std::make_unique<TDDSD>(nullptr, ds::SoundSystemConfig{UseOutput(output), std::move(faults)});
     device->SetDebugOption(options);
     device->Loaded();
+    return device;
+  }
+  // The same in the program's primary format.
+  std::unique_ptr<TDDSD> ProgramDevice(AudioOutput& output, TDDSDDebugOption options = dsoHaltOnError) {
+    auto device = MakeDevice(output, options);
+    device->SetPrimaryFormat(23160, 16, true);
     return device;
   }
 

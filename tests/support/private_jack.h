@@ -15,7 +15,12 @@
 
 #include "tests/support/process.h"
 
-namespace kestu::support {
+namespace kestu::test {
+
+using support::OnPath;
+using support::Process;
+using support::Run;
+using support::WaitFor;
 
 class PrivateJack {
  public:
@@ -65,4 +70,4 @@ class PrivateJack {
   Process server_;
 };
 
-}  // namespace kestu::support
+}  // namespace kestu::test

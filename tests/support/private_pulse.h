@@ -15,10 +15,17 @@
 
 #include "tests/support/process.h"
 
-namespace kestu::support {
+namespace kestu::test {
+
+using support::OnPath;
+using support::Process;
+using support::Run;
+using support::WaitFor;
 
 class PrivatePulse {
  public:
+  static constexpr const char* kName = "PulseAudio";
+
   explicit PrivatePulse(std::filesystem::path folder) : folder_(std::move(folder)) {
     for (const char* name : kVariables) {
       const char* value = std::getenv(name);
@@ -100,4 +107,4 @@ class PrivatePulse {
   Process recorder_;
 };
 
-}  // namespace kestu::support
+}  // namespace kestu::test

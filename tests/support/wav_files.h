@@ -3,6 +3,7 @@
 // a render) with a parser of its own, so what the program writes is checked by other code.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -81,6 +82,14 @@ inline std::vector<std::uint8_t> WavBytes(std::uint32_t rate, std::uint16_t chan
 }
 inline std::vector<std::uint8_t> MonoWave16(std::uint32_t rate, const std::vector<std::int16_t>& samples) {
   return WavBytes(rate, 1, samples);
+}
+
+// `frames` of a sine of `hz` and `amplitude` at `rate`, rounded to 16 bits.
+inline std::vector<std::int16_t> SineTone(std::uint32_t rate, double hz, std::size_t frames, double amplitude) {
+  std::vector<std::int16_t> tone(frames);
+  for (std::size_t i = 0; i < frames; ++i)
+    tone[i] = static_cast<std::int16_t>(std::lrint(amplitude * std::sin(2.0 * M_PI * hz * i / rate)));
+  return tone;
 }
 
 // A file in any format: `dataBytes` zero bytes of data behind a 16-byte format chunk.

@@ -1,13 +1,21 @@
 #pragma once
-// A frame source for output tests: it plays silence, counts what it is asked for and keeps the
-// times of its first blocks.
+// Shared pieces of the device output tests: a frame source that plays silence, counts what it is
+// asked for and keeps the times of its first blocks; and a fixture with a sound server of the
+// test's own, the only one this process can find.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string>
 
 #include "sound/output/audio_output.h"
+#include "tests/sound/sound_fixture.h"
 
 namespace kestu::test {
 
@@ -36,6 +44,27 @@ class ProbeSource : public FrameSource {
 
  private:
   std::atomic<std::uint64_t> frames_{0};
+};
+
+// `Server` (PrivatePulse, PrivatePipeWire) started for each test, which is skipped, saying why,
+// where it cannot start. No JACK server of anyone else's may take the sound away from it.
+template <class Server>
+class ServerTest : public SoundTest {
+ protected:
+  void SetUp() override {
+    SoundTest::SetUp();
+    ::setenv("JACK_DEFAULT_SERVER", ("kestu-none-" + std::to_string(::getpid())).c_str(), 1);
+    server_ = std::make_unique<Server>(folder_);
+    std::string why;
+    if (!server_->Start(why)) GTEST_SKIP() << Server::kName << " could not start here: " << why;
+  }
+  void TearDown() override {
+    server_.reset();
+    ::unsetenv("JACK_DEFAULT_SERVER");
+    SoundTest::TearDown();
+  }
+
+  std::unique_ptr<Server> server_;
 };
 
 }  // namespace kestu::test
