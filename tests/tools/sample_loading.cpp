@@ -46,10 +46,7 @@ LoadedSample LoadAsTheProgramDoes(const std::string& path) {
   LoadedSample sample;
   Rig& rig = TheRig();
   TDDSDWaveData wave(rig.device.get(), path);
-  const ds::WAVEFORMATEX& format = wave.Format();
-  sample.format = {format.wFormatTag,      format.nChannels,   format.nSamplesPerSec,
-                   format.nAvgBytesPerSec, format.nBlockAlign, format.wBitsPerSample,
-                   format.cbSize};
+  sample.format = wave.Format();
   sample.format_chunk_size = FormatChunkSize(path);
   ds::IDirectSoundBuffer* buffer = wave.Buffer();
   if (buffer == nullptr) return sample;
