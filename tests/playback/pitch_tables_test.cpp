@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-namespace kestu {
+namespace kestu::test {
 namespace {
 
 TEST(PitchTables, ElevenSemitonesApartAndAMajorScale) {
@@ -41,4 +41,4 @@ TEST(VoiceOf, HighRegisterRule) {
 }
 
 }  // namespace
-}  // namespace kestu
+}  // namespace kestu::test
