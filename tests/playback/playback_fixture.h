@@ -33,6 +33,12 @@ inline void WriteTone(const std::string& path, double hz, double seconds, double
   WriteWav(path, kSampleRate, 1, samples);
 }
 
+// A note and how it is voiced: the sample it plays and the rate ratio it plays it at.
+struct VoiceCase {
+  int instrument, row, sample;
+  double ratio;
+};
+
 class SampleFolderTest : public ::testing::Test {
  protected:
   void SetUp() override {

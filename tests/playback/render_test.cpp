@@ -67,24 +67,20 @@ TEST_F(Render, EachVoicedColumnStartsAtItsTick) {
 
 TEST_F(Render, EachNoteSoundsItsSampleAtItsRowsRatio) {
   WriteAllTones(1.0);
-  struct Case {
-    int instrument, row, sample;
-    double ratio;
-  };
-  const Case cases[] = {
+  const VoiceCase cases[] = {
       {3, 9, 3, 1.0},     {3, 1, 3, 2.245},   {1, 2, 21, 1.059},  {1, 6, 1, 1.414},
       {13, 7, 29, 0.667}, {13, 8, 13, 1.123}, {5, 5, 23, 0.794},  {7, 13, 7, 0.707},
       {2, 1, 28, 1.189},  {15, 4, 27, 0.891}, {10, 12, 10, 0.749}, {6, 3, 24, 1.0},
   };
   ScoreDocument doc;
   int column = 1;
-  for (const Case& c : cases) {
+  for (const VoiceCase& c : cases) {
     doc.PlaceNote(c.row, column, c.instrument);
     column += 2;  // one bank: each note is cut by the next one re-attaching the channel
   }
   const std::vector<double> left = ChannelOf(Play(doc));
   column = 1;
-  for (const Case& c : cases) {
+  for (const VoiceCase& c : cases) {
     const std::size_t onset = TickFrame(2 * column, 120);
     const double expected = ToneHz(c.sample) * std::trunc(kSampleRate * c.ratio) / kSampleRate;
     const double measured = ToneFrequency(left, kOutputRate, onset + 200, 8000);

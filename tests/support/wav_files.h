@@ -72,13 +72,15 @@ class RiffBytes {
   std::vector<std::uint8_t> bytes_;
 };
 
+// A WAVE file of a format chunk and a data chunk.
+inline std::vector<std::uint8_t> WaveOf(const std::vector<std::uint8_t>& format, const std::vector<std::uint8_t>& data) {
+  return RiffBytes().Chunk("fmt ", format).Chunk("data", data).Form();
+}
+
 // A 16-bit PCM file of interleaved `samples`.
 inline std::vector<std::uint8_t> WavBytes(std::uint32_t rate, std::uint16_t channels,
                                           const std::vector<std::int16_t>& samples) {
-  return RiffBytes()
-      .Chunk("fmt ", RiffBytes::Format(1, channels, rate, 16))
-      .Chunk("data", RiffBytes::Pcm16(samples))
-      .Form();
+  return WaveOf(RiffBytes::Format(1, channels, rate, 16), RiffBytes::Pcm16(samples));
 }
 inline std::vector<std::uint8_t> MonoWave16(std::uint32_t rate, const std::vector<std::int16_t>& samples) {
   return WavBytes(rate, 1, samples);
@@ -95,10 +97,7 @@ inline std::vector<std::int16_t> SineTone(std::uint32_t rate, double hz, std::si
 // A file in any format: `dataBytes` zero bytes of data behind a 16-byte format chunk.
 inline std::vector<std::uint8_t> SilentWavBytes(std::uint16_t tag, std::uint16_t channels, std::uint32_t rate,
                                                 std::uint16_t bits, std::uint32_t dataBytes) {
-  return RiffBytes()
-      .Chunk("fmt ", RiffBytes::Format(tag, channels, rate, bits))
-      .Chunk("data", std::vector<std::uint8_t>(dataBytes, 0))
-      .Form();
+  return WaveOf(RiffBytes::Format(tag, channels, rate, bits), std::vector<std::uint8_t>(dataBytes, 0));
 }
 
 inline void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
