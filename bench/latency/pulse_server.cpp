@@ -120,7 +120,7 @@ PulseServer::~PulseServer() {
 }
 
 bool PulseServer::WaitUntilAwake(std::chrono::milliseconds limit) const {
-  return test::WaitFor(
+  return support::WaitFor(
       [&] {
         const std::optional<SinkLatency> latency = QuerySink();
         return latency && latency->nowUs >= 0 && latency->nowUs < 100000;

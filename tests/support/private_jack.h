@@ -17,11 +17,6 @@
 
 namespace kestu::test {
 
-using support::OnPath;
-using support::Process;
-using support::Run;
-using support::WaitFor;
-
 class PrivateJack {
  public:
   explicit PrivateJack(std::filesystem::path folder) : folder_(std::move(folder)) {
@@ -36,15 +31,15 @@ class PrivateJack {
   // Starts jackd at `rate` with `period`-frame cycles and waits until it answers; false, with the
   // reason, when it cannot.
   bool Start(std::uint32_t rate, std::uint32_t period, std::string& why) {
-    if (!OnPath("jackd") || !OnPath("jack_lsp")) {
+    if (!support::OnPath("jackd") || !support::OnPath("jack_lsp")) {
       why = "jackd and jack_lsp are not installed (Debian's jackd2)";
       return false;
     }
     const std::string log = (folder_ / "jackd.log").string();
-    server_ = Process({"jackd", "-n", name_, "-d", "dummy", "-r", std::to_string(rate), "-p", std::to_string(period)},
+    server_ = support::Process({"jackd", "-n", name_, "-d", "dummy", "-r", std::to_string(rate), "-p", std::to_string(period)},
                       {"JACK_NO_AUDIO_RESERVATION=1"}, {}, log);
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (Run("jack_lsp >/dev/null 2>&1") != 0) {
+    while (support::Run("jack_lsp >/dev/null 2>&1") != 0) {
       if (!server_.Running() || std::chrono::steady_clock::now() > until) {
         std::ostringstream said;
         said << std::ifstream(log).rdbuf();
@@ -67,7 +62,7 @@ class PrivateJack {
  private:
   std::filesystem::path folder_;
   std::string name_;
-  Process server_;
+  support::Process server_;
 };
 
 }  // namespace kestu::test

@@ -20,11 +20,6 @@
 
 namespace kestu::test {
 
-using support::OnPath;
-using support::Process;
-using support::Run;
-using support::WaitFor;
-
 class PrivatePipeWire {
  public:
   static constexpr const char* kName = "PipeWire";
@@ -66,33 +61,33 @@ class PrivatePipeWire {
   // reason, when they cannot.
   bool Start(std::string& why) {
     for (const char* program : {"dbus-daemon", "pipewire", "wireplumber", "pipewire-pulse", "pactl", "parec"}) {
-      if (!OnPath(program)) {
+      if (!support::OnPath(program)) {
         why = std::string(program) + " is not installed (Debian's pipewire, wireplumber, pipewire-pulse, "
               "dbus and pulseaudio-utils)";
         return false;
       }
     }
     const auto log = [&](const char* name) { return (folder_ / (std::string(name) + ".log")).string(); };
-    bus_ = Process({"dbus-daemon", "--session", "--nofork", "--address=unix:path=" + (runtime_ / "bus").string()},
+    bus_ = support::Process({"dbus-daemon", "--session", "--nofork", "--address=unix:path=" + (runtime_ / "bus").string()},
                    {}, {}, log("dbus"));
-    if (!WaitFor([&] { return std::filesystem::exists(runtime_ / "bus"); }, std::chrono::seconds(5))) {
+    if (!support::WaitFor([&] { return std::filesystem::exists(runtime_ / "bus"); }, std::chrono::seconds(5))) {
       return Fail("the session bus did not start; see " + log("dbus"), why);
     }
-    server_ = Process({"pipewire"}, {}, {}, log("pipewire"));
-    if (!WaitFor([&] { return std::filesystem::exists(runtime_ / "pipewire-0"); }, std::chrono::seconds(5))) {
+    server_ = support::Process({"pipewire"}, {}, {}, log("pipewire"));
+    if (!support::WaitFor([&] { return std::filesystem::exists(runtime_ / "pipewire-0"); }, std::chrono::seconds(5))) {
       return Fail("pipewire did not start; see " + log("pipewire"), why);
     }
-    session_ = Process({"wireplumber"}, {}, {}, log("wireplumber"));
-    pulse_ = Process({"pipewire-pulse"}, {}, {}, log("pipewire-pulse"));
-    if (!WaitFor([&] { return Run("pactl info >/dev/null 2>&1") == 0; }, std::chrono::seconds(10))) {
+    session_ = support::Process({"wireplumber"}, {}, {}, log("wireplumber"));
+    pulse_ = support::Process({"pipewire-pulse"}, {}, {}, log("pipewire-pulse"));
+    if (!support::WaitFor([&] { return support::Run("pactl info >/dev/null 2>&1") == 0; }, std::chrono::seconds(10))) {
       return Fail("pipewire-pulse does not answer; see " + log("pipewire-pulse"), why);
     }
-    if (Run("pactl load-module module-null-sink sink_name=null rate=48000 >/dev/null 2>&1") != 0) {
+    if (support::Run("pactl load-module module-null-sink sink_name=null rate=48000 >/dev/null 2>&1") != 0) {
       return Fail("the null sink could not be made", why);
     }
     // The session manager links new streams to the default sink once it has seen the new node.
-    if (!WaitFor([&] {
-          return Run("pactl set-default-sink null >/dev/null 2>&1 && "
+    if (!support::WaitFor([&] {
+          return support::Run("pactl set-default-sink null >/dev/null 2>&1 && "
                      "test \"$(pactl get-default-sink 2>/dev/null)\" = null") == 0;
         }, std::chrono::seconds(10))) {
       return Fail("the null sink did not become the default; see " + log("wireplumber"), why);
@@ -100,23 +95,23 @@ class PrivatePipeWire {
     return true;
   }
   void Kill() {
-    for (Process* p : {&pulse_, &session_, &server_}) p->Signal(SIGKILL);
-    for (Process* p : {&pulse_, &session_, &server_}) p->Wait(std::chrono::seconds(5));
+    for (support::Process* p : {&pulse_, &session_, &server_}) p->Signal(SIGKILL);
+    for (support::Process* p : {&pulse_, &session_, &server_}) p->Wait(std::chrono::seconds(5));
   }
   // The server stops answering, as a process stopped by a debugger or swapped out does.
   void Freeze() { server_.Signal(SIGSTOP); }
   void Thaw() { server_.Signal(SIGCONT); }
   void Stop() {
     Thaw();
-    for (Process* p : {&pulse_, &session_, &server_, &bus_}) p->Stop();
+    for (support::Process* p : {&pulse_, &session_, &server_, &bus_}) p->Stop();
   }
 
   // Records the null sink's monitor (48000 Hz, 16-bit stereo) into `path` until StopRecording.
   bool StartRecording(const std::string& path) {
-    recorder_ = Process({"parec", "-d", "null.monitor", "--latency-msec=20", "--rate=48000", "--channels=2",
+    recorder_ = support::Process({"parec", "-d", "null.monitor", "--latency-msec=20", "--rate=48000", "--channels=2",
                          "--format=s16le", "--file-format=wav", path});
     // Once the recorder's stream runs, the sink is awake.
-    return WaitFor([&] { return Run("pactl list short source-outputs 2>/dev/null | grep -q .") == 0; },
+    return support::WaitFor([&] { return support::Run("pactl list short source-outputs 2>/dev/null | grep -q .") == 0; },
                    std::chrono::seconds(10));
   }
   void StopRecording() {
@@ -139,7 +134,7 @@ class PrivatePipeWire {
   std::vector<std::pair<bool, std::string>> saved_;
   std::filesystem::path folder_;
   std::filesystem::path runtime_;
-  Process bus_, server_, session_, pulse_, recorder_;
+  support::Process bus_, server_, session_, pulse_, recorder_;
 };
 
 }  // namespace kestu::test

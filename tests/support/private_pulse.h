@@ -18,11 +18,6 @@
 
 namespace kestu::test {
 
-using support::OnPath;
-using support::Process;
-using support::Run;
-using support::WaitFor;
-
 class PrivatePulse {
  public:
   static constexpr const char* kName = "PulseAudio";
@@ -58,7 +53,7 @@ class PrivatePulse {
   // reason, when it cannot. `realtime`: it asks for a real-time thread, as a desktop's server does
   // (through rtkit), so that a loaded machine starves neither it nor its clients.
   bool Start(std::string& why, std::uint32_t rate = 48000, bool realtime = false) {
-    if (!OnPath("pulseaudio") || !OnPath("pactl")) {
+    if (!support::OnPath("pulseaudio") || !support::OnPath("pactl")) {
       why = "pulseaudio and pactl are not installed";
       return false;
     }
@@ -67,8 +62,8 @@ class PrivatePulse {
     if (realtime) args.insert(args.end(), {"--realtime=yes", "--high-priority=yes"});
     args.insert(args.end(), {"-n", "--load=module-null-sink sink_name=null rate=" + std::to_string(rate),
                              "--load=module-native-protocol-unix"});
-    server_ = Process(args, {}, {}, LogPath());
-    if (!WaitFor([&] { return !server_.Running() || Run("pactl info >/dev/null 2>&1") == 0; },
+    server_ = support::Process(args, {}, {}, LogPath());
+    if (!support::WaitFor([&] { return !server_.Running() || support::Run("pactl info >/dev/null 2>&1") == 0; },
                  std::chrono::seconds(10)) || !server_.Running()) {
       why = "pulseaudio " + std::string(server_.Running() ? "does not answer" : "ended at once") + "; see " + LogPath();
       server_.Stop();
@@ -92,10 +87,10 @@ class PrivatePulse {
   // Records the null sink's monitor (48000 Hz, 16-bit stereo) into `path` until StopRecording,
   // once the sink has left its idle blocks (until then the first second of a stream is lost).
   bool StartRecording(const std::string& path) {
-    recorder_ = Process({"parec", "-d", "null.monitor", "--latency-msec=20", "--rate=48000", "--channels=2",
+    recorder_ = support::Process({"parec", "-d", "null.monitor", "--latency-msec=20", "--rate=48000", "--channels=2",
                          "--format=s16le", "--file-format=wav", path});
-    return WaitFor([&] {
-      return Run("test \"$(pactl list sinks 2>/dev/null | awk '$1==\"Latency:\"{print $2;exit}')\" -lt 100000 "
+    return support::WaitFor([&] {
+      return support::Run("test \"$(pactl list sinks 2>/dev/null | awk '$1==\"Latency:\"{print $2;exit}')\" -lt 100000 "
                  "2>/dev/null") == 0;
     }, std::chrono::seconds(10));
   }
@@ -111,8 +106,8 @@ class PrivatePulse {
   std::vector<std::pair<bool, std::string>> saved_;
   std::filesystem::path folder_;
   std::filesystem::path runtime_;
-  Process server_;
-  Process recorder_;
+  support::Process server_;
+  support::Process recorder_;
 };
 
 }  // namespace kestu::test
