@@ -11,21 +11,16 @@
 #include "sound/output/offline_output.h"
 #include "sound/wave.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/support/loaded_device.h"
 
 namespace kestu::test {
 
 struct RiffRig {
   OfflineOutput output;
-  std::unique_ptr<TDDSD> device;
+  // No option: nothing is logged, raised or halted, so every loading path runs to its end.
+  std::unique_ptr<TDDSD> device = LoadedDevice(output, 23160, 0);
   ScratchFolder folder{"fuzz-riff"};
   const std::string path = (folder / "input.wav").string();
-  RiffRig() {
-    // No option: nothing is logged, raised or halted, so every loading path runs to its end.
-    device = std::make_unique<TDDSD>(nullptr, ds::SoundSystemConfig{UseOutput(output), nullptr});
-    device->SetDebugOption(0);
-    device->Loaded();
-    device->SetPrimaryFormat(23160, 16, true);
-  }
 };
 
 }  // namespace kestu::test

@@ -20,9 +20,10 @@
 #include "sound/ddsd.h"
 #include "sound/output/offline_output.h"
 #include "tests/support/listening.h"
-#include "tests/tools/sound_analysis.h"
+#include "tests/support/sound_analysis.h"
 #include "tools/synth/loudness.h"
 #include "tools/synth/signal.h"
+#include "tests/support/loaded_device.h"
 
 namespace kestu::test {
 namespace {
@@ -63,10 +64,7 @@ class Instruments {
  private:
   Instruments() {
     OfflineOutput output;
-    auto device = std::make_unique<TDDSD>(nullptr, ds::SoundSystemConfig{UseOutput(output), nullptr});
-    device->SetDebugOption(0);
-    device->Loaded();
-    device->SetPrimaryFormat(static_cast<std::uint32_t>(kRate), 16, true);
+    auto device = LoadedDevice(output, static_cast<std::uint32_t>(kRate), 0);
     PitchTables tables;
     tables.Fill();
     SampleBank samples;

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "tests/tools/sample_loading.h"
-#include "tests/tools/sound_analysis.h"
+#include "tests/support/sound_analysis.h"
 #include "tools/synth/finish.h"
 #include "tools/synth/loudness.h"
 #include "tools/synth/sample_set.h"

@@ -7,6 +7,7 @@
 #include "sound/output/offline_output.h"
 #include "sound/riff.h"
 #include "sound/wave.h"
+#include "tests/support/loaded_device.h"
 
 namespace kestu::test {
 
@@ -15,14 +16,7 @@ namespace {
 // One device for the whole test program, set up as the main window sets it up.
 struct Rig {
   OfflineOutput output;
-  std::unique_ptr<TDDSD> device;
-
-  Rig()
-      : device(
-            std::make_unique<TDDSD>(nullptr, ds::SoundSystemConfig{UseOutput(output), nullptr})) {
-    device->Loaded();
-    device->SetPrimaryFormat(23160, 16, true);
-  }
+  std::unique_ptr<TDDSD> device = LoadedDevice(output);
 };
 
 Rig& TheRig() {

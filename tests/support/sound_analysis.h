@@ -1,5 +1,5 @@
 #pragma once
-// Measurements of a mono sound for the sample tests: its fundamental, its long-term spectrum and
+// Measurements of a mono sound for the sample and instrument tests: its fundamental, its long-term spectrum and
 // its loudness over time, each reduced to something two sounds can be compared by.
 #include <cmath>
 #include <cstddef>

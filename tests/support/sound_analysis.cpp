@@ -1,4 +1,4 @@
-#include "tests/tools/sound_analysis.h"
+#include "tests/support/sound_analysis.h"
 
 #include <algorithm>
 #include <cmath>
