@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -32,6 +33,13 @@ class ProbeSource : public FrameSource {
     blocks.store(block + 1, std::memory_order_release);
   }
   std::uint64_t Frames() const { return frames_.load(std::memory_order_relaxed); }
+  // How many blocks were kept, and whether kept block i is due where the one before ends by its
+  // frames at the mixer's rate (within a millisecond). Read once the output is closed.
+  std::size_t Kept() const { return std::min<std::size_t>(blocks.load(), kKept); }
+  bool FollowsOn(std::size_t i) const {
+    const Block& before = kept[i - 1];
+    return std::abs(kept[i].time.firstFrameNs - (before.time.firstFrameNs + before.frames * 1e9 / 23160)) < 1e6;
+  }
 
   struct Block {
     std::int64_t calledNs;

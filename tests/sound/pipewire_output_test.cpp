@@ -38,7 +38,7 @@ TEST_F(PipeWireOutputTest, IsChosenFirstAndPlacesEachBlockAheadOfItsCall) {
 
   // The graph runs the short cycles we asked for (256 frames at 48 kHz: 123.5 of ours), each
   // block is due after its call and by less than the lead, and the blocks follow on.
-  const std::size_t count = std::min<std::size_t>(source.blocks.load(), ProbeSource::kKept);
+  const std::size_t count = source.Kept();
   std::uint64_t frames = 0;
   std::size_t ahead = 0, following = 0;
   for (std::size_t i = 100; i < count; ++i) {
@@ -46,8 +46,7 @@ TEST_F(PipeWireOutputTest, IsChosenFirstAndPlacesEachBlockAheadOfItsCall) {
     frames += block.frames;
     const std::int64_t dueIn = block.time.firstFrameNs - block.calledNs;
     ahead += dueIn > -1'000'000 && dueIn < block.time.leadNs;
-    const ProbeSource::Block& before = source.kept[i - 1];
-    following += std::abs(block.time.firstFrameNs - (before.time.firstFrameNs + before.frames * 1e9 / 23160)) < 1e6;
+    following += source.FollowsOn(i);
   }
   EXPECT_NEAR(static_cast<double>(frames) / (count - 100), 123.5, 2.0);
   EXPECT_GT(ahead, (count - 100) * 3 / 4);

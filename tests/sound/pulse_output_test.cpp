@@ -52,7 +52,7 @@ TEST_F(PulseOutputTest, OpensAtTheMixersRateAndPlacesEachBlockWhereItWillBeHeard
   // Each block is due after it was rendered, by no more than the stream's buffers hold, and the
   // blocks follow on from each other as their frames say; the lead never shrinks, and it covers
   // the time from a block's rendering to its sound with two blocks to spare.
-  const std::size_t count = std::min<std::size_t>(source.blocks.load(), ProbeSource::kKept);
+  const std::size_t count = source.Kept();
   const std::int64_t lead = source.kept[count - 1].time.leadNs;
   EXPECT_GT(lead, 0);
   std::size_t ahead = 0, following = 0, covered = 0;
@@ -62,9 +62,7 @@ TEST_F(PulseOutputTest, OpensAtTheMixersRateAndPlacesEachBlockWhereItWillBeHeard
     covered += block.time.firstFrameNs - block.calledNs < lead;
     const std::int64_t dueIn = block.time.firstFrameNs - block.calledNs;
     ahead += dueIn > 0 && dueIn < 100'000'000;
-    const ProbeSource::Block& before = source.kept[i - 1];
-    const double expected = before.time.firstFrameNs + before.frames * 1e9 / 23160;
-    following += std::abs(block.time.firstFrameNs - expected) < 1e6;
+    following += source.FollowsOn(i);
   }
   // Allow for the blocks around a run dry on a busy machine, where the loop seats itself anew.
   EXPECT_GT(ahead, (count - 20) * 3 / 4);
