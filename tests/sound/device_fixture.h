@@ -16,6 +16,7 @@
 #include <string>
 
 #include "sound/output/audio_output.h"
+#include "sound/output/device_output.h"
 #include "tests/sound/sound_fixture.h"
 
 namespace kestu::test {
@@ -70,6 +71,13 @@ class ServerTest : public SoundTest {
     server_.reset();
     ::unsetenv("JACK_DEFAULT_SERVER");
     SoundTest::TearDown();
+  }
+
+  // `output` opened on `source` at the mixer's rate goes to the server under test, at that rate.
+  void OpenOnTheServer(DeviceOutput& output, ProbeSource& source, const std::string& api) {
+    ASSERT_TRUE(output.Open(source, 23160));
+    EXPECT_EQ(output.ApiName(), api);
+    EXPECT_EQ(output.DeviceRate(), 23160u);
   }
 
   std::unique_ptr<Server> server_;

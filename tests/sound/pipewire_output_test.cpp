@@ -26,9 +26,7 @@ using PipeWireOutputTest = ServerTest<PrivatePipeWire>;
 TEST_F(PipeWireOutputTest, IsChosenFirstAndPlacesEachBlockAheadOfItsCall) {
   ProbeSource source;
   DeviceOutput output;
-  ASSERT_TRUE(output.Open(source, 23160));
-  EXPECT_EQ(output.ApiName(), "pipewire");
-  EXPECT_EQ(output.DeviceRate(), 23160u);
+  ASSERT_NO_FATAL_FAILURE(OpenOnTheServer(output, source, "pipewire"));
   ASSERT_TRUE(WaitFor([&] { return source.blocks.load() > 400; }, 10s));
   EXPECT_TRUE(output.IsPulling());
   output.Close();

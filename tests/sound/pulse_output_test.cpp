@@ -36,9 +36,7 @@ class PulseOutputTest : public ServerTest<PrivatePulse> {
 TEST_F(PulseOutputTest, OpensAtTheMixersRateAndPlacesEachBlockWhereItWillBeHeard) {
   ProbeSource source;
   DeviceOutput output;
-  ASSERT_TRUE(output.Open(source, 23160));
-  EXPECT_EQ(output.ApiName(), "pulse");
-  EXPECT_EQ(output.DeviceRate(), 23160u);
+  ASSERT_NO_FATAL_FAILURE(OpenOnTheServer(output, source, "pulse"));
   EXPECT_GT(output.BufferFrames(), 0u);
   ASSERT_TRUE(WaitFor([&] { return source.blocks.load() > 200; }, 10s));
   EXPECT_TRUE(output.IsPulling());
