@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <iterator>
 
 #include "commands.h"
 #include "playback/offline_render.h"
@@ -11,17 +10,6 @@
 
 namespace kestu::test {
 namespace {
-
-std::vector<std::uint8_t> ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-std::uint32_t Le(const std::vector<std::uint8_t>& d, std::size_t at, int n) {
-  std::uint32_t v = 0;
-  for (int i = n - 1; i >= 0; --i) v = (v << 8) | d.at(at + i);
-  return v;
-}
 
 class RenderCli : public SampleFolderTest {
  protected:
@@ -46,14 +34,11 @@ class RenderCli : public SampleFolderTest {
     ScoreDocument doc;
     ReadSequenceText(doc, WriteSequenceText(doc_), [](const std::string&) {});
     OfflinePlayer player;
-    std::vector<std::uint8_t> bytes;
+    std::vector<std::int16_t> samples;
     player.Play(doc, loops, [&](const std::int16_t* s, std::uint32_t n) {
-      for (std::size_t i = 0; i < 2 * static_cast<std::size_t>(n); ++i) {
-        bytes.push_back(static_cast<std::uint8_t>(s[i]));
-        bytes.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(s[i]) >> 8));
-      }
+      samples.insert(samples.end(), s, s + 2 * static_cast<std::size_t>(n));
     });
-    return bytes;
+    return RiffBytes::Pcm16(samples);
   }
 
   ScoreDocument doc_;
@@ -69,17 +54,17 @@ TEST_F(RenderCli, WritesThePlayersSoundAsA23160HzStereoWave) {
     const std::vector<std::uint8_t> wav = ReadBytes("out.wav");
     ASSERT_GE(wav.size(), 44u);
     EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
-    EXPECT_EQ(Le(wav, 4, 4), wav.size() - 8);
+    EXPECT_EQ(LittleEndian(wav, 4, 4), wav.size() - 8);
     EXPECT_EQ(std::string(wav.begin() + 8, wav.begin() + 16), "WAVEfmt ");
-    EXPECT_EQ(Le(wav, 16, 4), 16u);
-    EXPECT_EQ(Le(wav, 20, 2), 1u);
-    EXPECT_EQ(Le(wav, 22, 2), 2u);
-    EXPECT_EQ(Le(wav, 24, 4), 23160u);
-    EXPECT_EQ(Le(wav, 28, 4), 92640u);
-    EXPECT_EQ(Le(wav, 32, 2), 4u);
-    EXPECT_EQ(Le(wav, 34, 2), 16u);
+    EXPECT_EQ(LittleEndian(wav, 16, 4), 16u);
+    EXPECT_EQ(LittleEndian(wav, 20, 2), 1u);
+    EXPECT_EQ(LittleEndian(wav, 22, 2), 2u);
+    EXPECT_EQ(LittleEndian(wav, 24, 4), 23160u);
+    EXPECT_EQ(LittleEndian(wav, 28, 4), 92640u);
+    EXPECT_EQ(LittleEndian(wav, 32, 2), 4u);
+    EXPECT_EQ(LittleEndian(wav, 34, 2), 16u);
     EXPECT_EQ(std::string(wav.begin() + 36, wav.begin() + 40), "data");
-    EXPECT_EQ(Le(wav, 40, 4), wav.size() - 44);
+    EXPECT_EQ(LittleEndian(wav, 40, 4), wav.size() - 44);
     EXPECT_TRUE(std::vector<std::uint8_t>(wav.begin() + 44, wav.end()) == Expected(loops)) << loops;
   }
 }
