@@ -8,18 +8,17 @@
 #include <complex>
 #include <iostream>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
-#include "tests/tools/sample_loading.h"
+#include "sound/wave_writer.h"
 #include "tests/support/sound_analysis.h"
+#include "tests/support/wav_files.h"
+#include "tests/tools/sample_loading.h"
 #include "tools/synth/finish.h"
 #include "tools/synth/loudness.h"
 #include "tools/synth/sample_set.h"
 #include "tools/synth/signal.h"
-#include "sound/wave_writer.h"
 
 namespace kestu::test {
 namespace {
@@ -263,9 +262,7 @@ TEST(SampleFiles, NoTwoAlike) {
 TEST(SampleFiles, BuiltFilesAreTheSynthesizersReproducibleOutput) {
   for (int n = 1; n <= kCount; ++n) {
     SCOPED_TRACE(PathOf(n));
-    std::ifstream file(PathOf(n), std::ios::binary);
-    const std::vector<std::uint8_t> on_disk((std::istreambuf_iterator<char>(file)),
-                                            std::istreambuf_iterator<char>());
+    const std::vector<std::uint8_t> on_disk = ReadBytes(PathOf(n));
     const auto first = WavFileBytes(synth::kSampleRate, 1, synth::RenderSample(n));
     const auto second = WavFileBytes(synth::kSampleRate, 1, synth::RenderSample(n));
     EXPECT_TRUE(first == second) << "two renderings differ";
