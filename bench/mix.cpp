@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +14,7 @@
 #include "sound/ddsd.h"
 #include "sound/output/offline_output.h"
 #include "sound/wave.h"
+#include "sound/wave_writer.h"
 
 namespace {
 
@@ -25,24 +25,8 @@ std::string WriteToneFile() {
   for (std::size_t i = 0; i < samples.size(); ++i) {
     samples[i] = static_cast<std::int16_t>(9000.0 * std::sin(2.0 * M_PI * 440.0 * i / rate));
   }
-  auto u32 = [](std::ofstream& out, std::uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
-  auto u16 = [](std::ofstream& out, std::uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
   const std::string path = (std::filesystem::temp_directory_path() / "kestu-bench-tone.wav").string();
-  std::ofstream out(path, std::ios::binary);
-  const auto dataBytes = static_cast<std::uint32_t>(samples.size() * 2);
-  out.write("RIFF", 4);
-  u32(out, 36 + dataBytes);
-  out.write("WAVEfmt ", 8);
-  u32(out, 16);
-  u16(out, 1);
-  u16(out, 1);
-  u32(out, rate);
-  u32(out, rate * 2);
-  u16(out, 2);
-  u16(out, 16);
-  out.write("data", 4);
-  u32(out, dataBytes);
-  out.write(reinterpret_cast<const char*>(samples.data()), dataBytes);
+  kestu::WriteWavFile(path, rate, 1, samples);
   return path;
 }
 

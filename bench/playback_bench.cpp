@@ -7,16 +7,13 @@
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <memory>
+#include <vector>
 
 #include "playback/offline_render.h"
+#include "sound/wave_writer.h"
 
 namespace {
-
-void PutLe(std::ofstream& out, std::uint32_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.put(static_cast<char>(v >> (8 * i)));
-}
 
 // Our own samples, one second each (as long as the typical program sample): a decaying tone of
 // its own pitch per sample, mono, 16 bits, 22050 Hz.
@@ -24,24 +21,12 @@ void WriteSamples(const std::filesystem::path& folder) {
   constexpr std::uint32_t rate = 22050, frames = rate;
   std::filesystem::create_directories(folder / "waves");
   for (int n = 1; n <= kestu::kSampleCount; ++n) {
-    std::ofstream out(folder / kestu::SampleBank::FileName(n), std::ios::binary);
-    out.write("RIFF", 4);
-    PutLe(out, 36 + 2 * frames, 4);
-    out.write("WAVEfmt ", 8);
-    PutLe(out, 16, 4);
-    PutLe(out, 1, 2);
-    PutLe(out, 1, 2);
-    PutLe(out, rate, 4);
-    PutLe(out, 2 * rate, 4);
-    PutLe(out, 2, 2);
-    PutLe(out, 16, 2);
-    out.write("data", 4);
-    PutLe(out, 2 * frames, 4);
+    std::vector<std::int16_t> samples(frames);
     for (std::uint32_t i = 0; i < frames; ++i) {
       const double t = static_cast<double>(i) / rate;
-      const double v = 9000.0 * std::exp(-3.0 * t) * std::sin(2.0 * M_PI * (150.0 + 15.0 * n) * t);
-      PutLe(out, static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(v))), 2);
+      samples[i] = static_cast<std::int16_t>(std::lround(9000.0 * std::exp(-3.0 * t) * std::sin(2.0 * M_PI * (150.0 + 15.0 * n) * t)));
     }
+    kestu::WriteWavFile((folder / kestu::SampleBank::FileName(n)).string(), rate, 1, samples);
   }
 }
 

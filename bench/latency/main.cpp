@@ -32,9 +32,9 @@
 #include "playback/program_sound.h"
 #include "playback/sample_bank.h"
 #include "playback/transport.h"
-#include "playback/wav_writer.h"
 #include "sound/ddsd.h"
 #include "sound/wave.h"
+#include "sound/wave_writer.h"
 
 namespace kestu::latency {
 namespace {

@@ -1,25 +1,17 @@
 #include "bench/latency/pulse_server.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
+#include <stdlib.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
-#include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace kestu::latency {
 
 namespace {
-
-using namespace std::chrono_literals;
 
 // A pactl command's output, or nothing when it failed. pactl is bounded by `timeout`, and speaks
 // English so that its listing can be read.
@@ -33,16 +25,6 @@ std::optional<std::string> Pactl(const std::string& arguments) {
   const int status = ::pclose(pipe);
   if (status == -1 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
   return out;
-}
-
-template <typename Ready>
-bool WaitFor(Ready ready, std::chrono::milliseconds limit) {
-  const auto until = std::chrono::steady_clock::now() + limit;
-  while (!ready()) {
-    if (std::chrono::steady_clock::now() >= until) return false;
-    std::this_thread::sleep_for(50ms);
-  }
-  return true;
 }
 
 // The lines of the listing block ("Sink #0", "Sink Input #3", ...) in which `wanted` appears.
@@ -69,10 +51,6 @@ long FieldInBlock(const std::vector<std::string>& block, const std::string& labe
   return -1;
 }
 
-bool Exited(pid_t pid, std::chrono::milliseconds limit) {
-  return WaitFor([pid] { return ::waitpid(pid, nullptr, WNOHANG) != 0; }, limit);
-}
-
 }  // namespace
 
 long MicrosecondsAfter(const std::string& line, const std::string& key) {
@@ -92,51 +70,13 @@ std::unique_ptr<PulseServer> PulseServer::StartPrivate(std::uint32_t rate, std::
     return nullptr;
   }
   std::unique_ptr<PulseServer> server(new PulseServer);
-  server->runtimeDir_ = folder;
   server->sink_ = "null";
-  ::setenv("PULSE_RUNTIME_PATH", folder, 1);
-  ::unsetenv("PULSE_SERVER");
-  // A PipeWire of the session's would take the program's sound away from the private server.
-  ::setenv("PIPEWIRE_REMOTE", "kestu-latency-no-pipewire", 1);
-
-  const std::string sinkModule = "module-null-sink sink_name=null rate=" + std::to_string(rate);
-  // A desktop's sound server mixes on a real-time thread (granted through rtkit); the private one
-  // asks for the same where it may, so that a loaded machine starves neither it nor us.
-  std::vector<std::string> args = {"pulseaudio", "--daemonize=no", "--system=false", "--exit-idle-time=-1",
-                                   "--disallow-exit", "--realtime=yes", "--high-priority=yes", "-n",
-                                   "--load=" + sinkModule,
-                                   "--load=module-native-protocol-unix"};
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  const std::string log = server->runtimeDir_ + "/server.log";
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  pid_t pid = 0;
-  const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) {
-    error = "cannot start pulseaudio (is it installed?)";
+  server->private_ = std::make_unique<test::PrivatePulse>(folder);
+  if (!server->private_->Start(error, rate, true)) {
+    server->private_.reset();  // its folder and log stay for whoever reads the message
     return nullptr;
   }
-  server->child_ = pid;
-  bool ended = false;
-  const bool answers = WaitFor(
-      [&] {
-        ended = ::waitpid(pid, nullptr, WNOHANG) != 0;
-        return ended || Pactl("info").has_value();
-      },
-      10s);
-  if (ended || !answers) {
-    if (ended) server->child_ = 0;  // already reaped
-    error = std::string(ended ? "pulseaudio ended at once" : "pulseaudio did not answer within 10 s") +
-            "; its log is " + log;
-    server->runtimeDir_.clear();  // the log stays for whoever reads the message
-    return nullptr;
-  }
+  server->folder_ = folder;
   if (!server->ReadSinkRate(error)) return nullptr;
   return server;
 }
@@ -172,21 +112,15 @@ bool PulseServer::ReadSinkRate(std::string& error) {
 }
 
 PulseServer::~PulseServer() {
-  if (child_ > 0) {
-    ::kill(child_, SIGTERM);
-    if (!Exited(child_, 5s)) {
-      ::kill(child_, SIGKILL);
-      Exited(child_, 2s);
-    }
-  }
-  if (!runtimeDir_.empty()) {
+  private_.reset();
+  if (!folder_.empty()) {
     std::error_code ignored;
-    std::filesystem::remove_all(runtimeDir_, ignored);
+    std::filesystem::remove_all(folder_, ignored);
   }
 }
 
 bool PulseServer::WaitUntilAwake(std::chrono::milliseconds limit) const {
-  return WaitFor(
+  return test::WaitFor(
       [&] {
         const std::optional<SinkLatency> latency = QuerySink();
         return latency && latency->nowUs >= 0 && latency->nowUs < 100000;

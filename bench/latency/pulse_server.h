@@ -1,7 +1,7 @@
 #pragma once
-// The PulseAudio server the measurement plays into: a private one on a null sink, started as a
-// child of this process in a runtime folder of its own and stopped again, or one the environment
-// already names. Every wait here is bounded. Main thread only.
+// The PulseAudio server the measurement plays into: a private one on a null sink, the tests' own
+// (tests/support/private_pulse.h) started as a child of this process in a folder of its own and
+// stopped again, or one the environment already names. Every wait here is bounded. Main thread only.
 #include <sys/types.h>
 
 #include <chrono>
@@ -9,6 +9,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+
+#include "tests/support/private_pulse.h"
 
 namespace kestu::latency {
 
@@ -35,16 +37,16 @@ class PulseServer {
   // The server the environment points at, which must have a sink named `sink`.
   static std::unique_ptr<PulseServer> UseExisting(const std::string& sink, std::string& error);
 
-  // Stops a private server (SIGTERM, then SIGKILL) and removes its folder.
+  // Stops a private server and removes its folder.
   ~PulseServer();
   PulseServer(const PulseServer&) = delete;
   PulseServer& operator=(const PulseServer&) = delete;
 
   const std::string& Sink() const { return sink_; }
   std::uint32_t SinkRate() const { return sinkRate_; }
-  bool IsPrivate() const { return child_ > 0; }
+  bool IsPrivate() const { return private_ != nullptr; }
   // The private server's process, for a watchdog that must end it from another thread; 0 if none.
-  pid_t ChildPid() const { return child_; }
+  pid_t ChildPid() const { return private_ ? private_->Pid() : 0; }
 
   // A null sink with nothing to play sleeps in 2-second blocks; a stream that starts then loses
   // its first second. True once the sink's latency is below 100 ms (a client woke it).
@@ -59,8 +61,8 @@ class PulseServer {
 
   std::string sink_;
   std::uint32_t sinkRate_ = 0;
-  pid_t child_ = 0;
-  std::string runtimeDir_;
+  std::string folder_;
+  std::unique_ptr<test::PrivatePulse> private_;
 };
 
 // The microsecond figure after `key` on a line of pactl's listing, e.g. "Latency: 1999 usec,

@@ -35,14 +35,11 @@ class RenderCli : public SampleFolderTest {
     ScoreDocument doc;
     ReadSequenceText(doc, WriteSequenceText(doc_), [](const std::string&) {});
     OfflinePlayer player;
-    std::vector<std::uint8_t> bytes;
+    std::vector<std::int16_t> samples;
     player.Play(doc, loops, [&](const std::int16_t* s, std::uint32_t n) {
-      for (std::size_t i = 0; i < 2 * static_cast<std::size_t>(n); ++i) {
-        bytes.push_back(static_cast<std::uint8_t>(s[i]));
-        bytes.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(s[i]) >> 8));
-      }
+      samples.insert(samples.end(), s, s + 2 * static_cast<std::size_t>(n));
     });
-    return bytes;
+    return RiffBytes::Pcm16(samples);
   }
 
   ScoreDocument doc_;

@@ -13,14 +13,11 @@
 
 #include "assets/images.h"
 #include "screen.h"
+#include "tests/support/listening.h"
 #include "tests/support/private_pulse.h"
 #include "tests/support/process.h"
-#include "recording.h"
 
 namespace kestu::test {
-using e2e::ReadRecording;
-using support::PrivatePulse;
-using e2e::Recording;
 namespace {
 
 namespace fs = std::filesystem;

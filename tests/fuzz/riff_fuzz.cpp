@@ -1,8 +1,6 @@
 // Any file loads either into a sample with sound data or into one without, never past its bytes
 // (converted 8-bit data at most doubles); a loaded sample holds 8- or 16-bit PCM, whatever the file
 // held, and then plays through the mixer at several rates without fault.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -12,28 +10,23 @@
 #include "sound/ddsd.h"
 #include "sound/output/offline_output.h"
 #include "sound/wave.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/loaded_device.h"
 
-namespace {
+namespace kestu::test {
 
-struct Rig {
-  kestu::OfflineOutput output;
-  std::unique_ptr<kestu::TDDSD> device;
-  std::string path;
-  Rig() {
-    // No option: nothing is logged, raised or halted, so every loading path runs to its end.
-    device = std::make_unique<kestu::TDDSD>(nullptr, kestu::ds::SoundSystemConfig{kestu::UseOutput(output), nullptr});
-    device->SetDebugOption(0);
-    device->Loaded();
-    device->SetPrimaryFormat(23160, 16, true);
-    path = "/tmp/kestu-fuzz-riff-" + std::to_string(::getpid()) + ".wav";
-  }
-  ~Rig() { ::unlink(path.c_str()); }
+struct RiffRig {
+  OfflineOutput output;
+  // No option: nothing is logged, raised or halted, so every loading path runs to its end.
+  std::unique_ptr<TDDSD> device = LoadedDevice(output, 23160, 0);
+  ScratchFolder folder{"fuzz-riff"};
+  const std::string path = (folder / "input.wav").string();
 };
 
-}  // namespace
+}  // namespace kestu::test
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static Rig rig;
+  static kestu::test::RiffRig rig;
   if (FILE* f = std::fopen(rig.path.c_str(), "wb")) {
     std::fwrite(data, 1, size, f);
     std::fclose(f);

@@ -1,8 +1,6 @@
 // Any file read as a score comes back byte for byte (it is far below the size limit), reads into a
 // document whose counts stay equal to its cells, and a number that does not convert is shown
 // shortened.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -12,11 +10,13 @@
 #include "score/errors.h"
 #include "score/sequence_text.h"
 #include "score/text_file.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
 const std::string& ScorePath() {
-  static const std::string path = "/tmp/kestu-fuzz-score-" + std::to_string(::getpid()) + ".ksq";
+  static const kestu::test::ScratchFolder folder("fuzz-score");
+  static const std::string path = (folder / "input.ksq").string();
   return path;
 }
 

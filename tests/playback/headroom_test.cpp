@@ -17,6 +17,7 @@
 #include "score/sequence_text.h"
 #include "sound/ddsd.h"
 #include "sound/output/offline_output.h"
+#include "tests/support/loaded_device.h"
 
 namespace kestu::test {
 namespace {
@@ -35,10 +36,7 @@ std::size_t ClippedSamples(const std::vector<std::int16_t>& stereo) {
 class Headroom : public ::testing::Test {
  protected:
   void SetUp() override {
-    device_ = std::make_unique<TDDSD>(nullptr, ds::SoundSystemConfig{UseOutput(output_), nullptr});
-    device_->SetDebugOption(0);
-    device_->Loaded();
-    device_->SetPrimaryFormat(static_cast<std::uint32_t>(kRate), 16, true);
+    device_ = LoadedDevice(output_, static_cast<std::uint32_t>(kRate), 0);
     tables_.Fill();
     samples_.LoadAll(device_.get());
     ASSERT_FALSE(samples_.AnyWithoutSoundData()) << "run in the build folder, with waves/ built";

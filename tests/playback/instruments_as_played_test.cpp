@@ -20,8 +20,10 @@
 #include "sound/ddsd.h"
 #include "sound/output/offline_output.h"
 #include "tests/support/listening.h"
-#include "tests/tools/sound_analysis.h"
+#include "tests/support/sound_analysis.h"
 #include "tools/synth/loudness.h"
+#include "tools/synth/signal.h"
+#include "tests/support/loaded_device.h"
 
 namespace kestu::test {
 namespace {
@@ -29,7 +31,6 @@ namespace {
 constexpr double kRate = 23160.0;
 constexpr int kInstruments = 15;
 constexpr int kRows = 13;
-constexpr double kF4 = 349.2282314330039;
 const char* const kNames[kInstruments + 1] = {"",      "piano",  "music box", "bass drum", "trumpet", "flute",
                                               "guitar", "snare",  "hi-hat",    "bass",      "marimba", "boing",
                                               "organ",  "strings", "choir",    "chip lead"};
@@ -41,7 +42,7 @@ constexpr std::array<int, kRows + 1> kSemitones = {0, 14, 12, 11, 9, 7, 6, 4, 2,
 
 // The frequency the row's note has for the instrument: F4 on row 9, the bass two octaves down.
 double NoteHz(int instrument, int row) {
-  return kF4 * std::exp2(kSemitones[row] / 12.0) / (instrument == 9 ? 4.0 : 1.0);
+  return synth::kBasePitchHz * std::exp2(kSemitones[row] / 12.0) / (instrument == 9 ? 4.0 : 1.0);
 }
 
 struct Measured {
@@ -63,10 +64,7 @@ class Instruments {
  private:
   Instruments() {
     OfflineOutput output;
-    auto device = std::make_unique<TDDSD>(nullptr, ds::SoundSystemConfig{UseOutput(output), nullptr});
-    device->SetDebugOption(0);
-    device->Loaded();
-    device->SetPrimaryFormat(static_cast<std::uint32_t>(kRate), 16, true);
+    auto device = LoadedDevice(output, static_cast<std::uint32_t>(kRate), 0);
     PitchTables tables;
     tables.Fill();
     SampleBank samples;

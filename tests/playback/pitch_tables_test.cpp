@@ -4,7 +4,9 @@
 
 #include <cmath>
 
-namespace kestu {
+#include "tests/playback/playback_fixture.h"
+
+namespace kestu::test {
 namespace {
 
 TEST(PitchTables, ElevenSemitonesApartAndAMajorScale) {
@@ -22,18 +24,14 @@ TEST(PitchTables, ElevenSemitonesApartAndAMajorScale) {
 TEST(VoiceOf, HighRegisterRule) {
   PitchTables t;
   t.Fill();
-  struct Case {
-    int instrument, row, sample;
-    double ratio;
-  };
-  const Case cases[] = {
+  const VoiceCase cases[] = {
       {1, 5, 21, 0.794},  {1, 6, 1, 1.414},   {1, 2, 21, 1.059},  {1, 9, 1, 1.0},
       {2, 1, 28, 1.189},  {4, 3, 22, 1.0},    {5, 5, 23, 0.794},  {5, 6, 5, 1.414},
       {6, 4, 24, 0.891},  {12, 1, 25, 1.189}, {14, 5, 26, 0.794}, {15, 2, 27, 1.059},
       {13, 7, 29, 0.667}, {13, 8, 13, 1.123}, {13, 6, 29, 0.749}, {3, 1, 3, 2.245},
       {7, 13, 7, 0.707},  {11, 1, 11, 2.245}, {10, 5, 10, 1.498}, {8, 12, 8, 0.749},
   };
-  for (const Case& c : cases) {
+  for (const VoiceCase& c : cases) {
     const Voice v = VoiceOf(t, c.instrument, c.row);
     EXPECT_EQ(v.sample, c.sample) << c.instrument << "/" << c.row;
     EXPECT_EQ(v.ratio, c.ratio) << c.instrument << "/" << c.row;
@@ -41,4 +39,4 @@ TEST(VoiceOf, HighRegisterRule) {
 }
 
 }  // namespace
-}  // namespace kestu
+}  // namespace kestu::test

@@ -49,7 +49,7 @@ TEST_F(Render, EachVoicedColumnStartsAtItsTick) {
     const int columns[] = {1, 2, 4, 7, 8};
     for (int c : columns) doc.PlaceNote(9, c, 3);
     doc.MoveEndMark(9);  // the stop comes in the tick of column 8
-    const std::vector<double> left = LeftOf(Play(doc));
+    const std::vector<double> left = ChannelOf(Play(doc));
     const int interval = Transport::IntervalForTempo(tempo);
     std::size_t from = 0;
     for (int c : columns) {
@@ -67,30 +67,26 @@ TEST_F(Render, EachVoicedColumnStartsAtItsTick) {
 
 TEST_F(Render, EachNoteSoundsItsSampleAtItsRowsRatio) {
   WriteAllTones(1.0);
-  struct Case {
-    int instrument, row, sample;
-    double ratio;
-  };
-  const Case cases[] = {
+  const VoiceCase cases[] = {
       {3, 9, 3, 1.0},     {3, 1, 3, 2.245},   {1, 2, 21, 1.059},  {1, 6, 1, 1.414},
       {13, 7, 29, 0.667}, {13, 8, 13, 1.123}, {5, 5, 23, 0.794},  {7, 13, 7, 0.707},
       {2, 1, 28, 1.189},  {15, 4, 27, 0.891}, {10, 12, 10, 0.749}, {6, 3, 24, 1.0},
   };
   ScoreDocument doc;
   int column = 1;
-  for (const Case& c : cases) {
+  for (const VoiceCase& c : cases) {
     doc.PlaceNote(c.row, column, c.instrument);
     column += 2;  // one bank: each note is cut by the next one re-attaching the channel
   }
-  const std::vector<double> left = LeftOf(Play(doc));
+  const std::vector<double> left = ChannelOf(Play(doc));
   column = 1;
-  for (const Case& c : cases) {
+  for (const VoiceCase& c : cases) {
     const std::size_t onset = TickFrame(2 * column, 120);
     const double expected = ToneHz(c.sample) * std::trunc(kSampleRate * c.ratio) / kSampleRate;
-    const double measured = ToneFrequency(left, onset + 200, 8000);
+    const double measured = ToneFrequency(left, kOutputRate, onset + 200, 8000);
     EXPECT_NEAR(measured / expected, 1.0, 0.002)
         << "instrument " << c.instrument << " row " << c.row << ": " << measured << " Hz";
-    EXPECT_NEAR(AmplitudeAt(left, onset + 200, 8000, expected), kAmplitude, 0.05 * kAmplitude);
+    EXPECT_NEAR(AmplitudeAt(left, kOutputRate, onset + 200, 8000, expected), kAmplitude, 0.05 * kAmplitude);
     column += 2;
   }
 }
@@ -100,15 +96,15 @@ TEST_F(Render, ANoteRingsThroughEmptyColumnsUntilTheOtherBankStarts) {
   ScoreDocument doc;
   doc.PlaceNote(9, 1, 3);  // A, 130 Hz
   doc.PlaceNote(9, 4, 8);  // B, 180 Hz, the next non-empty column, even
-  const std::vector<double> left = LeftOf(Play(doc));
+  const std::vector<double> left = ChannelOf(Play(doc));
   const double a = ToneHz(3), b = ToneHz(8);
   for (int c : {1, 2, 3}) {
     const std::size_t at = TickFrame(2 * c, 120) + 500;
-    EXPECT_NEAR(AmplitudeAt(left, at, 4096, a), kAmplitude, 0.05 * kAmplitude) << "column " << c;
+    EXPECT_NEAR(AmplitudeAt(left, kOutputRate, at, 4096, a), kAmplitude, 0.05 * kAmplitude) << "column " << c;
   }
   const std::size_t cut = TickFrame(8, 120);
-  EXPECT_LT(AmplitudeAt(left, cut + 64, 4096, a), 0.01 * kAmplitude);
-  EXPECT_NEAR(AmplitudeAt(left, cut + 64, 4096, b), kAmplitude, 0.05 * kAmplitude);
+  EXPECT_LT(AmplitudeAt(left, kOutputRate, cut + 64, 4096, a), 0.01 * kAmplitude);
+  EXPECT_NEAR(AmplitudeAt(left, kOutputRate, cut + 64, 4096, b), kAmplitude, 0.05 * kAmplitude);
 }
 
 TEST_F(Render, NotesAtOrAfterTheEndMarkNeverSound) {
@@ -118,19 +114,19 @@ TEST_F(Render, NotesAtOrAfterTheEndMarkNeverSound) {
   doc.PlaceNote(9, 3, 8);
   doc.PlaceNote(9, 4, 9);
   doc.MoveEndMark(3);
-  const std::vector<double> off = LeftOf(Play(doc));
+  const std::vector<double> off = ChannelOf(Play(doc));
   EXPECT_EQ(FirstSound(off), TickFrame(2, 120));
   EXPECT_EQ(FirstSound(off, FirstSilence(off, TickFrame(2, 120))), off.size());
 
   doc.SetLoop(true);
-  const std::vector<double> looped = LeftOf(Play(doc, 3));
+  const std::vector<double> looped = ChannelOf(Play(doc, 3));
   std::size_t from = 0;
   for (int pass = 0; pass < 3; ++pass) {
     // Seamless: column 1 comes again every 2 x I x (E - 1) = 480 ms.
     const std::size_t onset = FirstSound(looped, from);
     EXPECT_NEAR(static_cast<double>(onset), static_cast<double>(TickFrame(2 + 4 * pass, 120)), 1.0) << pass;
     from = FirstSilence(looped, onset);
-    EXPECT_NEAR(ToneFrequency(looped, onset, from - onset) / ToneHz(3), 1.0, 0.01) << pass;
+    EXPECT_NEAR(ToneFrequency(looped, kOutputRate, onset, from - onset) / ToneHz(3), 1.0, 0.01) << pass;
   }
   EXPECT_EQ(FirstSound(looped, from), looped.size());  // stopped after the third pass
 }
@@ -144,7 +140,7 @@ TEST_F(Render, EndColumnOneLoopsSilentlyForItsPasses) {
   const std::vector<std::int16_t> out = Play(doc, 4);
   EXPECT_EQ(out.size() / 2, OfflinePlayer::FramesBeforeRingOut(doc, 4));
   EXPECT_EQ(out.size() / 2, TickFrame(4, 120));
-  EXPECT_EQ(FirstSound(LeftOf(out)), out.size() / 2);
+  EXPECT_EQ(FirstSound(ChannelOf(out)), out.size() / 2);
 }
 
 TEST_F(Render, AMissingSampleFileSilencesOnlyItsNotes) {
@@ -156,7 +152,7 @@ TEST_F(Render, AMissingSampleFileSilencesOnlyItsNotes) {
   player_ = std::make_unique<OfflinePlayer>();
   EXPECT_EQ(player_->Rate(), 23160u);
   EXPECT_EQ(player_->Samples().WithoutSoundData(), (std::vector<int>{8}));
-  const std::vector<double> left = LeftOf(Play(doc));
+  const std::vector<double> left = ChannelOf(Play(doc));
   EXPECT_EQ(FirstSound(left), TickFrame(4, 120));
 }
 

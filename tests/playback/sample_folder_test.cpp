@@ -3,12 +3,12 @@
 #include "playback/sample_folder.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 
 #include "playback/sample_bank.h"
+#include "tests/support/scratch_folder.h"
 
 namespace kestu::test {
 namespace {
@@ -34,14 +34,11 @@ class ChooseSampleFolderTest : public ::testing::Test {
  protected:
   void SetUp() override {
     previous_ = fs::current_path();
-    root_ = fs::temp_directory_path() / ("kestu-sample-folder-" + std::to_string(::getpid()));
-    fs::remove_all(root_);
     for (const char* f : {"cwd", "bin", "data"}) fs::create_directories(root_ / f);
     fs::current_path(root_ / "cwd");
   }
   void TearDown() override {
     fs::current_path(previous_);
-    fs::remove_all(root_);
   }
   // Gives `folder` (relative to the test's root) a waves/ folder holding sample n, or none at all.
   void Holds(const std::string& folder, int n) {
@@ -53,7 +50,9 @@ class ChooseSampleFolderTest : public ::testing::Test {
   }
   std::string At(const std::string& folder) { return (root_ / folder).string(); }
 
-  fs::path previous_, root_;
+  ScratchFolder scratch_{"sample-folder"};
+  const fs::path root_ = scratch_.Path();
+  fs::path previous_;
 };
 
 TEST_F(ChooseSampleFolderTest, TheFirstFolderHoldingAnySampleWins) {

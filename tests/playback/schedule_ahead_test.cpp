@@ -11,6 +11,7 @@
 #include "sound/ddsd.h"
 #include "tests/playback/playback_fixture.h"
 #include "tests/support/made_up_stream.h"
+#include "tests/support/loaded_device.h"
 
 namespace kestu::test {
 namespace {
@@ -72,9 +73,7 @@ class ScheduleAhead : public SampleFolderTest {
   void SetUp() override {
     SampleFolderTest::SetUp();
     WriteAllTones(0.02);  // half a column at the fastest tempo: each onset follows silence
-    device_ = std::make_unique<TDDSD>(nullptr, ds::SoundSystemConfig{UseOutput(output_), nullptr});
-    device_->Loaded();
-    device_->SetPrimaryFormat(kRate, 16, true);
+    device_ = LoadedDevice(output_, kRate);
     samples_.LoadAll(device_.get());
     tables_.Fill();
     transportView_ = &transport_;

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace kestu {
+namespace kestu::test {
 namespace {
 
 class FakeTimer : public TransportTimer {
@@ -241,4 +241,4 @@ TEST_F(TransportTicks, LightModeNeitherScrollsNorRedrawsExceptTheLoopRestart) {
 }
 
 }  // namespace
-}  // namespace kestu
+}  // namespace kestu::test

@@ -10,6 +10,7 @@
 #include "sound/ddsd.h"
 #include "sound/output/offline_output.h"
 #include "tests/playback/playback_fixture.h"
+#include "tests/support/loaded_device.h"
 
 namespace kestu::test {
 namespace {
@@ -19,9 +20,7 @@ class Voicing : public SampleFolderTest {
   void SetUp() override {
     SampleFolderTest::SetUp();
     WriteAllTones(0.5);
-    device_ = std::make_unique<TDDSD>(nullptr, ds::SoundSystemConfig{UseOutput(output_), nullptr});
-    device_->Loaded();
-    device_->SetPrimaryFormat(23160, 16, true);
+    device_ = LoadedDevice(output_);
     tables_.Fill();
   }
   void TearDown() override {

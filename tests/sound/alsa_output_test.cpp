@@ -13,8 +13,9 @@
 
 #include "sound/output/device_output.h"
 #include "sound/output/rtaudio_output.h"
-#include "tests/sound/probe_source.h"
+#include "tests/sound/device_fixture.h"
 #include "tests/support/process.h"
+#include "tests/support/scratch_folder.h"
 
 namespace kestu::test {
 namespace {
@@ -56,10 +57,9 @@ std::string OpenOnTheCard(const std::string& configuration, bool asOrdinaryUser)
 }
 
 TEST(AlsaOutputTest, ACardThatTakesAnotherRateIsPlayedAtItsRateWithTheMixersFramesConverted) {
-  char folder[] = "/tmp/kestu-alsa-XXXXXX";
-  ASSERT_NE(::mkdtemp(folder), nullptr);
-  ::chmod(folder, 0755);
-  const std::string configuration = WriteCardConfiguration(folder);
+  const ScratchFolder folder("alsa");
+  ::chmod(folder.Path().c_str(), 0755);  // the ordinary user reads the configuration too
+  const std::string configuration = WriteCardConfiguration(folder.Path());
   for (const bool ordinary : {false, true}) {
     SCOPED_TRACE(ordinary ? "as an ordinary user" : "as the test's own user");
     std::istringstream report(OpenOnTheCard(configuration, ordinary));
@@ -74,7 +74,6 @@ TEST(AlsaOutputTest, ACardThatTakesAnotherRateIsPlayedAtItsRateWithTheMixersFram
     EXPECT_NEAR(perSecond, 23160, 23160 * 0.08);
     EXPECT_EQ(pulling, 1);
   }
-  std::filesystem::remove_all(folder);
 }
 
 }  // namespace

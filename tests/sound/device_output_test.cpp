@@ -19,13 +19,12 @@
 #include "sound/wave.h"
 #include "tests/sound/sound_fixture.h"
 #include "tests/support/private_pulse.h"
-#include "tests/support/recording_reader.h"
+#include "tests/support/listening.h"
 
 namespace kestu::test {
 namespace {
 
 using namespace std::chrono_literals;
-using support::ReadLeftChannel;
 
 class DeviceOutputTest : public SoundTest {
  protected:
@@ -102,18 +101,14 @@ TEST_F(DeviceOutputTest, AServerThatNeverAnswersCountsAsNoDevice) {
 std::string Shell(const std::string& command) { return RunProgram({"/bin/sh", "-c", command}).out; }
 
 TEST_F(DeviceOutputTest, ASamplePlayedThroughPulseAudioIsHeardInTheRecording) {
-  support::PrivatePulse pulse(folder_);
+  PrivatePulse pulse(folder_);
   std::string why;
   if (!pulse.Start(why)) GTEST_SKIP() << "PulseAudio could not start here: " << why;
   const std::string recording = (folder_ / "recording.wav").string();
   ASSERT_TRUE(pulse.StartRecording(recording)) << "the null sink stays idle";
 
   // Half a second of 660 Hz at 22050 Hz, played at ratio 1.5: 990 Hz for a third of a second.
-  std::vector<std::int16_t> tone(11025);
-  for (std::size_t i = 0; i < tone.size(); ++i) {
-    tone[i] = static_cast<std::int16_t>(std::lrint(12000.0 * std::sin(2.0 * M_PI * 660.0 * i / 22050.0)));
-  }
-  const std::string wavePath = Write("tone.wav", MonoWave16(22050, tone));
+  const std::string wavePath = Write("tone.wav", MonoWave16(22050, SineTone(22050, 660.0, 11025, 12000.0)));
   std::string api, sinkInputs;
   std::uint32_t deviceRate = 0, bufferFrames = 0;
   long streamLatency = 0;
@@ -147,31 +142,20 @@ TEST_F(DeviceOutputTest, ASamplePlayedThroughPulseAudioIsHeardInTheRecording) {
             << (streamLatency > 0 ? ", stream " + std::to_string(streamLatency) + " frames" : std::string())
             << "; server:\n" << sinkInputs;
 
-  std::uint32_t rate = 0;
-  const auto left = ReadLeftChannel(recording, rate);
+  const WavSound recorded = ReadWav(recording);
+  const std::vector<double> left = recorded.Channel(0);
+  const std::uint32_t rate = recorded.rate;
   ASSERT_EQ(rate, 48000u);
-  std::size_t onset = 0;
-  while (onset < left.size() && std::abs(left[onset]) < 2000) ++onset;
+  const std::size_t onset = FirstSound(left, 0, 1999);
   ASSERT_LT(onset, left.size()) << "no sound in " << left.size() << " recorded frames";
   // A quarter second from just after the onset: the tone at 990 Hz and its level.
   const std::size_t begin = onset + rate / 50, length = rate / 4;
   ASSERT_LE(begin + length, left.size());
-  int crossings = 0;
-  double energy = 0;
-  for (std::size_t i = begin + 1; i < begin + length; ++i) {
-    crossings += (left[i - 1] < 0) != (left[i] < 0);
-    energy += static_cast<double>(left[i]) * left[i];
-  }
-  const double hz = crossings / 2.0 / 0.25;
-  const double rms = std::sqrt(energy / length);
-  EXPECT_NEAR(hz, 990.0, 15.0);
-  EXPECT_NEAR(rms, 12000.0 * ds::MasterStage::kHeadroomGain / std::sqrt(2.0), 1500.0 * ds::MasterStage::kHeadroomGain);
+  EXPECT_NEAR(ToneFrequency(left, rate, begin, length), 990.0, 15.0);
+  EXPECT_NEAR(Rms(left, begin, begin + length), 12000.0 * ds::MasterStage::kHeadroomGain / std::sqrt(2.0),
+              1500.0 * ds::MasterStage::kHeadroomGain);
   // And it ends: a third of a second after the onset there is silence again.
-  std::size_t loud = 0;
-  for (std::size_t i = onset + rate / 3 + rate / 20; i < std::min(left.size(), onset + rate); ++i) {
-    loud += std::abs(left[i]) > 200;
-  }
-  EXPECT_EQ(loud, 0u);
+  EXPECT_GE(FirstSound(left, onset + rate / 3 + rate / 20, 200), std::min(left.size(), onset + rate));
 }
 
 }  // namespace

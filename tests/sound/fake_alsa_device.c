@@ -59,9 +59,6 @@ static snd_pcm_sframes_t FakePointer(snd_pcm_ioplug_t* io) {
 
 static snd_pcm_sframes_t FakeTransfer(snd_pcm_ioplug_t* io, const snd_pcm_channel_area_t* areas,
                                       snd_pcm_uframes_t offset, snd_pcm_uframes_t size) {
-  (void)io;
-  (void)areas;
-  (void)offset;
   return (snd_pcm_sframes_t)size;
 }
 
@@ -84,17 +81,10 @@ static int FakeClose(snd_pcm_ioplug_t* io) {
 }
 
 static const snd_pcm_ioplug_callback_t kFakePcmCallbacks = {
-    .start = FakeStart,
-    .stop = FakeStop,
-    .pointer = FakePointer,
-    .transfer = FakeTransfer,
-    .close = FakeClose,
-    .poll_revents = FakeRevents,
-};
+    .start = FakeStart, .stop = FakeStop, .pointer = FakePointer,
+    .transfer = FakeTransfer, .close = FakeClose, .poll_revents = FakeRevents};
 
 SND_PCM_PLUGIN_DEFINE_FUNC(kestufake) {
-  (void)root;
-  (void)conf;
   if (stream != SND_PCM_STREAM_PLAYBACK) return -ENODEV;
   FakePcm* fake = calloc(1, sizeof *fake);
   if (fake == NULL) return -ENOMEM;
@@ -128,65 +118,21 @@ SND_PCM_PLUGIN_DEFINE_FUNC(kestufake) {
 SND_PCM_PLUGIN_SYMBOL(kestufake);
 
 /* The card's control device: there, with nothing on it. */
-static int NoElements(snd_ctl_ext_t* ext) {
-  (void)ext;
-  return 0;
-}
-static int NoList(snd_ctl_ext_t* ext, unsigned int offset, snd_ctl_elem_id_t* id) {
-  (void)ext;
-  (void)offset;
-  (void)id;
-  return -EINVAL;
-}
-static snd_ctl_ext_key_t NoFind(snd_ctl_ext_t* ext, const snd_ctl_elem_id_t* id) {
-  (void)ext;
-  (void)id;
-  return SND_CTL_EXT_KEY_NOT_FOUND;
-}
-static int NoAttribute(snd_ctl_ext_t* ext, snd_ctl_ext_key_t key, int* type, unsigned int* acc, unsigned int* count) {
-  (void)ext;
-  (void)key;
-  (void)type;
-  (void)acc;
-  (void)count;
-  return -EINVAL;
-}
-static int NoIntegerInfo(snd_ctl_ext_t* ext, snd_ctl_ext_key_t key, long* imin, long* imax, long* istep) {
-  (void)ext;
-  (void)key;
-  (void)imin;
-  (void)imax;
-  (void)istep;
-  return -EINVAL;
-}
-static int NoRead(snd_ctl_ext_t* ext, snd_ctl_ext_key_t key, long* value) {
-  (void)ext;
-  (void)key;
-  (void)value;
-  return -EINVAL;
-}
-static int NoEvent(snd_ctl_ext_t* ext, snd_ctl_elem_id_t* id, unsigned int* mask) {
-  (void)ext;
-  (void)id;
-  (void)mask;
-  return -EAGAIN;
-}
+static int NoElements(snd_ctl_ext_t* ext) { return 0; }
+static int NoList(snd_ctl_ext_t* ext, unsigned int offset, snd_ctl_elem_id_t* id) { return -EINVAL; }
+static snd_ctl_ext_key_t NoFind(snd_ctl_ext_t* ext, const snd_ctl_elem_id_t* id) { return SND_CTL_EXT_KEY_NOT_FOUND; }
+static int NoAttribute(snd_ctl_ext_t* ext, snd_ctl_ext_key_t key, int* type, unsigned int* acc, unsigned int* count) { return -EINVAL; }
+static int NoIntegerInfo(snd_ctl_ext_t* ext, snd_ctl_ext_key_t key, long* imin, long* imax, long* istep) { return -EINVAL; }
+static int NoRead(snd_ctl_ext_t* ext, snd_ctl_ext_key_t key, long* value) { return -EINVAL; }
+static int NoEvent(snd_ctl_ext_t* ext, snd_ctl_elem_id_t* id, unsigned int* mask) { return -EAGAIN; }
 static void CloseControl(snd_ctl_ext_t* ext) { free(ext); }
 
 static const snd_ctl_ext_callback_t kFakeCtlCallbacks = {
-    .close = CloseControl,
-    .elem_count = NoElements,
-    .elem_list = NoList,
-    .find_elem = NoFind,
-    .get_attribute = NoAttribute,
-    .get_integer_info = NoIntegerInfo,
-    .read_integer = NoRead,
-    .read_event = NoEvent,
-};
+    .close = CloseControl, .elem_count = NoElements, .elem_list = NoList,
+    .find_elem = NoFind, .get_attribute = NoAttribute, .get_integer_info = NoIntegerInfo,
+    .read_integer = NoRead, .read_event = NoEvent};
 
 SND_CTL_PLUGIN_DEFINE_FUNC(kestufake) {
-  (void)root;
-  (void)conf;
   snd_ctl_ext_t* ext = calloc(1, sizeof *ext);
   if (ext == NULL) return -ENOMEM;
   ext->version = SND_CTL_EXT_VERSION;

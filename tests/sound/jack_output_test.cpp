@@ -9,7 +9,7 @@
 #include "sound/ddsd.h"
 #include "sound/output/device_output.h"
 #include "sound/wave.h"
-#include "tests/sound/probe_source.h"
+#include "tests/sound/device_fixture.h"
 #include "tests/sound/sound_fixture.h"
 #include "tests/support/private_jack.h"
 
@@ -17,12 +17,11 @@ namespace kestu::test {
 namespace {
 
 using namespace std::chrono_literals;
-using support::WaitFor;
 
 class JackOutputTest : public SoundTest {};
 
 TEST_F(JackOutputTest, ARunningServerIsChosenAndPulledAtItsOwnRate) {
-  support::PrivateJack jack(folder_);
+  PrivateJack jack(folder_);
   std::string why;
   if (!jack.Start(48000, 256, why)) GTEST_SKIP() << "JACK could not start here: " << why;
 
@@ -39,13 +38,11 @@ TEST_F(JackOutputTest, ARunningServerIsChosenAndPulledAtItsOwnRate) {
   // blocks' times step on by their frames at 23160 Hz.
   std::uint64_t frames = 0;
   std::size_t following = 0;
-  const std::size_t count = std::min<std::size_t>(source.blocks.load(), source.kept.size());
+  const std::size_t count = source.Kept();
   for (std::size_t i = 100; i < count; ++i) {
     frames += source.kept[i].frames;
-    const auto& before = source.kept[i - 1];
-    const double expected = before.time.firstFrameNs + before.frames * 1e9 / 23160;
-    following += std::abs(source.kept[i].time.firstFrameNs - expected) < 1e6;
-    EXPECT_EQ(source.kept[i].time.leadNs, before.time.leadNs);
+    following += source.FollowsOn(i);
+    EXPECT_EQ(source.kept[i].time.leadNs, source.kept[i - 1].time.leadNs);
   }
   EXPECT_NEAR(static_cast<double>(frames) / (count - 100), 123.5, 1.0);
   EXPECT_GT(following, (count - 100) * 3 / 4);
@@ -56,7 +53,7 @@ TEST_F(JackOutputTest, ARunningServerIsChosenAndPulledAtItsOwnRate) {
 }
 
 TEST_F(JackOutputTest, AServerKilledMidPlaybackIsNoticedAndTheComponentClosesCleanly) {
-  support::PrivateJack jack(folder_);
+  PrivateJack jack(folder_);
   std::string why;
   if (!jack.Start(48000, 128, why)) GTEST_SKIP() << "JACK could not start here: " << why;
 
@@ -66,10 +63,7 @@ TEST_F(JackOutputTest, AServerKilledMidPlaybackIsNoticedAndTheComponentClosesCle
       ASSERT_TRUE(jack.Start(48000, 128, why)) << why;
     }
     DeviceOutput output(std::chrono::milliseconds(3000), {OutputWay::kJack});
-    auto device = std::make_unique<TDDSD>(nullptr, ds::SoundSystemConfig{UseOutput(output), nullptr});
-    device->SetDebugOption(dsoHaltOnError);
-    device->Loaded();
-    device->SetPrimaryFormat(23160, 16, true);
+    auto device = ProgramDevice(output);
     ASSERT_TRUE(device->DeviceOpen());
     ASSERT_EQ(output.ApiName(), "jack");
     TDDSDWaveData tone(device.get(), Write("tone.wav", MonoWave16(22050, std::vector<std::int16_t>(22050, 5000))));

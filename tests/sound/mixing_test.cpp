@@ -81,10 +81,10 @@ TEST_F(Mixing, StereoAndEightBitSamplesKeepTheirValues) {
     stereo.push_back(static_cast<std::int16_t>(-i * 50));
   }
   TDDSDWaveData& two = Load(
-      RiffBytes().Chunk("fmt ", RiffBytes::Format(1, 2, kRate, 16)).Chunk("data", RiffBytes::Pcm16(stereo)).Form());
+      WaveOf(RiffBytes::Format(1, 2, kRate, 16), RiffBytes::Pcm16(stereo)));
   std::vector<std::uint8_t> bytes8;
   for (int i = 0; i < 100; ++i) bytes8.push_back(static_cast<std::uint8_t>(128 + i));
-  TDDSDWaveData& eight = Load(RiffBytes().Chunk("fmt ", RiffBytes::Format(1, 1, kRate, 8)).Chunk("data", bytes8).Form());
+  TDDSDWaveData& eight = Load(WaveOf(RiffBytes::Format(1, 1, kRate, 8), bytes8));
 
   Channel(1).setWaveData(&two);
   Channel(1).PlayFromStart();
@@ -288,7 +288,7 @@ TEST_F(Mixing, MonoEightBitPrimaryFormatIsHonoured) {
   device_->SetPrimaryFormat(kRate, 8, false);
   std::vector<std::int16_t> stereo = {1000, 3000, 1000, 3000};
   TDDSDWaveData& wave = Load(
-      RiffBytes().Chunk("fmt ", RiffBytes::Format(1, 2, kRate, 16)).Chunk("data", RiffBytes::Pcm16(stereo)).Form());
+      WaveOf(RiffBytes::Format(1, 2, kRate, 16), RiffBytes::Pcm16(stereo)));
   Channel(0).setWaveData(&wave);
   Channel(0).PlayFromStart();
   const Frames out = output_.Render(2 + kLag);

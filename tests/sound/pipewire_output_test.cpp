@@ -11,44 +11,21 @@
 #include "sound/ddsd.h"
 #include "sound/output/device_output.h"
 #include "sound/wave.h"
-#include "tests/sound/probe_source.h"
-#include "tests/sound/sound_fixture.h"
+#include "tests/sound/device_fixture.h"
 #include "tests/support/private_pipewire.h"
-#include "tests/support/recording_reader.h"
+#include "tests/support/listening.h"
 
 namespace kestu::test {
 namespace {
 
 using namespace std::chrono_literals;
-using support::PrivatePipeWire;
-using support::ReadLeftChannel;
-using support::WaitFor;
 
-class PipeWireOutputTest : public SoundTest {
- protected:
-  void SetUp() override {
-    SoundTest::SetUp();
-    // No JACK server of anyone else's may take the sound away from the one under test.
-    ::setenv("JACK_DEFAULT_SERVER", ("kestu-none-" + std::to_string(::getpid())).c_str(), 1);
-    pipewire_ = std::make_unique<PrivatePipeWire>(folder_);
-    std::string why;
-    if (!pipewire_->Start(why)) GTEST_SKIP() << "PipeWire could not start here: " << why;
-  }
-  void TearDown() override {
-    pipewire_.reset();
-    ::unsetenv("JACK_DEFAULT_SERVER");
-    SoundTest::TearDown();
-  }
-
-  std::unique_ptr<PrivatePipeWire> pipewire_;
-};
+using PipeWireOutputTest = ServerTest<PrivatePipeWire>;
 
 TEST_F(PipeWireOutputTest, IsChosenFirstAndPlacesEachBlockAheadOfItsCall) {
   ProbeSource source;
   DeviceOutput output;
-  ASSERT_TRUE(output.Open(source, 23160));
-  EXPECT_EQ(output.ApiName(), "pipewire");
-  EXPECT_EQ(output.DeviceRate(), 23160u);
+  ASSERT_NO_FATAL_FAILURE(OpenOnTheServer(output, source, "pipewire"));
   ASSERT_TRUE(WaitFor([&] { return source.blocks.load() > 400; }, 10s));
   EXPECT_TRUE(output.IsPulling());
   output.Close();
@@ -58,7 +35,7 @@ TEST_F(PipeWireOutputTest, IsChosenFirstAndPlacesEachBlockAheadOfItsCall) {
 
   // The graph runs the short cycles we asked for (256 frames at 48 kHz: 123.5 of ours), each
   // block is due after its call and by less than the lead, and the blocks follow on.
-  const std::size_t count = std::min<std::size_t>(source.blocks.load(), ProbeSource::kKept);
+  const std::size_t count = source.Kept();
   std::uint64_t frames = 0;
   std::size_t ahead = 0, following = 0;
   for (std::size_t i = 100; i < count; ++i) {
@@ -66,8 +43,7 @@ TEST_F(PipeWireOutputTest, IsChosenFirstAndPlacesEachBlockAheadOfItsCall) {
     frames += block.frames;
     const std::int64_t dueIn = block.time.firstFrameNs - block.calledNs;
     ahead += dueIn > -1'000'000 && dueIn < block.time.leadNs;
-    const ProbeSource::Block& before = source.kept[i - 1];
-    following += std::abs(block.time.firstFrameNs - (before.time.firstFrameNs + before.frames * 1e9 / 23160)) < 1e6;
+    following += source.FollowsOn(i);
   }
   EXPECT_NEAR(static_cast<double>(frames) / (count - 100), 123.5, 2.0);
   EXPECT_GT(ahead, (count - 100) * 3 / 4);
@@ -77,18 +53,15 @@ TEST_F(PipeWireOutputTest, IsChosenFirstAndPlacesEachBlockAheadOfItsCall) {
 // Notes stamped 120 ms apart, as ticks of tempo 250 send them, come out of the sink 120 ms apart.
 TEST_F(PipeWireOutputTest, StampedNotesAreHeardAsFarApartAsTheirStamps) {
   DeviceOutput output;
-  TDDSD device(nullptr, {UseOutput(output)});
-  device.SetDebugOption(dsoHaltOnError);
-  device.Loaded();
-  device.SetPrimaryFormat(23160, 16, true);
-  ASSERT_TRUE(device.DeviceOpen());
+  const auto device = ProgramDevice(output);
+  ASSERT_TRUE(device->DeviceOpen());
   ASSERT_EQ(output.ApiName(), "pipewire");
   // A short flat burst: its first frame is its onset.
-  TDDSDWaveData burst(&device, Write("burst.wav", MonoWave16(22050, std::vector<std::int16_t>(600, 9000))));
-  for (const std::uint32_t channel : {1u, 2u, 3u}) device.GetChannel(channel)->setWaveData(&burst);
+  TDDSDWaveData burst(device.get(), Write("burst.wav", MonoWave16(22050, std::vector<std::int16_t>(600, 9000))));
+  for (const std::uint32_t channel : {1u, 2u, 3u}) device->GetChannel(channel)->setWaveData(&burst);
 
   const std::string recording = (folder_ / "notes.wav").string();
-  ASSERT_TRUE(pipewire_->StartRecording(recording));
+  ASSERT_TRUE(server_->StartRecording(recording));
   std::this_thread::sleep_for(300ms);
   constexpr int kNotes = 12;
   constexpr std::int64_t kApartNs = 120'000'000;
@@ -97,26 +70,17 @@ TEST_F(PipeWireOutputTest, StampedNotesAreHeardAsFarApartAsTheirStamps) {
     const std::int64_t stamp = first + n * kApartNs;
     // Sent as the tick comes, a little late as ticks are.
     std::this_thread::sleep_until(std::chrono::steady_clock::time_point(std::chrono::nanoseconds(stamp + 2'000'000)));
-    const TimedSoundCalls timed(device, stamp);
-    device.GetChannel(1 + n % 3)->PlayFromStart();
+    const TimedSoundCalls timed(*device, stamp);
+    device->GetChannel(1 + n % 3)->PlayFromStart();
   }
   std::this_thread::sleep_for(400ms);
-  pipewire_->StopRecording();
-  EXPECT_EQ(device.LateStarts(), 0u);
+  server_->StopRecording();
+  EXPECT_EQ(device->LateStarts(), 0u);
 
-  std::uint32_t rate = 0;
-  const std::vector<std::int16_t> left = ReadLeftChannel(recording, rate);
-  ASSERT_EQ(rate, 48000u);
-  std::vector<std::size_t> onsets;
-  std::size_t silent = 480;
-  for (std::size_t i = 0; i < left.size(); ++i) {
-    if (std::abs(left[i]) > 1500) {
-      if (silent >= 480) onsets.push_back(i);
-      silent = 0;
-    } else {
-      ++silent;
-    }
-  }
+  const WavSound recorded = ReadWav(recording);
+  const double rate = recorded.rate;
+  ASSERT_EQ(recorded.rate, 48000u);
+  const std::vector<std::int64_t> onsets = Onsets(recorded.Channel(0), 480, 1500);
   ASSERT_EQ(onsets.size(), static_cast<std::size_t>(kNotes)) << "every note heard once";
   for (int n = 1; n < kNotes; ++n) {
     // Within a millisecond (the resampler's rise over the threshold is a fraction of that).
@@ -130,7 +94,7 @@ TEST_F(PipeWireOutputTest, AServerThatIsKilledLeavesTheOutputNotPullingAndCloses
   ASSERT_TRUE(output->Open(source, 23160));
   ASSERT_EQ(output->ApiName(), "pipewire");
   ASSERT_TRUE(WaitFor([&] { return source.blocks.load() > 50; }, 10s));
-  pipewire_->Kill();
+  server_->Kill();
   EXPECT_TRUE(WaitFor([&] { return !output->IsPulling(); }, 5s));
   auto closed = std::async(std::launch::async, [output] { output->Close(); });
   EXPECT_EQ(closed.wait_for(3s), std::future_status::ready) << "Close waited for a server that is gone";
@@ -143,14 +107,14 @@ TEST_F(PipeWireOutputTest, AStoppedServerHoldsUpNeitherAnOpenNorAClose) {
   auto output = std::make_shared<DeviceOutput>(std::chrono::milliseconds(1500), std::vector<OutputWay>{OutputWay::kPipeWire});
   ASSERT_TRUE(output->Open(source, 23160));
   ASSERT_TRUE(WaitFor([&] { return source.blocks.load() > 20; }, 10s));
-  pipewire_->Freeze();
+  server_->Freeze();
   std::this_thread::sleep_for(200ms);
   auto closed = std::async(std::launch::async, [output] { output->Close(); });
   const bool closedInTime = closed.wait_for(3s) == std::future_status::ready;
 
   auto opened = std::async(std::launch::async, [output, &source] { return output->Open(source, 23160); });
   const bool openedInTime = opened.wait_for(5s) == std::future_status::ready;
-  pipewire_->Thaw();
+  server_->Thaw();
   closed.wait();
   EXPECT_TRUE(closedInTime) << "Close waited for the stopped server";
   EXPECT_TRUE(openedInTime) << "Open waited past its time for the stopped server";

@@ -14,53 +14,28 @@
 #include "sound/output/device_output.h"
 #include "sound/output/pulse_output.h"
 #include "sound/wave.h"
-#include "tests/sound/probe_source.h"
-#include "tests/sound/sound_fixture.h"
+#include "tests/sound/device_fixture.h"
 #include "tests/support/private_pulse.h"
-#include "tests/support/recording_reader.h"
+#include "tests/support/listening.h"
 
 namespace kestu::test {
 namespace {
 
 using namespace std::chrono_literals;
-using support::PrivatePulse;
-using support::WaitFor;
-using support::ReadLeftChannel;
 
-class PulseOutputTest : public SoundTest {
+class PulseOutputTest : public ServerTest<PrivatePulse> {
  protected:
-  void SetUp() override {
-    SoundTest::SetUp();
-    // No JACK server of anyone else's may take the sound away from the one under test.
-    ::setenv("JACK_DEFAULT_SERVER", ("kestu-none-" + std::to_string(::getpid())).c_str(), 1);
-    pulse_ = std::make_unique<PrivatePulse>(folder_);
-    std::string why;
-    if (!pulse_->Start(why)) GTEST_SKIP() << "PulseAudio could not start here: " << why;
-  }
-  void TearDown() override {
-    pulse_.reset();
-    ::unsetenv("JACK_DEFAULT_SERVER");
-    SoundTest::TearDown();
-  }
-
   // A tone the component can load: `seconds` of `hz` at 22050 Hz.
   std::string ToneFile(double hz, double seconds) {
-    std::vector<std::int16_t> tone(static_cast<std::size_t>(22050 * seconds));
-    for (std::size_t i = 0; i < tone.size(); ++i) {
-      tone[i] = static_cast<std::int16_t>(std::lrint(12000.0 * std::sin(2.0 * M_PI * hz * i / 22050.0)));
-    }
-    return Write("tone" + std::to_string(static_cast<int>(hz)) + ".wav", MonoWave16(22050, tone));
+    return Write("tone" + std::to_string(static_cast<int>(hz)) + ".wav",
+                 MonoWave16(22050, SineTone(22050, hz, static_cast<std::size_t>(22050 * seconds), 12000.0)));
   }
-
-  std::unique_ptr<PrivatePulse> pulse_;
 };
 
 TEST_F(PulseOutputTest, OpensAtTheMixersRateAndPlacesEachBlockWhereItWillBeHeard) {
   ProbeSource source;
   DeviceOutput output;
-  ASSERT_TRUE(output.Open(source, 23160));
-  EXPECT_EQ(output.ApiName(), "pulse");
-  EXPECT_EQ(output.DeviceRate(), 23160u);
+  ASSERT_NO_FATAL_FAILURE(OpenOnTheServer(output, source, "pulse"));
   EXPECT_GT(output.BufferFrames(), 0u);
   ASSERT_TRUE(WaitFor([&] { return source.blocks.load() > 200; }, 10s));
   EXPECT_TRUE(output.IsPulling());
@@ -74,7 +49,7 @@ TEST_F(PulseOutputTest, OpensAtTheMixersRateAndPlacesEachBlockWhereItWillBeHeard
   // Each block is due after it was rendered, by no more than the stream's buffers hold, and the
   // blocks follow on from each other as their frames say; the lead never shrinks, and it covers
   // the time from a block's rendering to its sound with two blocks to spare.
-  const std::size_t count = std::min<std::size_t>(source.blocks.load(), ProbeSource::kKept);
+  const std::size_t count = source.Kept();
   const std::int64_t lead = source.kept[count - 1].time.leadNs;
   EXPECT_GT(lead, 0);
   std::size_t ahead = 0, following = 0, covered = 0;
@@ -84,9 +59,7 @@ TEST_F(PulseOutputTest, OpensAtTheMixersRateAndPlacesEachBlockWhereItWillBeHeard
     covered += block.time.firstFrameNs - block.calledNs < lead;
     const std::int64_t dueIn = block.time.firstFrameNs - block.calledNs;
     ahead += dueIn > 0 && dueIn < 100'000'000;
-    const ProbeSource::Block& before = source.kept[i - 1];
-    const double expected = before.time.firstFrameNs + before.frames * 1e9 / 23160;
-    following += std::abs(block.time.firstFrameNs - expected) < 1e6;
+    following += source.FollowsOn(i);
   }
   // Allow for the blocks around a run dry on a busy machine, where the loop seats itself anew.
   EXPECT_GT(ahead, (count - 20) * 3 / 4);
@@ -109,50 +82,43 @@ struct Heard {
 };
 
 Heard Listen(const std::string& path) {
-  std::uint32_t rate = 0;
-  const std::vector<std::int16_t> left = ReadLeftChannel(path, rate);
-  std::size_t onset = 0;
-  while (onset < left.size() && std::abs(left[onset]) < 2000) ++onset;
-  const std::size_t begin = onset + rate / 50, length = rate / 5;
-  if (rate == 0 || begin + length > left.size()) return {};
-  int crossings = 0;
-  for (std::size_t i = begin + 1; i < begin + length; ++i) crossings += (left[i - 1] < 0) != (left[i] < 0);
-  return {true, crossings / 2.0 / 0.2};
+  const WavSound recorded = ReadWav(path);
+  const std::vector<double> left = recorded.Channel(0);
+  const std::size_t begin = FirstSound(left, 0, 1999) + recorded.rate / 50, length = recorded.rate / 5;
+  if (recorded.rate == 0 || begin + length > left.size()) return {};
+  return {true, ToneFrequency(left, recorded.rate, begin, length)};
 }
 
 TEST_F(PulseOutputTest, AServerThatGoesAwayAndComesBackIsHeardAgain) {
   DeviceOutput output;
-  TDDSD device(nullptr, {UseOutput(output)});
-  device.SetDebugOption(dsoHaltOnError);
-  device.Loaded();
-  device.SetPrimaryFormat(23160, 16, true);
-  ASSERT_TRUE(device.DeviceOpen());
+  const auto device = ProgramDevice(output);
+  ASSERT_TRUE(device->DeviceOpen());
   ASSERT_EQ(output.ApiName(), "pulse");
-  TDDSDWaveData tone(&device, ToneFile(660, 0.5));
-  device.GetChannel(0)->setWaveData(&tone);
-  device.GetChannel(0)->PlayFromStart();
+  TDDSDWaveData tone(device.get(), ToneFile(660, 0.5));
+  device->GetChannel(0)->setWaveData(&tone);
+  device->GetChannel(0)->PlayFromStart();
 
-  pulse_->Kill();
+  server_->Kill();
   // The output notices by itself, and does not spin on a server that is not there.
   EXPECT_TRUE(WaitFor([&] { return !output.IsPulling(); }, 5s));
   const double before = ProcessCpuSeconds();
   std::this_thread::sleep_for(1s);
   EXPECT_LT(ProcessCpuSeconds() - before, 0.3);
-  EXPECT_FALSE(device.RestoreOutput()) << "no server to open";
-  device.GetChannel(0)->PlayFromStart();  // silent, and no harm done
+  EXPECT_FALSE(device->RestoreOutput()) << "no server to open";
+  device->GetChannel(0)->PlayFromStart();  // silent, and no harm done
 
   std::string why;
-  ASSERT_TRUE(pulse_->Start(why)) << why;
+  ASSERT_TRUE(server_->Start(why)) << why;
   const std::string recording = (folder_ / "again.wav").string();
-  ASSERT_TRUE(pulse_->StartRecording(recording));
-  ASSERT_TRUE(device.RestoreOutput());
+  ASSERT_TRUE(server_->StartRecording(recording));
+  ASSERT_TRUE(device->RestoreOutput());
   EXPECT_TRUE(output.IsPulling());
   // Every channel starts silent on the new stream; a sample attached before still plays.
-  EXPECT_FALSE(device.GetChannel(0)->Buffer()->IsPlaying());
-  device.GetChannel(0)->SetRateRatio(1.5);
-  device.GetChannel(0)->PlayFromStart();
+  EXPECT_FALSE(device->GetChannel(0)->Buffer()->IsPlaying());
+  device->GetChannel(0)->SetRateRatio(1.5);
+  device->GetChannel(0)->PlayFromStart();
   std::this_thread::sleep_for(700ms);
-  pulse_->StopRecording();
+  server_->StopRecording();
   const Heard heard = Listen(recording);
   ASSERT_TRUE(heard.any) << "nothing heard after the server came back";
   EXPECT_NEAR(heard.hz, 990.0, 15.0);
@@ -163,7 +129,7 @@ TEST_F(PulseOutputTest, AStoppedServerNeverHoldsUpAClose) {
   auto output = std::make_shared<DeviceOutput>();
   ASSERT_TRUE(output->Open(source, 23160));
   ASSERT_TRUE(WaitFor([&] { return source.blocks.load() > 10; }, 10s));
-  pulse_->Freeze();
+  server_->Freeze();
   std::this_thread::sleep_for(200ms);
   EXPECT_TRUE(output->IsPulling()) << "a stopped server is not a gone one";
 
@@ -171,7 +137,7 @@ TEST_F(PulseOutputTest, AStoppedServerNeverHoldsUpAClose) {
   auto closed = std::async(std::launch::async, [output] { output->Close(); });
   const bool inTime = closed.wait_for(5s) == std::future_status::ready;
   const std::uint64_t pulled = source.Frames();
-  pulse_->Thaw();
+  server_->Thaw();
   if (!inTime) closed.wait();
   EXPECT_TRUE(inTime) << "Close waited for the stopped server";
   std::this_thread::sleep_for(300ms);
@@ -180,30 +146,27 @@ TEST_F(PulseOutputTest, AStoppedServerNeverHoldsUpAClose) {
   // The component on a stopped server: its whole tear-down returns too.
   auto done = std::async(std::launch::async, [this] {
     DeviceOutput deviceOutput;
-    TDDSD device(nullptr, {UseOutput(deviceOutput)});
-    device.SetDebugOption(dsoHaltOnError);
-    device.Loaded();
-    device.SetPrimaryFormat(23160, 16, true);
-    TDDSDWaveData tone(&device, ToneFile(440, 0.3));
-    device.GetChannel(0)->setWaveData(&tone);
-    device.GetChannel(0)->PlayFromStart();
+    const auto device = ProgramDevice(deviceOutput);
+    TDDSDWaveData tone(device.get(), ToneFile(440, 0.3));
+    device->GetChannel(0)->setWaveData(&tone);
+    device->GetChannel(0)->PlayFromStart();
     std::this_thread::sleep_for(100ms);
-    pulse_->Freeze();
+    server_->Freeze();
     std::this_thread::sleep_for(100ms);
   });
   const bool tornDown = done.wait_for(8s) == std::future_status::ready;
-  pulse_->Thaw();
+  server_->Thaw();
   if (!tornDown) done.wait();
   EXPECT_TRUE(tornDown) << "the component's tear-down waited for the stopped server";
 }
 
 TEST_F(PulseOutputTest, OpeningOnAStoppedServerGivesUpInTime) {
-  pulse_->Freeze();
+  server_->Freeze();
   ProbeSource source;
   PulseOutput output(300ms);
   auto opened = std::async(std::launch::async, [&] { return output.Open(source, 23160); });
   const bool inTime = opened.wait_for(5s) == std::future_status::ready;
-  pulse_->Thaw();
+  server_->Thaw();
   ASSERT_TRUE(inTime);
   EXPECT_FALSE(opened.get());
   EXPECT_FALSE(output.IsPulling());

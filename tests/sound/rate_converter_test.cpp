@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "sound/output/rate_converter.h"
-#include "tests/support/spectrum.h"
+#include "tests/support/listening.h"
 
-namespace kestu {
+namespace kestu::test {
 namespace {
 
 // A tone source that counts how many frames it was asked for.
@@ -92,18 +92,18 @@ TEST(RateConverter, AddsNoImagesOrAliases) {
     ToneSource source(c.toneHz, c.from);
     std::vector<std::int16_t> out(2 * 48 * 256);
     for (std::size_t at = 0; at < out.size() / 2; at += 256) converter.Pull(source, out.data() + 2 * at, 256);
-    const std::vector<double> left = test::ChannelOf(out);
-    const double tone = test::LevelOfComponentDb(left, c.to, 2000, 8192, c.toneHz, 10000.0);
-    const double unwanted = test::LevelOfComponentDb(left, c.to, 2000, 8192, test::Folded(c.unwantedHz, c.to), 10000.0);
+    const std::vector<double> left = ChannelOf(out);
+    const double tone = LevelAtDb(left, c.to, 2000, 8192, c.toneHz, 10000.0);
+    const double unwanted = LevelAtDb(left, c.to, 2000, 8192, Folded(c.unwantedHz, c.to), 10000.0);
     std::cout << "  " << c.from << " -> " << c.to << ": " << c.toneHz << " Hz at " << tone << " dB, "
-              << test::Folded(c.unwantedHz, c.to) << " Hz at " << unwanted << " dB\n";
+              << Folded(c.unwantedHz, c.to) << " Hz at " << unwanted << " dB\n";
     // Flat where the lower of the two rates keeps its pass band.
     if (c.toneHz < std::min(c.from, c.to) / 2.0 * 0.7) {
       EXPECT_NEAR(tone, 0.0, 0.5) << c.from << "->" << c.to;
     }
-    EXPECT_LE(unwanted, -60.0) << c.from << "->" << c.to << " at " << test::Folded(c.unwantedHz, c.to) << " Hz";
+    EXPECT_LE(unwanted, -60.0) << c.from << "->" << c.to << " at " << Folded(c.unwantedHz, c.to) << " Hz";
   }
 }
 
 }  // namespace
-}  // namespace kestu
+}  // namespace kestu::test

@@ -10,7 +10,7 @@
 #include "sound/ddsd.h"
 #include "sound/wave.h"
 #include "tests/sound/sound_fixture.h"
-#include "tests/support/spectrum.h"
+#include "tests/support/listening.h"
 
 namespace kestu::test {
 namespace {
@@ -79,14 +79,14 @@ TEST_F(Resampling, ToneKeepsItsLevelAndLeavesNoAliasOrImage) {
     // A low tone at the same ratio is the reference level: what the mixer gives a tone that no
     // filter touches.
     const double referenceHz = 400.0 * frequency / kSampleRate;
-    const double reference = AmplitudeOfComponent(PlayTone(Sine(400.0, 1.0), c.ratio, 12000), kOutputRate,
+    const double reference = AmplitudeAt(PlayTone(Sine(400.0, 1.0), c.ratio, 12000), kOutputRate,
                                                   kBegin, kLength, referenceHz);
     ASSERT_GT(reference, 0.25 * kAmplitude);
     device_->GetChannel(0)->Stop();
     output_.Render(200);
 
     const std::vector<double> out = PlayTone(Sine(c.toneHz, 1.0), c.ratio, 12000);
-    const auto levelDb = [&](double hz) { return LevelOfComponentDb(out, kOutputRate, kBegin, kLength, hz, reference); };
+    const auto levelDb = [&](double hz) { return LevelAtDb(out, kOutputRate, kBegin, kLength, hz, reference); };
     std::vector<double> unwanted = {Folded(frequency - outHz, kOutputRate), Folded(frequency + outHz, kOutputRate)};
     if (outHz < kOutputRate / 2) {
       const double passband = levelDb(outHz);

@@ -87,7 +87,7 @@ TEST_F(Riff, HugeSizesDoNotRunAway) {
 TEST_F(Riff, EmptyHeadersAreSteppedOverEightBytesAtATimeWrittenOrSparse) {
   // The form stands behind a run of zero bytes: found when the run is a whole number of empty
   // headers, not when it ends in the middle of one (that header's size then jumps past the form).
-  const auto form = RiffBytes().Chunk("fmt ", {1, 2}).Chunk("data", {3, 4}).Form();
+  const auto form = WaveOf({1, 2}, {3, 4});
   struct Case {
     std::uint64_t zeros;
     bool sparse;

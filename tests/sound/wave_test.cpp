@@ -7,7 +7,7 @@
 
 #include "sound/wave.h"
 #include "sound/wave_conversion.h"
-#include "tests/support/spectrum.h"
+#include "tests/support/listening.h"
 #include "tests/sound/sound_fixture.h"
 
 namespace kestu::test {
@@ -68,10 +68,7 @@ TEST_F(WaveLoading, FormatRecordTakesTheChunkAsItStands) {
     std::uint16_t expectedCbSize;
   } cases[] = {{16, 0, 0}, {18, 0, 0}, {18, 22, 22}};
   for (const Case& c : cases) {
-    const auto bytes = RiffBytes()
-                           .Chunk("fmt ", RiffBytes::Format(1, 2, 8000, 16, c.chunkSize, c.cbSize))
-                           .Chunk("data", RiffBytes::Pcm16(Ramp(8)))
-                           .Form();
+    const auto bytes = WaveOf(RiffBytes::Format(1, 2, 8000, 16, c.chunkSize, c.cbSize), RiffBytes::Pcm16(Ramp(8)));
     TDDSDWaveData wave(device_.get(), Write("fmt.wav", bytes));
     EXPECT_NE(wave.Buffer(), nullptr) << c.chunkSize;
     EXPECT_EQ(wave.Format().cbSize, c.expectedCbSize) << c.chunkSize;
@@ -80,10 +77,7 @@ TEST_F(WaveLoading, FormatRecordTakesTheChunkAsItStands) {
 }
 
 TEST_F(WaveLoading, ExtensibleFormatWithoutAKnownSubFormatFillsTheRecordAndIsRefused) {
-  const auto bytes = RiffBytes()
-                         .Chunk("fmt ", RiffBytes::Format(0xFFFE, 1, 8000, 16, 40, 22))
-                         .Chunk("data", RiffBytes::Pcm16(Ramp(8)))
-                         .Form();
+  const auto bytes = WaveOf(RiffBytes::Format(0xFFFE, 1, 8000, 16, 40, 22), RiffBytes::Pcm16(Ramp(8)));
   const std::string path = Write("ext.wav", bytes);
   TDDSDWaveData wave(device_.get(), path);
   EXPECT_EQ(wave.Format().wFormatTag, 0xFFFE);
@@ -102,10 +96,7 @@ TEST_F(WaveLoading, PcmUpToThirtyTwoBitsAndFloatInOneOrTwoChannelsGetABuffer) {
                {1, 3, 16, false}, {1, 6, 16, false}, {3, 1, 64, false}, {1, 0, 16, false},
                {1, 1, 12, false}, {2, 1, 16, false}};
   for (const Case& c : cases) {
-    const auto bytes = RiffBytes()
-                           .Chunk("fmt ", RiffBytes::Format(c.tag, c.channels, 8000, c.bits))
-                           .Chunk("data", std::vector<std::uint8_t>(48, 0x40))
-                           .Form();
+    const auto bytes = WaveOf(RiffBytes::Format(c.tag, c.channels, 8000, c.bits), std::vector<std::uint8_t>(48, 0x40));
     TDDSDWaveData wave(device_.get(), Write("kind.wav", bytes));
     EXPECT_EQ(wave.Buffer() != nullptr, c.loads) << c.tag << "/" << c.channels << "/" << c.bits;
   }
@@ -154,7 +145,7 @@ TEST_F(WaveLoading, OtherFormatsAreConvertedToSixteenBitsWhenLoaded) {
       {"24-bit cut", RiffBytes::Format(1, 1, 44100, 24), {0x00, 0x01, 0x00, 0x00, 0x02}, 1, {1}},
   };
   for (const Case& c : cases) {
-    TDDSDWaveData wave(device_.get(), Write("conv.wav", RiffBytes().Chunk("fmt ", c.format).Chunk("data", c.data).Form()));
+    TDDSDWaveData wave(device_.get(), Write("conv.wav", WaveOf(c.format, c.data)));
     ASSERT_NE(wave.Buffer(), nullptr) << c.name;
     EXPECT_EQ(wave.Format().wFormatTag, 1) << c.name;
     EXPECT_EQ(wave.Format().wBitsPerSample, 16) << c.name;
@@ -184,10 +175,7 @@ TEST_F(WaveLoading, ConvertedSamplesKeepTheirRateUpTo48KilohertzAndFasterOnesCom
   for (const auto& [rate, loaded] : rates) {
     for (auto [tag, bits] : {std::pair<std::uint16_t, std::uint16_t>{1, 16}, {1, 24}, {3, 32}}) {
       SCOPED_TRACE(std::to_string(rate) + " Hz, tag " + std::to_string(tag) + ", " + std::to_string(bits) + " bits");
-      const auto bytes = RiffBytes()
-                             .Chunk("fmt ", RiffBytes::Format(tag, 2, rate, bits))
-                             .Chunk("data", std::vector<std::uint8_t>(bits / 8 * 2 * 40, 0))
-                             .Form();
+      const auto bytes = WaveOf(RiffBytes::Format(tag, 2, rate, bits), std::vector<std::uint8_t>(bits / 8 * 2 * 40, 0));
       TDDSDWaveData wave(device_.get(), Write("rate.wav", bytes));
       ASSERT_NE(wave.Buffer(), nullptr);
       EXPECT_EQ(wave.Buffer()->Frequency(), loaded);
@@ -223,9 +211,9 @@ TEST_F(WaveLoading, AFastSampleKeepsItsToneAndTakesTheTopRowsRatio) {
     for (std::size_t i = 0; i < x.size(); ++i) x[i] = static_cast<const std::int16_t*>(p1)[i];
     wave.Buffer()->Unlock(p1, b1, p2, b2);
     const std::size_t begin = 2000, length = 16384;
-    EXPECT_NEAR(AmplitudeOfComponent(x, 48000.0, begin, length, 1000.0), 10000.0, 10.0);
+    EXPECT_NEAR(AmplitudeAt(x, 48000.0, begin, length, 1000.0), 10000.0, 10.0);
     // 30 kHz would fold to 18 kHz: the filter keeps it under -90 dB of full scale.
-    EXPECT_LT(LevelOfComponentDb(x, 48000.0, begin, length, 18000.0), -90.0);
+    EXPECT_LT(LevelAtDb(x, 48000.0, begin, length, 18000.0), -90.0);
 
     TDDSDChannel& channel = *device_->GetChannel(1);
     channel.setWaveData(&wave);
@@ -248,7 +236,7 @@ TEST_F(WaveLoading, AFrameSizeThatDisagreesWithChannelsAndBitsIsRefusedNamingThe
                                     static_cast<std::uint16_t>(bits));
     format[12] = static_cast<std::uint8_t>(align);
     const std::string path =
-        Write("align.wav", RiffBytes().Chunk("fmt ", format).Chunk("data", std::vector<std::uint8_t>(96, 1)).Form());
+        Write("align.wav", WaveOf(format, std::vector<std::uint8_t>(96, 1)));
     TDDSDWaveData wave(device_.get(), path);
     EXPECT_EQ(wave.Buffer(), nullptr);
     const std::string expected = path + "：フレームの大きさ（" + std::to_string(align) + "バイト）が、" +
@@ -286,12 +274,12 @@ TEST_F(WaveLoading, ASampleThatCannotBeUsedIsReportedAsMissingAndNothingHalts) {
   twelve[12] = 2;  // 12 bits stored in 2 bytes, as such files do
   device_->SetDebugOption(dsoHaltOnError);
   for (const Case& c : cases) {
-    const std::string path = Write(c.name, RiffBytes().Chunk("fmt ", c.format).Chunk("data", c.data).Form());
+    const std::string path = Write(c.name, WaveOf(c.format, c.data));
     TDDSDWaveData wave(device_.get(), path);
     EXPECT_EQ(wave.Buffer(), nullptr) << c.name;
     EXPECT_EQ(wave.LoadError(), path + "：" + c.reason);
   }
-  const std::string path = Write("twelve.wav", RiffBytes().Chunk("fmt ", twelve).Chunk("data", {0, 0, 0, 0}).Form());
+  const std::string path = Write("twelve.wav", WaveOf(twelve, {0, 0, 0, 0}));
   TDDSDWaveData wave(device_.get(), path);
   EXPECT_EQ(wave.Buffer(), nullptr);
   EXPECT_EQ(wave.LoadError(), path + "：この形式のサウンドは使えません（形式 1、1チャンネル、12ビット、8000Hz）");

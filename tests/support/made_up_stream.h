@@ -2,7 +2,6 @@
 // blocks (moved by Shift after a jump), its callbacks read that time with whatever jitter the test
 // gives, and the reading goes through the same clock model a device output keeps. The blocks are
 // rendered through the offline output, so stamped commands land where a real stream puts them.
-// Onsets finds the first frame of each sound in what was rendered.
 #pragma once
 
 #include <cmath>
@@ -12,6 +11,7 @@
 
 #include "sound/output/clock_model.h"
 #include "sound/output/offline_output.h"
+#include "tests/support/listening.h"
 
 namespace kestu::test {
 
@@ -62,21 +62,5 @@ class MadeUpStream {
   std::int64_t shiftNs_ = 0;
   std::vector<std::int16_t> left_;
 };
-
-// First frames of sounds louder than `level` that follow at least `quiet` quieter frames.
-inline std::vector<std::int64_t> Onsets(const std::vector<std::int16_t>& left, std::size_t quiet = 64,
-                                        int level = 200) {
-  std::vector<std::int64_t> onsets;
-  std::size_t silent = quiet;
-  for (std::size_t i = 0; i < left.size(); ++i) {
-    if (std::abs(left[i]) > level) {
-      if (silent >= quiet) onsets.push_back(static_cast<std::int64_t>(i));
-      silent = 0;
-    } else {
-      ++silent;
-    }
-  }
-  return onsets;
-}
 
 }  // namespace kestu::test

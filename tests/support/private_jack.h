@@ -15,7 +15,7 @@
 
 #include "tests/support/process.h"
 
-namespace kestu::support {
+namespace kestu::test {
 
 class PrivateJack {
  public:
@@ -65,4 +65,4 @@ class PrivateJack {
   Process server_;
 };
 
-}  // namespace kestu::support
+}  // namespace kestu::test

@@ -18,10 +18,12 @@
 
 #include "tests/support/process.h"
 
-namespace kestu::support {
+namespace kestu::test {
 
 class PrivatePipeWire {
  public:
+  static constexpr const char* kName = "PipeWire";
+
   explicit PrivatePipeWire(std::filesystem::path folder) : folder_(std::move(folder)) {
     for (const char* name : kVariables) {
       const char* value = std::getenv(name);
@@ -135,4 +137,4 @@ class PrivatePipeWire {
   Process bus_, server_, session_, pulse_, recorder_;
 };
 
-}  // namespace kestu::support
+}  // namespace kestu::test

@@ -5,6 +5,7 @@
 #include <signal.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,10 +16,12 @@
 
 #include "tests/support/process.h"
 
-namespace kestu::support {
+namespace kestu::test {
 
 class PrivatePulse {
  public:
+  static constexpr const char* kName = "PulseAudio";
+
   explicit PrivatePulse(std::filesystem::path folder) : folder_(std::move(folder)) {
     for (const char* name : kVariables) {
       const char* value = std::getenv(name);
@@ -46,23 +49,30 @@ class PrivatePulse {
     }
   }
 
-  // Starts the server and waits until it answers; false, with the reason, when it cannot.
-  bool Start(std::string& why) {
+  // Starts the server with its null sink at `rate` and waits until it answers; false, with the
+  // reason, when it cannot. `realtime`: it asks for a real-time thread, as a desktop's server does
+  // (through rtkit), so that a loaded machine starves neither it nor its clients.
+  bool Start(std::string& why, std::uint32_t rate = 48000, bool realtime = false) {
     if (!OnPath("pulseaudio") || !OnPath("pactl")) {
       why = "pulseaudio and pactl are not installed";
       return false;
     }
-    server_ = Process({"pulseaudio", "--daemonize=no", "--system=false", "--exit-idle-time=-1",
-                       "--disallow-exit", "-n", "--load=module-null-sink sink_name=null rate=48000",
-                       "--load=module-native-protocol-unix"},
-                      {}, {}, (folder_ / "pulse.log").string());
-    if (!WaitFor([&] { return Run("pactl info >/dev/null 2>&1") == 0; }, std::chrono::seconds(10))) {
-      why = "pulseaudio does not answer; see " + (folder_ / "pulse.log").string();
+    std::vector<std::string> args = {"pulseaudio", "--daemonize=no", "--system=false", "--exit-idle-time=-1",
+                                     "--disallow-exit"};
+    if (realtime) args.insert(args.end(), {"--realtime=yes", "--high-priority=yes"});
+    args.insert(args.end(), {"-n", "--load=module-null-sink sink_name=null rate=" + std::to_string(rate),
+                             "--load=module-native-protocol-unix"});
+    server_ = Process(args, {}, {}, LogPath());
+    if (!WaitFor([&] { return !server_.Running() || Run("pactl info >/dev/null 2>&1") == 0; },
+                 std::chrono::seconds(10)) || !server_.Running()) {
+      why = "pulseaudio " + std::string(server_.Running() ? "does not answer" : "ended at once") + "; see " + LogPath();
       server_.Stop();
       return false;
     }
     return true;
   }
+  std::string LogPath() const { return (folder_ / "pulse.log").string(); }
+  pid_t Pid() const { return server_.Pid(); }
   void Kill() {
     server_.Signal(SIGKILL);
     server_.Wait(std::chrono::seconds(5));
@@ -100,4 +110,4 @@ class PrivatePulse {
   Process recorder_;
 };
 
-}  // namespace kestu::support
+}  // namespace kestu::test

@@ -303,8 +303,3 @@ class Process {
 };
 
 }  // namespace kestu::test
-
-// The sound servers' helpers still name these the old way.
-namespace kestu::support {
-using namespace kestu::test;
-}

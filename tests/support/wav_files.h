@@ -3,6 +3,7 @@
 // a render) with a parser of its own, so what the program writes is checked by other code.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -71,25 +72,32 @@ class RiffBytes {
   std::vector<std::uint8_t> bytes_;
 };
 
+// A WAVE file of a format chunk and a data chunk.
+inline std::vector<std::uint8_t> WaveOf(const std::vector<std::uint8_t>& format, const std::vector<std::uint8_t>& data) {
+  return RiffBytes().Chunk("fmt ", format).Chunk("data", data).Form();
+}
+
 // A 16-bit PCM file of interleaved `samples`.
 inline std::vector<std::uint8_t> WavBytes(std::uint32_t rate, std::uint16_t channels,
                                           const std::vector<std::int16_t>& samples) {
-  return RiffBytes()
-      .Chunk("fmt ", RiffBytes::Format(1, channels, rate, 16))
-      .Chunk("data", RiffBytes::Pcm16(samples))
-      .Form();
+  return WaveOf(RiffBytes::Format(1, channels, rate, 16), RiffBytes::Pcm16(samples));
 }
 inline std::vector<std::uint8_t> MonoWave16(std::uint32_t rate, const std::vector<std::int16_t>& samples) {
   return WavBytes(rate, 1, samples);
 }
 
+// `frames` of a sine of `hz` and `amplitude` at `rate`, rounded to 16 bits.
+inline std::vector<std::int16_t> SineTone(std::uint32_t rate, double hz, std::size_t frames, double amplitude) {
+  std::vector<std::int16_t> tone(frames);
+  for (std::size_t i = 0; i < frames; ++i)
+    tone[i] = static_cast<std::int16_t>(std::lrint(amplitude * std::sin(2.0 * M_PI * hz * i / rate)));
+  return tone;
+}
+
 // A file in any format: `dataBytes` zero bytes of data behind a 16-byte format chunk.
 inline std::vector<std::uint8_t> SilentWavBytes(std::uint16_t tag, std::uint16_t channels, std::uint32_t rate,
                                                 std::uint16_t bits, std::uint32_t dataBytes) {
-  return RiffBytes()
-      .Chunk("fmt ", RiffBytes::Format(tag, channels, rate, bits))
-      .Chunk("data", std::vector<std::uint8_t>(dataBytes, 0))
-      .Form();
+  return WaveOf(RiffBytes::Format(tag, channels, rate, bits), std::vector<std::uint8_t>(dataBytes, 0));
 }
 
 inline void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {

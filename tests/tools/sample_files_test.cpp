@@ -8,26 +8,24 @@
 #include <complex>
 #include <iostream>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "sound/wave_writer.h"
+#include "tests/support/sound_analysis.h"
+#include "tests/support/wav_files.h"
 #include "tests/tools/sample_loading.h"
-#include "tests/tools/sound_analysis.h"
 #include "tools/synth/finish.h"
 #include "tools/synth/loudness.h"
 #include "tools/synth/sample_set.h"
 #include "tools/synth/signal.h"
-#include "tools/synth/wave_file.h"
 
 namespace kestu::test {
 namespace {
 
 constexpr int kCount = 29;
 constexpr double kRate = 22050.0;
-constexpr double kF4 = 349.2282314330039;
-constexpr double kE5 = 659.2551138257398;
+constexpr double kF4 = synth::kBasePitchHz, kE5 = synth::kHighPitchHz;
 
 std::string PathOf(int number) {
   return std::string(KESTU_BUILD_DIR) + "/waves/Sound" + std::to_string(number) + ".wav";
@@ -72,15 +70,15 @@ TEST(SampleFiles, EveryFileLoadsAsMono16BitPcmAt22050Hz) {
     SCOPED_TRACE(PathOf(n));
     const LoadedSample& sample = AllSamples()[n].sample;
     ASSERT_TRUE(sample.loaded);
-    EXPECT_EQ(sample.format.format_tag, 1);
-    EXPECT_EQ(sample.format.channels, 1);
-    EXPECT_EQ(sample.format.samples_per_sec, 22050u);
-    EXPECT_EQ(sample.format.avg_bytes_per_sec, 44100u);
-    EXPECT_EQ(sample.format.block_align, 2);
-    EXPECT_EQ(sample.format.bits_per_sample, 16);
+    EXPECT_EQ(sample.format.wFormatTag + 0, 1);
+    EXPECT_EQ(sample.format.nChannels + 0, 1);
+    EXPECT_EQ(sample.format.nSamplesPerSec + 0u, 22050u);
+    EXPECT_EQ(sample.format.nAvgBytesPerSec + 0u, 44100u);
+    EXPECT_EQ(sample.format.nBlockAlign + 0, 2);
+    EXPECT_EQ(sample.format.wBitsPerSample + 0, 16);
     // A plain 16-byte format chunk, which fits the loader's format record and leaves cbSize 0.
     EXPECT_EQ(sample.format_chunk_size, 16u);
-    EXPECT_EQ(sample.format.cb_size, 0);
+    EXPECT_EQ(sample.format.cbSize + 0, 0);
   }
 }
 
@@ -264,11 +262,9 @@ TEST(SampleFiles, NoTwoAlike) {
 TEST(SampleFiles, BuiltFilesAreTheSynthesizersReproducibleOutput) {
   for (int n = 1; n <= kCount; ++n) {
     SCOPED_TRACE(PathOf(n));
-    std::ifstream file(PathOf(n), std::ios::binary);
-    const std::vector<std::uint8_t> on_disk((std::istreambuf_iterator<char>(file)),
-                                            std::istreambuf_iterator<char>());
-    const auto first = synth::EncodeWave(synth::RenderSample(n), synth::kSampleRate);
-    const auto second = synth::EncodeWave(synth::RenderSample(n), synth::kSampleRate);
+    const std::vector<std::uint8_t> on_disk = ReadBytes(PathOf(n));
+    const auto first = WavFileBytes(synth::kSampleRate, 1, synth::RenderSample(n));
+    const auto second = WavFileBytes(synth::kSampleRate, 1, synth::RenderSample(n));
     EXPECT_TRUE(first == second) << "two renderings differ";
     EXPECT_TRUE(first == on_disk) << "the file is not the synthesizer's current output";
   }

@@ -7,6 +7,7 @@
 #include "sound/output/offline_output.h"
 #include "sound/riff.h"
 #include "sound/wave.h"
+#include "tests/support/loaded_device.h"
 
 namespace kestu::test {
 
@@ -15,14 +16,7 @@ namespace {
 // One device for the whole test program, set up as the main window sets it up.
 struct Rig {
   OfflineOutput output;
-  std::unique_ptr<TDDSD> device;
-
-  Rig()
-      : device(
-            std::make_unique<TDDSD>(nullptr, ds::SoundSystemConfig{UseOutput(output), nullptr})) {
-    device->Loaded();
-    device->SetPrimaryFormat(23160, 16, true);
-  }
+  std::unique_ptr<TDDSD> device = LoadedDevice(output);
 };
 
 Rig& TheRig() {
@@ -46,10 +40,7 @@ LoadedSample LoadAsTheProgramDoes(const std::string& path) {
   LoadedSample sample;
   Rig& rig = TheRig();
   TDDSDWaveData wave(rig.device.get(), path);
-  const ds::WAVEFORMATEX& format = wave.Format();
-  sample.format = {format.wFormatTag,      format.nChannels,   format.nSamplesPerSec,
-                   format.nAvgBytesPerSec, format.nBlockAlign, format.wBitsPerSample,
-                   format.cbSize};
+  sample.format = wave.Format();
   sample.format_chunk_size = FormatChunkSize(path);
   ds::IDirectSoundBuffer* buffer = wave.Buffer();
   if (buffer == nullptr) return sample;

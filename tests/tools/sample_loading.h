@@ -5,22 +5,13 @@
 #include <string>
 #include <vector>
 
-namespace kestu::test {
+#include "sound/dsound/types.h"
 
-// The loader's format record, copied field by field out of its packed layout.
-struct SampleFormat {
-  std::uint16_t format_tag = 0;
-  std::uint16_t channels = 0;
-  std::uint32_t samples_per_sec = 0;
-  std::uint32_t avg_bytes_per_sec = 0;
-  std::uint16_t block_align = 0;
-  std::uint16_t bits_per_sample = 0;
-  std::uint16_t cb_size = 0;
-};
+namespace kestu::test {
 
 struct LoadedSample {
   bool loaded = false;  // the loader filled a buffer
-  SampleFormat format;  // as the loader read it
+  ds::WAVEFORMATEX format;  // as the loader read it (packed: compare its fields by value)
   std::uint32_t format_chunk_size = 0;
   std::vector<std::int16_t> frames;  // the buffer's data as 16-bit words
 };

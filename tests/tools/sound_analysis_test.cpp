@@ -1,5 +1,5 @@
 // The measurements the sample tests rely on, tried on tones whose answers are known.
-#include "tests/tools/sound_analysis.h"
+#include "tests/support/sound_analysis.h"
 
 #include <gtest/gtest.h>
 

@@ -16,9 +16,9 @@
 #include "output_checks.h"
 #include "playback/offline_render.h"
 #include "playback/sample_folder.h"
-#include "playback/wav_writer.h"
 #include "score/errors.h"
 #include "score/replacing_output.h"
+#include "sound/wave_writer.h"
 
 namespace kestu::cli {
 

@@ -10,20 +10,6 @@
 
 namespace kestu::synth {
 
-namespace {
-
-// The felt hammer's knock on the soundboard, heard under the strings at the attack.
-void AddHammerThump(Signal& out, double level, std::uint64_t seed) {
-  Noise noise(seed);
-  Biquad body = Biquad::Lowpass(700.0, 0.9);
-  const std::size_t frames = std::min(out.size(), FramesFor(0.04));
-  for (std::size_t n = 0; n < frames; ++n) {
-    out[n] += level * ExpDecay(TimeOf(n), 0.008) * body.Process(noise.Next());
-  }
-}
-
-}  // namespace
-
 Signal Piano(Register reg) {
   const bool high = reg == Register::kHigh;
   const double f0 = PitchOf(reg);
@@ -53,7 +39,8 @@ Signal Piano(Register reg) {
     partials.push_back({ratio, 0.3 * amplitude, after, -beat, phase});
   }
   AddPartials(out, f0, partials);
-  AddHammerThump(out, high ? 0.05 : 0.08, 12 + static_cast<int>(high));
+  // The felt hammer's knock on the soundboard, heard under the strings at the attack.
+  AddDecayingNoise(out, Biquad::Lowpass(700.0, 0.9), 0.04, 0.008, high ? 0.05 : 0.08, 12 + static_cast<int>(high));
   return out;
 }
 

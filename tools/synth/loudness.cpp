@@ -2,12 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace kestu::synth {
 
 namespace {
-
-constexpr double kPi = 3.14159265358979323846;
 
 // The analogue prototypes behind the recommendation's 48 kHz coefficients, so that any rate gets
 // the same response.
@@ -41,7 +40,7 @@ std::vector<double> KWeighted(const std::vector<double>& x, double rate) {
 }  // namespace
 
 SectionCoefficients KWeightingShelf(double rate) {
-  const double k = std::tan(kPi * kShelfHz / rate);
+  const double k = std::tan(std::numbers::pi * kShelfHz / rate);
   const double vh = std::pow(10.0, kShelfGainDb / 20.0);
   const double vb = std::pow(vh, 0.4996667741545416);
   const double a0 = 1.0 + k / kShelfQ + k * k;
@@ -50,7 +49,7 @@ SectionCoefficients KWeightingShelf(double rate) {
 }
 
 SectionCoefficients KWeightingHighPass(double rate) {
-  const double k = std::tan(kPi * kHighPassHz / rate);
+  const double k = std::tan(std::numbers::pi * kHighPassHz / rate);
   const double a0 = 1.0 + k / kHighPassQ + k * k;
   return {1.0, -2.0, 1.0, 2.0 * (k * k - 1.0) / a0, (1.0 - k / kHighPassQ + k * k) / a0};
 }

@@ -8,6 +8,7 @@
 
 #include "tools/synth/sample_set.h"
 #include "tools/synth/signal.h"
+#include "sound/wave_writer.h"
 #include "tools/synth/wave_file.h"
 
 namespace {
@@ -25,7 +26,7 @@ int Run(const std::filesystem::path& folder, bool list) {
     const auto path = folder / kestu::synth::SampleFileName(number);
     std::string error;
     if (!kestu::synth::WriteFileReplacing(
-            path, kestu::synth::EncodeWave(pcm, kestu::synth::kSampleRate), error)) {
+            path, kestu::WavFileBytes(kestu::synth::kSampleRate, 1, pcm), error)) {
       std::fprintf(stderr, "kestu-synth: %s\n", error.c_str());
       return 1;
     }

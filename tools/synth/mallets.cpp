@@ -10,21 +10,6 @@
 
 namespace kestu::synth {
 
-namespace {
-
-// A short burst of band-passed noise: the pin plucking a tine, the mallet meeting the wood.
-void AddStrikeNoise(Signal& out, double centre_hz, double q, double decay, double level,
-                    std::uint64_t seed) {
-  Noise noise(seed);
-  Biquad band = Biquad::Bandpass(centre_hz, q);
-  const std::size_t frames = std::min(out.size(), FramesFor(8.0 * decay));
-  for (std::size_t n = 0; n < frames; ++n) {
-    out[n] += level * ExpDecay(TimeOf(n), decay) * band.Process(noise.Next());
-  }
-}
-
-}  // namespace
-
 Signal MusicBox(Register reg) {
   const bool high = reg == Register::kHigh;
   const double f0 = PitchOf(reg);
@@ -41,7 +26,7 @@ Signal MusicBox(Register reg) {
       {13.1, high ? 0.1 : 0.08, 0.04, 0.0, 1.7},
   };
   AddPartials(out, f0, modes);
-  AddStrikeNoise(out, 5200.0, 2.0, 0.002, 0.25, 31 + static_cast<int>(high));
+  AddDecayingNoise(out, Biquad::Bandpass(5200.0, 2.0), 8.0 * 0.002, 0.002, 0.25, 31 + static_cast<int>(high));  // the pin
   return out;
 }
 
@@ -58,7 +43,7 @@ Signal Marimba() {
   };
   AddPartials(out, f0, modes);
   // Yarn mallets: a soft, woody knock rather than a click.
-  AddStrikeNoise(out, 1100.0, 1.8, 0.004, 0.35, 41);
+  AddDecayingNoise(out, Biquad::Bandpass(1100.0, 1.8), 8.0 * 0.004, 0.004, 0.35, 41);  // the mallet
   Signal shaped(out.size());
   // The attack of a soft mallet takes a few milliseconds.
   for (std::size_t n = 0; n < out.size(); ++n) shaped[n] = out[n] * SmoothRise(TimeOf(n), 0.003);

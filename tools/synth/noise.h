@@ -1,7 +1,12 @@
 #pragma once
 // A small deterministic noise source: every build writes the same bytes, so no seed comes from
 // the clock or the machine.
+#include <algorithm>
 #include <cstdint>
+
+#include "tools/synth/biquad.h"
+#include "tools/synth/envelope.h"
+#include "tools/synth/signal.h"
 
 namespace kestu::synth {
 
@@ -23,5 +28,14 @@ class Noise {
  private:
   std::uint64_t state_;
 };
+
+// Noise through `filter`, decaying with time constant `decay`, added to the first `seconds` of
+// `out`: a hammer's knock, a pin or a mallet striking.
+inline void AddDecayingNoise(Signal& out, Biquad filter, double seconds, double decay, double level,
+                             std::uint64_t seed) {
+  Noise noise(seed);
+  const std::size_t frames = std::min(out.size(), FramesFor(seconds));
+  for (std::size_t n = 0; n < frames; ++n) out[n] += level * ExpDecay(TimeOf(n), decay) * filter.Process(noise.Next());
+}
 
 }  // namespace kestu::synth

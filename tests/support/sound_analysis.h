@@ -1,5 +1,5 @@
 #pragma once
-// Measurements of a mono sound for the sample tests: its fundamental, its long-term spectrum and
+// Measurements of a mono sound for the sample and instrument tests: its fundamental, its long-term spectrum and
 // its loudness over time, each reduced to something two sounds can be compared by.
 #include <cmath>
 #include <cstddef>
@@ -14,9 +14,6 @@ using Samples = std::vector<double>;  // full scale is +-1
 // Returns 0 when no period between min_hz and max_hz is found.
 double MeasureFundamentalHz(const Samples& x, double rate, std::size_t begin, std::size_t length,
                             double min_hz, double max_hz);
-
-// Level in dB of the component at `hz`, from a windowed transform of [begin, begin + length).
-double LevelAtDb(const Samples& x, double rate, std::size_t begin, std::size_t length, double hz);
 
 // Average power spectrum over the whole sound in third-octave bands from 40 Hz up, in dB relative
 // to the loudest band and floored at -60 dB.

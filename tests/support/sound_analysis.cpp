@@ -1,4 +1,4 @@
-#include "tests/tools/sound_analysis.h"
+#include "tests/support/sound_analysis.h"
 
 #include <algorithm>
 #include <cmath>
@@ -78,11 +78,6 @@ double PeriodOfFrame(const Samples& x, std::size_t begin, std::size_t window, st
 }
 
 }  // namespace
-
-double LevelAtDb(const Samples& x, double rate, std::size_t begin, std::size_t length, double hz) {
-  const double magnitude = MagnitudeAt(x, rate, begin, length, hz);
-  return 20.0 * std::log10(std::max(magnitude / (0.5 * static_cast<double>(length)), 1e-15));
-}
 
 double MeasureFundamentalHz(const Samples& x, double rate, std::size_t begin, std::size_t length,
                             double min_hz, double max_hz) {
