@@ -14,7 +14,7 @@ HRESULT DirectSoundCreate(const void* deviceId, IDirectSound** device, void* out
   // There is only the default device.
   if (deviceId != nullptr) return DSERR_NODRIVER;
   std::shared_ptr<AudioOutput> output = config.output ? config.output() : nullptr;
-  auto core = std::make_shared<DeviceCore>(std::move(output), config.faults);
+  auto core = std::make_shared<DeviceCore>(std::move(output), config.faults, config.blockDc);
   if (!core->OpenOutput()) return DSERR_NODRIVER;
   *device = new IDirectSound(std::move(core));
   return DS_OK;

@@ -4,8 +4,8 @@
 
 namespace kestu::ds {
 
-DeviceCore::DeviceCore(std::shared_ptr<AudioOutput> output, std::shared_ptr<FaultPlan> faults)
-    : output_(std::move(output)), faults_(std::move(faults)), mixer_(std::make_unique<Mixer>()) {}
+DeviceCore::DeviceCore(std::shared_ptr<AudioOutput> output, std::shared_ptr<FaultPlan> faults, bool blockDc)
+    : output_(std::move(output)), faults_(std::move(faults)), mixer_(std::make_unique<Mixer>(blockDc)) {}
 
 DeviceCore::~DeviceCore() {
   CloseOutput();

@@ -16,7 +16,7 @@ namespace kestu::ds {
 
 class DeviceCore {
  public:
-  DeviceCore(std::shared_ptr<AudioOutput> output, std::shared_ptr<FaultPlan> faults);
+  DeviceCore(std::shared_ptr<AudioOutput> output, std::shared_ptr<FaultPlan> faults, bool blockDc = true);
   ~DeviceCore();
   DeviceCore(const DeviceCore&) = delete;
   DeviceCore& operator=(const DeviceCore&) = delete;

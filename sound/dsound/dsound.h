@@ -24,6 +24,9 @@ class IDirectSound3DBuffer;
 struct SoundSystemConfig {
   AudioOutputProvider output = DefaultOutputProvider();
   std::shared_ptr<FaultPlan> faults = nullptr;
+  // The master stage's DC blocker. The program always has it; tests that tell samples and rates
+  // apart by flat, constant levels (which a high-pass would bend) turn it off.
+  bool blockDc = true;
 };
 
 class IDirectSoundBuffer : public RefCounted {

@@ -9,10 +9,14 @@ namespace {
 
 // How fast the gain comes back after a peak.
 constexpr double kRecoverySeconds = 0.06;
+// Below a thousandth of a 16-bit step the blocker's decaying tail is set to
+// zero: silence stays digital zero, and the filter never runs on denormals.
+constexpr double kDcFloor = 1e-3;
+constexpr double kTwoPi = 6.283185307179586;
 
 }  // namespace
 
-MasterStage::MasterStage() {
+MasterStage::MasterStage(bool blockDc) : blockDc_(blockDc) {
   Reset();
   SetRate(22050);
 }
@@ -25,10 +29,22 @@ void MasterStage::Reset() noexcept {
   heldSum_ = kWindow;
   released_ = 1.0f;
   at_ = 0;
+  dcLeft_ = {};
+  dcRight_ = {};
+}
+
+float MasterStage::DcBlocker::Process(float in, double pole) noexcept {
+  double out = in - previousIn + pole * previousOut;
+  if (std::fabs(out) < kDcFloor) out = 0.0;
+  previousIn = in;
+  previousOut = out;
+  return static_cast<float>(out);
 }
 
 void MasterStage::SetRate(std::uint32_t rate) noexcept {
-  recovery_ = static_cast<float>(1.0 - std::exp(-1.0 / (kRecoverySeconds * std::max<std::uint32_t>(rate, 1))));
+  const double perSecond = std::max<std::uint32_t>(rate, 1);
+  recovery_ = static_cast<float>(1.0 - std::exp(-1.0 / (kRecoverySeconds * perSecond)));
+  dcPole_ = std::exp(-kTwoPi * kDcCornerHz / perSecond);
 }
 
 // The output frame n is input frame n - L times the mean of the released gain
@@ -38,8 +54,12 @@ void MasterStage::SetRate(std::uint32_t rate) noexcept {
 // the gain come down as a smooth ramp over the look-ahead.
 void MasterStage::Process(const float* in, float* out, std::uint32_t frames) noexcept {
   for (std::uint32_t i = 0; i < frames; ++i) {
-    const float left = in[2 * i] * kHeadroomGain;
-    const float right = in[2 * i + 1] * kHeadroomGain;
+    float left = in[2 * i] * kHeadroomGain;
+    float right = in[2 * i + 1] * kHeadroomGain;
+    if (blockDc_) {
+      left = dcLeft_.Process(left, dcPole_);
+      right = dcRight_.Process(right, dcPole_);
+    }
     const float peak = std::max(std::fabs(left), std::fabs(right));
     delayed_[2 * at_] = left;
     delayed_[2 * at_ + 1] = right;

@@ -17,7 +17,9 @@ std::uint32_t FadeFramesFor(std::uint32_t rate) { return std::max<std::uint32_t>
 
 }  // namespace
 
-Mixer::Mixer() : fadeFrames_(FadeFramesFor(rate_)), tables_(SincTables::Shared()) { master_.SetRate(rate_); }
+Mixer::Mixer(bool blockDc) : fadeFrames_(FadeFramesFor(rate_)), tables_(SincTables::Shared()), master_(blockDc) {
+  master_.SetRate(rate_);
+}
 
 std::uint64_t Mixer::StepFor(std::uint32_t frequency) const noexcept {
   const double ratio = static_cast<double>(frequency) / static_cast<double>(rate_);

@@ -39,7 +39,8 @@ class Mixer : public FrameSource {
   static constexpr std::int64_t kMaxAheadNs = 4'000'000'000;
 
   // GUI thread: the resampler's tables are ready before any frame is mixed.
-  Mixer();
+  // `blockDc`: the master stage's DC blocker (see SoundSystemConfig).
+  explicit Mixer(bool blockDc = true);
 
   // GUI thread. A command the full ring cannot take waits, in order, for
   // the next Send (or DeliverPending) to find room.

@@ -1,4 +1,4 @@
-// The master stage on made-up sums: what passes untouched, what the limiter holds under its
+// The master stage on made-up sums: what passes (all but DC), what the limiter holds under its
 // ceiling and how, and that it lets go completely afterwards.
 #include "sound/dsound/master_stage.h"
 
@@ -27,6 +27,22 @@ std::vector<float> Sum(std::size_t frames, float amplitude, float burst) {
   return x;
 }
 
+// The sum at the headroom gain through a first-order high-pass at the DC blocker's corner, in
+// double: what the stage gives wherever its limiter leaves the sum alone.
+std::vector<double> Unlimited(const std::vector<float>& in) {
+  const double pole = std::exp(-2.0 * M_PI * MasterStage::kDcCornerHz / kRate);
+  std::vector<double> out(in.size());
+  for (std::size_t side = 0; side < 2; ++side) {
+    double previousIn = 0.0, previousOut = 0.0;
+    for (std::size_t i = side; i < in.size(); i += 2) {
+      const double x = in[i] * MasterStage::kHeadroomGain;
+      out[i] = previousOut = x - previousIn + pole * previousOut;
+      previousIn = x;
+    }
+  }
+  return out;
+}
+
 std::vector<float> ThroughStage(const std::vector<float>& in, std::size_t piece) {
   MasterStage stage;
   stage.SetRate(kRate);
@@ -41,16 +57,55 @@ std::vector<float> ThroughStage(const std::vector<float>& in, std::size_t piece)
 TEST(MasterStage, QuietSumsPassAtTheHeadroomGainOnlyDelayed) {
   const std::vector<float> in = Sum(6000, 20000.0f, 60000.0f);  // 60000 x 0.5 is under the ceiling
   const std::vector<float> out = ThroughStage(in, 256);
+  const std::vector<double> unlimited = Unlimited(in);
   for (std::size_t i = 0; i < kLag; ++i) ASSERT_EQ(out[2 * i], 0.0f);
   for (std::size_t i = kLag; i < out.size() / 2; ++i) {
-    ASSERT_EQ(out[2 * i], in[2 * (i - kLag)] * MasterStage::kHeadroomGain) << i;
-    ASSERT_EQ(out[2 * i + 1], in[2 * (i - kLag) + 1] * MasterStage::kHeadroomGain) << i;
+    ASSERT_NEAR(out[2 * i], unlimited[2 * (i - kLag)], 0.01) << i;
+    ASSERT_NEAR(out[2 * i + 1], unlimited[2 * (i - kLag) + 1], 0.01) << i;
   }
+}
+
+// A kick cut every 40 ms never swings back: its sum has a DC offset, which the stage takes out,
+// and a second after the input falls silent its output is digital zero, exactly.
+TEST(MasterStage, TakesOutDCAndFallsToDigitalZeroAfter) {
+  constexpr std::size_t kPeriod = kRate / 25, kFrames = 2 * kRate;
+  std::vector<float> in(2 * (kFrames + 2 * kRate), 0.0f);
+  for (std::size_t i = 0; i < kFrames; ++i) {
+    const float kick = 20000.0f * static_cast<float>(std::sin(2.0 * M_PI * 60.0 * (i % kPeriod) / kRate));
+    in[2 * i] = in[2 * i + 1] = kick;
+  }
+  const std::vector<float> out = ThroughStage(in, 256);
+  double inputMean = 0.0, outputMean = 0.0, inputSquares = 0.0, outputSquares = 0.0;
+  for (std::size_t i = kRate; i < kFrames; ++i) {  // the second second, once the blocker has settled
+    inputMean += in[2 * i] * MasterStage::kHeadroomGain / kRate;
+    outputMean += out[2 * (i + kLag)] / kRate;
+  }
+  for (std::size_t i = kRate; i < kFrames; ++i) {
+    inputSquares += std::pow(in[2 * i] * MasterStage::kHeadroomGain - inputMean, 2.0);
+    outputSquares += std::pow(out[2 * (i + kLag)], 2.0);
+  }
+  EXPECT_NEAR(10.0 * std::log10(outputSquares / inputSquares), 0.0, 0.1) << "all but the DC passes";
+  EXPECT_GT(std::fabs(inputMean), 0.02 * 32768.0) << "the made-up kick should carry DC";
+  EXPECT_LT(std::fabs(outputMean), 0.001 * 32768.0) << "-60 dBFS";
+  for (std::size_t i = kFrames + kRate + kLag; i < out.size() / 2; ++i) {
+    ASSERT_EQ(out[2 * i], 0.0f) << i;
+    ASSERT_EQ(out[2 * i + 1], 0.0f) << i;
+  }
+}
+
+TEST(MasterStage, WithoutItsDcBlockerAFlatSumPassesExactly) {
+  MasterStage stage(/*blockDc=*/false);
+  stage.SetRate(kRate);
+  const std::vector<float> flat(2 * 2000, 3000.0f);
+  std::vector<float> out(flat.size());
+  stage.Process(flat.data(), out.data(), 2000);
+  for (std::size_t i = kLag; i < 2000; ++i) ASSERT_EQ(out[2 * i], 1500.0f) << i;
 }
 
 TEST(MasterStage, ABurstIsHeldUnderTheCeilingSmoothlyAndThenLetGo) {
   const std::vector<float> in = Sum(20000, 20000.0f, 150000.0f);  // the burst is 7.7 dB too loud
   const std::vector<float> out = ThroughStage(in, 256);
+  const std::vector<double> unlimited = Unlimited(in);
   float peak = 0.0f;
   for (float v : out) peak = std::max(peak, std::fabs(v));
   EXPECT_LE(peak, MasterStage::kCeiling);
@@ -59,8 +114,8 @@ TEST(MasterStage, ABurstIsHeldUnderTheCeilingSmoothlyAndThenLetGo) {
   // never jumps by more than what the look-ahead ramp allows.
   double previous = 1.0;
   for (std::size_t i = 3000 + kLag; i < 12000; ++i) {
-    const float dry = in[2 * (i - kLag)] * MasterStage::kHeadroomGain;
-    if (std::fabs(dry) < 2000.0f) continue;
+    const double dry = unlimited[2 * (i - kLag)];
+    if (std::fabs(dry) < 2000.0) continue;
     const double gain = out[2 * i] / dry;
     if (i - kLag < 4000 - kLag) {
       EXPECT_NEAR(gain, 1.0, 1e-6) << "limited before the look-ahead reaches the burst";
@@ -68,9 +123,9 @@ TEST(MasterStage, ABurstIsHeldUnderTheCeilingSmoothlyAndThenLetGo) {
     EXPECT_LT(std::fabs(gain - previous), 0.05) << i;
     previous = gain;
   }
-  // Half a second later the stage is transparent again, exactly.
+  // Half a second later the limiter has let go completely.
   for (std::size_t i = 16000; i < out.size() / 2; ++i) {
-    ASSERT_EQ(out[2 * i], in[2 * (i - kLag)] * MasterStage::kHeadroomGain) << i;
+    ASSERT_NEAR(out[2 * i], unlimited[2 * (i - kLag)], 0.01) << i;
   }
 }
 
@@ -90,7 +145,8 @@ TEST(MasterStage, ResetForgetsWhatWasInFlight) {
   const std::vector<float> quiet = Sum(1000, 1000.0f, 1000.0f);
   stage.Process(quiet.data(), out.data(), 1000);
   for (std::size_t i = 0; i < kLag; ++i) EXPECT_EQ(out[2 * i], 0.0f);
-  for (std::size_t i = kLag; i < 1000; ++i) ASSERT_EQ(out[2 * i], quiet[2 * (i - kLag)] * MasterStage::kHeadroomGain);
+  const std::vector<double> unlimited = Unlimited(quiet);
+  for (std::size_t i = kLag; i < 1000; ++i) ASSERT_NEAR(out[2 * i], unlimited[2 * (i - kLag)], 0.01) << i;
 }
 
 }  // namespace

@@ -24,6 +24,14 @@
 
 namespace kestu::test {
 
+// A note at one level whose sign flips every frame: it carries no DC, so the master stage's DC
+// blocker leaves it whole and no slow tail follows it, and each frame is as loud as the first.
+inline std::vector<std::int16_t> FlatNote(std::size_t frames, std::int16_t level = 8000) {
+  std::vector<std::int16_t> samples(frames);
+  for (std::size_t i = 0; i < frames; ++i) samples[i] = static_cast<std::int16_t>(i % 2 == 0 ? level : -level);
+  return samples;
+}
+
 // A sawtooth-like ramp that makes every frame distinct.
 inline std::vector<std::int16_t> Ramp(std::size_t frames, int step = 7) {
   std::vector<std::int16_t> samples(frames);
@@ -59,8 +67,9 @@ class SoundTest : public ::testing::Test {
 
   // A device on `output`, loaded as the program loads it, with these options.
   std::unique_ptr<TDDSD> MakeDevice(AudioOutput& output, TDDSDDebugOption options = 0,
-                                    std::shared_ptr<ds::FaultPlan> faults = nullptr) {
-    auto device = std::make_unique<TDDSD>(nullptr, ds::SoundSystemConfig{UseOutput(output), std::move(faults)});
+                                    std::shared_ptr<ds::FaultPlan> faults = nullptr, bool blockDc = true) {
+    auto device =
+        std::make_unique<TDDSD>(nullptr, ds::SoundSystemConfig{UseOutput(output), std::move(faults), blockDc});
     device->SetDebugOption(options);
     device->Loaded();
     return device;
@@ -88,7 +97,7 @@ class FlatNoteTest : public SoundTest {
     SoundTest::SetUp();
     device_ = MakeDevice(output_, dsoDebugMessage);
     device_->SetPrimaryFormat(kFlatNoteRate, 16, true);
-    const std::string path = Write("flat.wav", MonoWave16(kFlatNoteRate, std::vector<std::int16_t>(200, 8000)));
+    const std::string path = Write("flat.wav", MonoWave16(kFlatNoteRate, FlatNote(200)));
     sample_ = std::make_unique<TDDSDWaveData>(device_.get(), path);
     for (const std::uint32_t channel : channels) {
       device_->GetChannel(channel)->setWaveData(sample_.get());

@@ -171,7 +171,7 @@ TEST_F(TimedCommands, ACallAtOnceSupersedesWhatItsChannelHadWaitingAndPullsNothi
 // Stop, a tempo change or the loop's wrap takes back what a tick sent for later: the starts after
 // the cut never sound, while a sample let go of after it rings out until its channel is next used.
 TEST_F(TimedCommands, AWithdrawTakesBackTheStartsAfterItsTimeAndLetsAReleasedSoundRingOut) {
-  const std::string path = Write("long.wav", MonoWave16(kRate, std::vector<std::int16_t>(4000, 8000)));
+  const std::string path = Write("long.wav", MonoWave16(kRate, FlatNote(4000)));
   TDDSDWaveData longSample(device_.get(), path);
   // Left alone, the first note rings out whole; a stop of its channel (as the next Play sends)
   // still cuts it, as it would have had the re-attach never been sent.

@@ -33,7 +33,7 @@ class MouseEditing : public kestu::test::SoundTest {
  protected:
   void SetUp() override {
     SoundTest::SetUp();
-    device_ = MakeDevice(output_);
+    device_ = MakeDevice(output_, 0, nullptr, /*blockDc=*/false);  // samples told apart by their flat levels
     device_->SetPrimaryFormat(kRate, 16, true);
     for (int n = 1; n <= kSampleCount; ++n) {
       const std::vector<std::int16_t> level(kSampleFrames, static_cast<std::int16_t>(Level(n)));
