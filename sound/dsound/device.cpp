@@ -1,9 +1,9 @@
 #include <new>
 
-#include "sound/dsound/device_core.h"
+#include "sound/mixer/mixer_control.h"
 #include "sound/dsound/dsound.h"
 #include "sound/dsound/format_rules.h"
-#include "sound/dsound/sample_planes.h"
+#include "sound/mixer/sample_planes.h"
 
 namespace kestu::ds {
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "sound/ddsd.h"
-#include "sound/dsound/master_stage.h"
+#include "sound/mixer/master_stage.h"
 #include "sound/wave.h"
 #include "tests/sound/sound_fixture.h"
 

@@ -1,4 +1,4 @@
-#include "sound/dsound/master_stage.h"
+#include "sound/mixer/master_stage.h"
 
 #include <algorithm>
 #include <cmath>

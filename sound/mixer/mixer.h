@@ -16,10 +16,10 @@
 #include <cstdint>
 #include <deque>
 
-#include "sound/dsound/master_stage.h"
-#include "sound/dsound/sinc_table.h"
-#include "sound/dsound/spsc_queue.h"
-#include "sound/dsound/voice.h"
+#include "sound/mixer/master_stage.h"
+#include "sound/mixer/sinc_table.h"
+#include "sound/mixer/spsc_queue.h"
+#include "sound/mixer/mixer_voice.h"
 #include "sound/output/audio_output.h"
 
 namespace kestu::ds {

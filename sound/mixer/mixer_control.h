@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "sound/dsound/fault_plan.h"
-#include "sound/dsound/mixer.h"
-#include "sound/dsound/voice.h"
+#include "sound/mixer/mixer.h"
+#include "sound/mixer/mixer_voice.h"
 #include "sound/output/audio_output.h"
 
 namespace kestu::ds {

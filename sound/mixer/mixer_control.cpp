@@ -1,4 +1,4 @@
-#include "sound/dsound/device_core.h"
+#include "sound/mixer/mixer_control.h"
 
 #include <algorithm>
 

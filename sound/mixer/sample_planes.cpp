@@ -1,4 +1,4 @@
-#include "sound/dsound/sample_planes.h"
+#include "sound/mixer/sample_planes.h"
 
 #include <cstring>
 

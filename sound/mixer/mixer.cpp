@@ -1,6 +1,6 @@
-#include "sound/dsound/mixer.h"
+#include "sound/mixer/mixer.h"
 
-#include "sound/dsound/resampler.h"
+#include "sound/mixer/resampler.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "sound/dsound/sinc_table.h"
+#include "sound/mixer/sinc_table.h"
 
 #include <algorithm>
 #include <cmath>

@@ -8,8 +8,8 @@
 #include <memory>
 #include <vector>
 
-#include "sound/dsound/sinc_table.h"
-#include "sound/dsound/voice.h"
+#include "sound/mixer/sinc_table.h"
+#include "sound/mixer/mixer_voice.h"
 
 namespace kestu::ds {
 
