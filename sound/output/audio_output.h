@@ -2,18 +2,11 @@
 // that is pulled by hand. The mixer is the FrameSource each output pulls from.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
 
 namespace kestu {
-
-// The one time base of block times and command stamps: steady_clock nanoseconds.
-inline std::int64_t SteadyNowNs() noexcept {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
 
 // Where a block of frames stands in time, as the output's clock model sees it.
 struct BlockTime {

@@ -15,6 +15,7 @@
 #include "sound/output/clock_model.h"
 #include "sound/output/rate_converter.h"
 #include "sound/output/render_gate.h"
+#include "sound/steady_clock.h"
 
 namespace kestu {
 

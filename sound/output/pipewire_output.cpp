@@ -13,6 +13,7 @@
 
 #include "sound/output/clock_model.h"
 #include "sound/output/render_gate.h"
+#include "sound/steady_clock.h"
 
 namespace kestu {
 

@@ -10,6 +10,7 @@
 
 #include "sound/ddsd.h"
 #include "sound/output/device_output.h"
+#include "sound/steady_clock.h"
 #include "sound/wave.h"
 #include "tests/sound/probe_source.h"
 #include "tests/sound/sound_fixture.h"
