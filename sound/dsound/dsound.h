@@ -16,7 +16,7 @@
 namespace kestu::ds {
 
 class DeviceCore;
-struct Voice;
+struct MixerVoice;
 class IDirectSound3DListener;
 class IDirectSound3DBuffer;
 
@@ -58,7 +58,7 @@ class IDirectSoundBuffer : public RefCounted {
   // The play position in bytes, as GetCurrentPosition gives it.
   std::uint32_t Position() const { return primary_ ? 0 : Frame() * blockAlign_; }
   bool IsPlaying() const;
-  // Names who plays through this duplicate, before any other call on it (see Voice::owner).
+  // Names who plays through this duplicate, before any other call on it (see MixerVoice::owner).
   void SetOwner(const void* owner);
   // True when both buffers read the very same sample memory.
   bool SharesDataWith(const IDirectSoundBuffer& other) const;
@@ -78,7 +78,7 @@ class IDirectSoundBuffer : public RefCounted {
   WAVEFORMATEX format_{};
   std::shared_ptr<std::vector<std::uint8_t>> data_;  // secondary only
   std::shared_ptr<std::vector<float>> planes_;       // secondary only: data_ as the resampler reads it
-  Voice* voice_ = nullptr;                            // secondary only; freed by the core
+  MixerVoice* voice_ = nullptr;                            // secondary only; freed by the core
   bool locked_ = false;
   std::uint16_t blockAlign_ = 1;
   // What the last command sent will have made of the voice, until the mixer

@@ -115,13 +115,13 @@ void Mixer::Skip(const Command& command) noexcept {
 
 // Serials grow with each command of a voice; one skipped may pass ones still waiting before it,
 // whose own serial then no longer counts.
-void Mixer::MarkApplied(Voice& voice, std::uint32_t serial) noexcept {
+void Mixer::MarkApplied(MixerVoice& voice, std::uint32_t serial) noexcept {
   if (serial > voice.appliedSerial.load(std::memory_order_relaxed)) {
     voice.appliedSerial.store(serial, std::memory_order_release);
   }
 }
 
-void Mixer::DropWaitingFor(Voice& voice) noexcept {
+void Mixer::DropWaitingFor(MixerVoice& voice) noexcept {
   if (voice.waiting == 0) return;
   std::size_t kept = 0;
   for (std::size_t i = 0; i < waitingCount_; ++i) {
@@ -154,10 +154,10 @@ void Mixer::Withdraw(std::int64_t afterNs) noexcept {
   waitingCount_ = kept;
 }
 
-void Mixer::CutRingingOut(const void* owner, const Voice& current) noexcept {
+void Mixer::CutRingingOut(const void* owner, const MixerVoice& current) noexcept {
   bool left = false;
   for (std::size_t i = 0; i < listedCount_; ++i) {
-    Voice& voice = *listed_[i];
+    MixerVoice& voice = *listed_[i];
     if (!voice.ringingOut) continue;
     if (voice.owner == owner && &voice != &current) {
       if (voice.main.active) BeginFade(voice);
@@ -258,7 +258,7 @@ void Mixer::Reset() noexcept {
   } while (!outbox_.empty());
   ApplyAllWaiting();
   while (listedCount_ > 0) {
-    Voice& voice = *listed_[listedCount_ - 1];
+    MixerVoice& voice = *listed_[listedCount_ - 1];
     voice.main.active = false;
     voice.tail.active = false;
     Unlist(listedCount_ - 1);
@@ -267,7 +267,7 @@ void Mixer::Reset() noexcept {
   master_.Reset();
 }
 
-bool Mixer::List(Voice& voice) noexcept {
+bool Mixer::List(MixerVoice& voice) noexcept {
   if (voice.listed) return true;
   if (listedCount_ == listed_.size()) {
     // Full: a voice that only fades out gives way, cut short.
@@ -283,7 +283,7 @@ bool Mixer::List(Voice& voice) noexcept {
 }
 
 void Mixer::Unlist(std::size_t index) noexcept {
-  Voice& voice = *listed_[index];
+  MixerVoice& voice = *listed_[index];
   voice.listed = false;
   listed_[index] = listed_[--listedCount_];
   Publish(voice);
@@ -291,7 +291,7 @@ void Mixer::Unlist(std::size_t index) noexcept {
   if (voice.releasing) voice.retired.store(true, std::memory_order_release);
 }
 
-void Mixer::BeginFade(Voice& voice) noexcept {
+void Mixer::BeginFade(MixerVoice& voice) noexcept {
   voice.tail = voice.main;
   voice.tail.active = true;
   // g[n] = (1 + cos(pi (n + 1) / N)) / 2 for the N faded frames: the first is already lower, the
@@ -305,7 +305,7 @@ void Mixer::BeginFade(Voice& voice) noexcept {
   voice.tail.fadeFrames = fadeFrames_;
 }
 
-void Mixer::Publish(Voice& voice) noexcept {
+void Mixer::Publish(MixerVoice& voice) noexcept {
   voice.publishedFrame.store(static_cast<std::uint32_t>(voice.main.position >> 32),
                              std::memory_order_relaxed);
   voice.publishedPlaying.store(voice.main.active, std::memory_order_relaxed);
@@ -324,7 +324,7 @@ void Mixer::Apply(const Command& command) noexcept {
     }
     return;
   }
-  Voice& voice = *command.voice;
+  MixerVoice& voice = *command.voice;
   const bool cuts = command.kind == CommandKind::Play || command.kind == CommandKind::Stop ||
                     command.kind == CommandKind::SetPosition ||
                     (command.kind == CommandKind::Release && (command.value2 & kReleaseWhenEnded) == 0);
@@ -381,7 +381,7 @@ void Mixer::Apply(const Command& command) noexcept {
 void Mixer::MixBlock(float* mix, std::uint32_t frames) noexcept {
   std::size_t i = 0;
   while (i < listedCount_) {
-    Voice& voice = *listed_[i];
+    MixerVoice& voice = *listed_[i];
     if (voice.main.active) {
       MixResampled(voice.sample, voice.main, tables_, mix, frames);
       // A one-shot voice that played to its end is rewound, ready to play again.

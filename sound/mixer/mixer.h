@@ -79,21 +79,21 @@ class Mixer : public FrameSource {
   void TakeCommands(const BlockTime& time) noexcept;
   void Wait(Command command, const BlockTime& time) noexcept;
   void ApplyAllWaiting() noexcept;
-  void DropWaitingFor(Voice& voice) noexcept;
+  void DropWaitingFor(MixerVoice& voice) noexcept;
   void Withdraw(std::int64_t afterNs) noexcept;
   // Fades the sounds let ring out that `owner` played, but for `current`, its voice now.
-  void CutRingingOut(const void* owner, const Voice& current) noexcept;
+  void CutRingingOut(const void* owner, const MixerVoice& current) noexcept;
   void Skip(const Command& command) noexcept;
-  void MarkApplied(Voice& voice, std::uint32_t serial) noexcept;
+  void MarkApplied(MixerVoice& voice, std::uint32_t serial) noexcept;
   std::uint32_t ApplyWaitingDue(const BlockTime& time, std::uint32_t done, std::uint32_t frames) noexcept;
   std::int64_t FrameOf(const Command& command, const BlockTime& time) const noexcept;
   std::int64_t StartFrameOf(const Command& command, const BlockTime& time) const noexcept;
   void MixSpan(std::int16_t* stereo, std::uint32_t frames) noexcept;
   void Apply(const Command& command) noexcept;
-  bool List(Voice& voice) noexcept;
+  bool List(MixerVoice& voice) noexcept;
   void Unlist(std::size_t index) noexcept;
-  void BeginFade(Voice& voice) noexcept;
-  void Publish(Voice& voice) noexcept;
+  void BeginFade(MixerVoice& voice) noexcept;
+  void Publish(MixerVoice& voice) noexcept;
   void MixBlock(float* mix, std::uint32_t frames) noexcept;
   void FinishBlock(const float* mix, std::int16_t* stereo, std::uint32_t frames) noexcept;
   std::uint64_t StepFor(std::uint32_t frequency) const noexcept;
@@ -112,7 +112,7 @@ class Mixer : public FrameSource {
   std::atomic<std::uint64_t> dropped_{0};
   std::atomic<std::int64_t> leadNs_{0};
   std::deque<Command> outbox_;  // GUI thread only
-  std::array<Voice*, kMaxListedVoices> listed_{};
+  std::array<MixerVoice*, kMaxListedVoices> listed_{};
   std::size_t listedCount_ = 0;
   bool anyRingingOut_ = false;  // some listed voice may be ringing out
   std::uint32_t rate_ = kDefaultRate;

@@ -9,7 +9,7 @@ DeviceCore::DeviceCore(std::shared_ptr<AudioOutput> output, std::shared_ptr<Faul
 
 DeviceCore::~DeviceCore() {
   CloseOutput();
-  for (Voice* voice : graveyard_) delete voice;
+  for (MixerVoice* voice : graveyard_) delete voice;
 }
 
 bool DeviceCore::OpenOutput() {
@@ -55,21 +55,21 @@ void DeviceCore::CloseOutput() {
   // Nothing pulls now: what was on its way is taken and every voice falls
   // silent, so that the voices and the mixer agree if an output comes back.
   mixer_->Reset();
-  for (Voice* voice : graveyard_) delete voice;
+  for (MixerVoice* voice : graveyard_) delete voice;
   graveyard_.clear();
 }
 
-Voice* DeviceCore::NewVoice(std::shared_ptr<const std::vector<std::uint8_t>> data,
+MixerVoice* DeviceCore::NewVoice(std::shared_ptr<const std::vector<std::uint8_t>> data,
                             std::shared_ptr<const std::vector<float>> planes, const SampleView& view) {
   Collect();
-  auto* voice = new Voice;
+  auto* voice = new MixerVoice;
   voice->sample = view;
   voice->keepAlive = std::move(data);
   voice->keepPlanesAlive = std::move(planes);
   return voice;
 }
 
-void DeviceCore::ReleaseVoice(Voice* voice, std::uint32_t serial) {
+void DeviceCore::ReleaseVoice(MixerVoice* voice, std::uint32_t serial) {
   if (!IsOpen()) {
     delete voice;
     return;
@@ -95,7 +95,7 @@ void DeviceCore::SetFormat(std::uint32_t rate, std::uint16_t channels, std::uint
 }
 
 void DeviceCore::Collect() {
-  const auto retired = std::partition(graveyard_.begin(), graveyard_.end(), [](Voice* voice) {
+  const auto retired = std::partition(graveyard_.begin(), graveyard_.end(), [](MixerVoice* voice) {
     return !voice->retired.load(std::memory_order_acquire);
   });
   for (auto it = retired; it != graveyard_.end(); ++it) delete *it;

@@ -30,10 +30,10 @@ class DeviceCore {
   HRESULT Fault(SoundCall call) { return faults_ ? faults_->Take(call) : DS_OK; }
   const std::shared_ptr<FaultPlan>& Faults() const { return faults_; }
 
-  Voice* NewVoice(std::shared_ptr<const std::vector<std::uint8_t>> data,
+  MixerVoice* NewVoice(std::shared_ptr<const std::vector<std::uint8_t>> data,
                  std::shared_ptr<const std::vector<float>> planes, const SampleView& view);
   // Hands the voice back: it is freed once the mixer has retired it.
-  void ReleaseVoice(Voice* voice, std::uint32_t serial);
+  void ReleaseVoice(MixerVoice* voice, std::uint32_t serial);
   void Send(const Command& command);
   // Commands sent from now on carry this stamp (0: at once). Stamps never go
   // backwards, so that the mixer meets them in order.
@@ -62,7 +62,7 @@ class DeviceCore {
   std::uint32_t rate_ = Mixer::kDefaultRate;
   std::int64_t stampNs_ = 0;
   std::int64_t lastStampNs_ = 0;
-  std::vector<Voice*> graveyard_;
+  std::vector<MixerVoice*> graveyard_;
 };
 
 }  // namespace kestu::ds
