@@ -1,7 +1,8 @@
 // Our own DirectSound-like sound system: a device, a primary buffer that
 // sets the mix format, static secondary buffers and their duplicates, and the
 // 3-D parameter interfaces. Zero is success. Every method here is GUI-thread
-// only; the mixing happens behind it on the output's thread.
+// only; the mixing happens behind it on the output's thread, reached only
+// through the mixer's control (sound/mixer/mixer_control.h).
 #pragma once
 
 #include <cstdint>
@@ -11,12 +12,11 @@
 #include "sound/dsound/fault_plan.h"
 #include "sound/dsound/ref_counted.h"
 #include "sound/dsound/types.h"
+#include "sound/mixer/mixer_control.h"
 #include "sound/output/audio_output.h"
 
 namespace kestu::ds {
 
-class DeviceCore;
-struct MixerVoice;
 class IDirectSound3DListener;
 class IDirectSound3DBuffer;
 
@@ -65,12 +65,14 @@ class IDirectSoundBuffer : public RefCounted {
 
  private:
   friend class IDirectSound;
-  IDirectSoundBuffer(std::shared_ptr<DeviceCore> core, bool primary, std::uint32_t flags);
+  IDirectSoundBuffer(std::shared_ptr<MixerControl> core, std::shared_ptr<FaultPlan> faults, bool primary,
+                     std::uint32_t flags);
   ~IDirectSoundBuffer() override;
-  void SendToVoice(int kind, std::uint32_t value, std::uint32_t frame, bool playing);
+  void SendToVoice(CommandKind kind, std::uint32_t value, std::uint32_t frame, bool playing);
   std::uint32_t Frame() const;
 
-  std::shared_ptr<DeviceCore> core_;
+  std::shared_ptr<MixerControl> core_;
+  std::shared_ptr<FaultPlan> faults_;
   bool primary_;
   std::uint32_t flags_;
   std::uint32_t bytes_ = 0;
@@ -78,7 +80,7 @@ class IDirectSoundBuffer : public RefCounted {
   WAVEFORMATEX format_{};
   std::shared_ptr<std::vector<std::uint8_t>> data_;  // secondary only
   std::shared_ptr<std::vector<float>> planes_;       // secondary only: data_ as the resampler reads it
-  MixerVoice* voice_ = nullptr;                            // secondary only; freed by the core
+  MixerVoice* voice_ = nullptr;                       // secondary only; freed by the core
   bool locked_ = false;
   std::uint16_t blockAlign_ = 1;
   // What the last command sent will have made of the voice, until the mixer
@@ -121,10 +123,12 @@ class IDirectSound : public RefCounted {
 
  private:
   friend HRESULT DirectSoundCreate(const void*, IDirectSound**, void*, const SoundSystemConfig&);
-  explicit IDirectSound(std::shared_ptr<DeviceCore> core) : core_(std::move(core)) {}
+  IDirectSound(std::shared_ptr<MixerControl> core, std::shared_ptr<FaultPlan> faults)
+      : core_(std::move(core)), faults_(std::move(faults)) {}
   ~IDirectSound() override;
 
-  std::shared_ptr<DeviceCore> core_;
+  std::shared_ptr<MixerControl> core_;
+  std::shared_ptr<FaultPlan> faults_;
   std::uint32_t level_ = 0;
   bool hasPrimary_ = false;
 };

@@ -20,7 +20,7 @@
 #include "sound/mixer/sinc_table.h"
 #include "sound/mixer/spsc_queue.h"
 #include "sound/mixer/mixer_voice.h"
-#include "sound/output/audio_output.h"
+#include "sound/mixer/output_port.h"
 
 namespace kestu::ds {
 
