@@ -12,7 +12,7 @@ constexpr double kRecoverySeconds = 0.06;
 
 }  // namespace
 
-MasterStage::MasterStage() {
+MasterStage::MasterStage() noexcept {
   Reset();
   SetRate(22050);
 }

@@ -24,7 +24,7 @@ class MasterStage {
   // The limiter's ceiling on the 16-bit scale: -0.5 dBFS.
   static constexpr float kCeiling = 30934.0f;
 
-  MasterStage();
+  MasterStage() noexcept;
   // Silence in flight and the gain at rest, as after construction.
   void Reset() noexcept;
   // The primary rate, which sets how fast the gain recovers.

@@ -29,11 +29,11 @@ void Mixer::Send(const Command& command) {
   if (!outbox_.empty() || !commands_.Push(command)) outbox_.push_back(command);
 }
 
-void Mixer::FlushOutbox() {
+void Mixer::FlushOutbox() noexcept {
   while (!outbox_.empty() && commands_.Push(outbox_.front())) outbox_.pop_front();
 }
 
-void Mixer::DeliverPending() {
+void Mixer::DeliverPending() noexcept {
   for (;;) {
     FlushOutbox();
     if (outbox_.empty()) return;

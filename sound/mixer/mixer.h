@@ -45,7 +45,7 @@ class Mixer : public FrameSource {
   // the next Send (or DeliverPending) to find room.
   void Send(const Command& command);
   // GUI thread, synchronous outputs only: the caller is the render side too.
-  void DeliverPending() override;
+  void DeliverPending() noexcept override;
   // GUI thread, while no output pulls: takes every command still on its way,
   // then silences every voice, so that the mixer starts afresh on the next
   // output with each voice's state as the GUI thread expects it.
@@ -59,16 +59,16 @@ class Mixer : public FrameSource {
 
   // Any thread. Stamped starts of a voice that took effect later than their
   // time (their frame had passed, or the waiting list was full): notes heard late.
-  std::uint64_t LateStarts() const { return late_.load(std::memory_order_relaxed); }
+  std::uint64_t LateStarts() const noexcept { return late_.load(std::memory_order_relaxed); }
   // Any thread. Stamped starts dropped because they came kDropLateNs or more
   // after their time, or late behind a later start that was late too.
-  std::uint64_t DroppedStarts() const { return dropped_.load(std::memory_order_relaxed); }
+  std::uint64_t DroppedStarts() const noexcept { return dropped_.load(std::memory_order_relaxed); }
   // Any thread. How long after its stamp a stamped command is heard, as the
   // output last said; 0 before the first block placed in time.
-  std::int64_t StampLeadNs() const { return leadNs_.load(std::memory_order_relaxed); }
+  std::int64_t StampLeadNs() const noexcept { return leadNs_.load(std::memory_order_relaxed); }
 
   // Audio thread (tests: whoever renders). The primary rate in use.
-  std::uint32_t Rate() const { return rate_; }
+  std::uint32_t Rate() const noexcept { return rate_; }
 
   // Any thread. Every frame leaves the mixer this many frames after the frame
   // in which its sound was started: the master stage's look-ahead.
@@ -98,7 +98,7 @@ class Mixer : public FrameSource {
   void FinishBlock(const float* mix, std::int16_t* stereo, std::uint32_t frames) noexcept;
   std::uint64_t StepFor(std::uint32_t frequency) const noexcept;
 
-  void FlushOutbox();
+  void FlushOutbox() noexcept;
 
   SpscQueue<Command, kCommandCapacity> commands_;
   // Audio thread: stamped commands not yet due, in the order they came.

@@ -90,7 +90,7 @@ MixerVoice* MixerControl::NewVoice(std::shared_ptr<const std::vector<std::uint8_
   return voice;
 }
 
-void MixerControl::RefillPlanes(const MixerVoice& voice, std::vector<float>& planes) const {
+void MixerControl::RefillPlanes(const MixerVoice& voice, std::vector<float>& planes) const noexcept {
   FillPlanes(voice.sample, planes);
 }
 
@@ -132,7 +132,7 @@ void MixerControl::SetFormat(std::uint32_t rate, std::uint16_t channels, std::ui
   output_->ChangeRate(rate);
 }
 
-void MixerControl::Collect() {
+void MixerControl::Collect() noexcept {
   const auto retired = std::partition(graveyard_.begin(), graveyard_.end(), [](MixerVoice* voice) {
     return !voice->retired.load(std::memory_order_acquire);
   });

@@ -47,7 +47,7 @@ class MixerControl {
   // Before the voice is first sent: who plays through it (see MixerVoice::owner).
   void SetOwner(MixerVoice& voice, const void* owner) noexcept { voice.owner = owner; }
   // Copies the voice's PCM into `planes` again, while no voice reads them.
-  void RefillPlanes(const MixerVoice& voice, std::vector<float>& planes) const;
+  void RefillPlanes(const MixerVoice& voice, std::vector<float>& planes) const noexcept;
   // Hands the voice back: it is freed once the mixer has retired it.
   void ReleaseVoice(MixerVoice* voice, std::uint32_t serial);
 
@@ -78,7 +78,7 @@ class MixerControl {
                        std::uint32_t frequency);
   void Send(const Command& command);
   // Frees the voices the mixer has retired.
-  void Collect();
+  void Collect() noexcept;
 
   std::shared_ptr<AudioOutput> output_;
   std::unique_ptr<Mixer> mixer_;
