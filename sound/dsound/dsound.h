@@ -133,34 +133,39 @@ class IDirectSound : public RefCounted {
   bool hasPrimary_ = false;
 };
 
-class IDirectSound3DListener : public RefCounted {
+// A 3-D interface of a buffer: one 64-byte parameter record, read and written
+// whole. It holds a reference to its buffer while it lives. `kSetCall` is the
+// planned fault its SetAllParameters takes.
+template <typename Record, SoundCall kSetCall>
+class Parameters3D : public RefCounted {
  public:
-  HRESULT GetAllParameters(DS3DLISTENER* parameters) const;
-  HRESULT SetAllParameters(const DS3DLISTENER* parameters, std::uint32_t apply);
+  HRESULT GetAllParameters(Record* parameters) const;
+  HRESULT SetAllParameters(const Record* parameters, std::uint32_t apply);
 
+ protected:
+  Parameters3D(IDirectSoundBuffer* buffer, std::shared_ptr<FaultPlan> faults, const Record& initial);
+  ~Parameters3D() override;
+
+ private:
+  IDirectSoundBuffer* buffer_;
+  std::shared_ptr<FaultPlan> faults_;
+  Record parameters_;
+};
+
+// The primary buffer's listener.
+class IDirectSound3DListener : public Parameters3D<DS3DLISTENER, SoundCall::SetListenerParameters> {
  private:
   friend class IDirectSoundBuffer;
   IDirectSound3DListener(IDirectSoundBuffer* primary, std::shared_ptr<FaultPlan> faults);
-  ~IDirectSound3DListener() override;
-
-  IDirectSoundBuffer* primary_;
-  std::shared_ptr<FaultPlan> faults_;
-  DS3DLISTENER parameters_{};
+  ~IDirectSound3DListener() override = default;
 };
 
-class IDirectSound3DBuffer : public RefCounted {
- public:
-  HRESULT GetAllParameters(DS3DBUFFER* parameters) const;
-  HRESULT SetAllParameters(const DS3DBUFFER* parameters, std::uint32_t apply);
-
+// A secondary buffer's position, cones and distances.
+class IDirectSound3DBuffer : public Parameters3D<DS3DBUFFER, SoundCall::SetBuffer3DParameters> {
  private:
   friend class IDirectSoundBuffer;
   IDirectSound3DBuffer(IDirectSoundBuffer* buffer, std::shared_ptr<FaultPlan> faults);
-  ~IDirectSound3DBuffer() override;
-
-  IDirectSoundBuffer* buffer_;
-  std::shared_ptr<FaultPlan> faults_;
-  DS3DBUFFER parameters_{};
+  ~IDirectSound3DBuffer() override = default;
 };
 
 // Opens the default device (deviceId must be null, outer must be null). Fails
