@@ -18,6 +18,7 @@
 #include "score/sequence_text.h"
 #include "sound/ddsd.h"
 #include "sound/output/audio_output.h"
+#include "sound/steady_clock.h"
 
 class QAction;
 class QActionGroup;

@@ -7,6 +7,7 @@
 #include "app/form1.h"
 #include "assets/images.h"
 #include "playback/column_voicing.h"
+#include "sound/steady_clock.h"
 #include "view/mouse_editing.h"
 #include "view/render_score.h"
 

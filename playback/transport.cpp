@@ -5,7 +5,7 @@
 
 #include "playback/column_voicing.h"
 #include "sound/ddsd.h"
-#include "sound/output/audio_output.h"
+#include "sound/steady_clock.h"
 
 namespace kestu {
 

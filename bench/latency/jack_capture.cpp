@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "bench/latency/monitor_capture.h"
-#include "sound/output/audio_output.h"
+#include "sound/steady_clock.h"
 
 namespace kestu::latency {
 

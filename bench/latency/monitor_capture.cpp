@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "sound/output/audio_output.h"
+#include "sound/steady_clock.h"
 
 namespace kestu::latency {
 

@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+#include "sound/steady_clock.h"
+
 namespace kestu::latency {
 
 ProbedOutput::ProbedOutput(std::uint32_t rate, double maxSeconds, std::vector<OutputWay> ways)

@@ -9,7 +9,7 @@
 #include "app/form1.h"
 #include "bench/latency/stall.h"
 #include "playback/transport.h"
-#include "sound/output/audio_output.h"
+#include "sound/steady_clock.h"
 #include "view/view_geometry.h"
 
 namespace kestu::latency {

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <thread>
 
-#include "sound/output/audio_output.h"
+#include "sound/steady_clock.h"
 
 namespace kestu::latency {
 

@@ -1,15 +1,13 @@
 #include <algorithm>
 
-#include "sound/dsound/device_core.h"
 #include "sound/dsound/dsound.h"
 #include "sound/dsound/format_rules.h"
-#include "sound/dsound/sample_planes.h"
 
 namespace kestu::ds {
 
-IDirectSoundBuffer::IDirectSoundBuffer(std::shared_ptr<DeviceCore> core, bool primary,
-                                       std::uint32_t flags)
-    : core_(std::move(core)), primary_(primary), flags_(flags) {}
+IDirectSoundBuffer::IDirectSoundBuffer(std::shared_ptr<MixerControl> core, std::shared_ptr<FaultPlan> faults,
+                                       bool primary, std::uint32_t flags)
+    : core_(std::move(core)), faults_(std::move(faults)), primary_(primary), flags_(flags) {}
 
 IDirectSoundBuffer::~IDirectSoundBuffer() {
   if (voice_ != nullptr) core_->ReleaseVoice(voice_, ++serial_);
@@ -18,7 +16,7 @@ IDirectSoundBuffer::~IDirectSoundBuffer() {
 HRESULT IDirectSoundBuffer::SetFormat(const WAVEFORMATEX* format) {
   if (!primary_) return DSERR_INVALIDCALL;
   if (format == nullptr) return DSERR_INVALIDPARAM;
-  if (const HRESULT fault = core_->Fault(SoundCall::SetFormat); fault != DS_OK) return fault;
+  if (const HRESULT fault = TakeFault(faults_, SoundCall::SetFormat); fault != DS_OK) return fault;
   if (!IsMixablePcm(*format) || !HasConsistentRates(*format)) return DSERR_BADFORMAT;
   format_ = *format;
   format_.cbSize = 0;
@@ -38,12 +36,11 @@ HRESULT IDirectSoundBuffer::Lock(std::uint32_t offset, std::uint32_t bytes, void
   if (primary_ || locked_) return DSERR_INVALIDCALL;
   if (region1 == nullptr || bytes1 == nullptr) return DSERR_INVALIDPARAM;
   if (offset > bytes_ || bytes > bytes_ - offset) return DSERR_INVALIDPARAM;
-  if (const HRESULT fault = core_->Fault(SoundCall::Lock); fault != DS_OK) return fault;
+  if (const HRESULT fault = TakeFault(faults_, SoundCall::Lock); fault != DS_OK) return fault;
   // The buffer and its voice hold the memory; any other holder is a duplicate
   // or a voice the mixer may still read.
-  if (data_.use_count() > 2 || IsPlaying() ||
-      voice_->appliedSerial.load(std::memory_order_acquire) != serial_ ||
-      voice_->publishedReading.load(std::memory_order_relaxed)) {
+  if (data_.use_count() > 2 || IsPlaying()) return DSERR_INVALIDCALL;
+  if (const auto state = core_->StateOf(*voice_); state.appliedSerial != serial_ || state.reading) {
     return DSERR_INVALIDCALL;
   }
   *region1 = data_->data() + offset;
@@ -63,24 +60,24 @@ HRESULT IDirectSoundBuffer::Unlock(void* region1, std::uint32_t bytes1, void* re
       (region2 == nullptr) != (bytes2 == 0)) {
     return DSERR_INVALIDPARAM;
   }
-  if (const HRESULT fault = core_->Fault(SoundCall::Unlock); fault != DS_OK) return fault;
+  if (const HRESULT fault = TakeFault(faults_, SoundCall::Unlock); fault != DS_OK) return fault;
   locked_ = false;
   // Lock made sure that no voice reads the sample now.
-  FillPlanes(voice_->sample, *planes_);
+  core_->RefillPlanes(*voice_, *planes_);
   return DS_OK;
 }
 
-void IDirectSoundBuffer::SendToVoice(int kind, std::uint32_t value, std::uint32_t frame, bool playing) {
+void IDirectSoundBuffer::SendToVoice(CommandKind kind, std::uint32_t value, std::uint32_t frame, bool playing) {
   expectFrame_ = frame;
   expectPlaying_ = playing;
-  core_->Send({static_cast<CommandKind>(kind), voice_, value, 0, ++serial_});
+  core_->Send(kind, *voice_, value, ++serial_);
 }
 
 HRESULT IDirectSoundBuffer::SetFrequency(std::uint32_t frequency) {
   if (primary_ || (flags_ & DSBCAPS_CTRLFREQUENCY) == 0) return DSERR_CONTROLUNAVAIL;
   if (frequency < DSBFREQUENCY_MIN || frequency > DSBFREQUENCY_MAX) return DSERR_INVALIDPARAM;
   frequency_ = frequency;
-  SendToVoice(static_cast<int>(CommandKind::SetFrequency), frequency, Frame(), IsPlaying());
+  SendToVoice(CommandKind::SetFrequency, frequency, Frame(), IsPlaying());
   return DS_OK;
 }
 
@@ -95,7 +92,7 @@ HRESULT IDirectSoundBuffer::SetCurrentPosition(std::uint32_t bytes) {
   if (primary_) return DSERR_INVALIDCALL;
   if (bytes > bytes_) return DSERR_INVALIDPARAM;
   const std::uint32_t frame = bytes / blockAlign_;
-  SendToVoice(static_cast<int>(CommandKind::SetPosition), frame, frame, IsPlaying());
+  SendToVoice(CommandKind::SetPosition, frame, frame, IsPlaying());
   return DS_OK;
 }
 
@@ -111,13 +108,13 @@ HRESULT IDirectSoundBuffer::Play(std::uint32_t reserved, std::uint32_t /*priorit
   if (reserved != 0 || (flags & DSBPLAY_LOOPING) != 0) return DSERR_INVALIDPARAM;
   if (!core_->IsOpen()) return DSERR_NODRIVER;
   if (primary_) return DS_OK;
-  SendToVoice(static_cast<int>(CommandKind::Play), 0, Frame(), true);
+  SendToVoice(CommandKind::Play, 0, Frame(), true);
   return DS_OK;
 }
 
 HRESULT IDirectSoundBuffer::Stop() {
   if (primary_) return DS_OK;
-  SendToVoice(static_cast<int>(CommandKind::Stop), 0, Frame(), false);
+  SendToVoice(CommandKind::Stop, 0, Frame(), false);
   return DS_OK;
 }
 
@@ -129,18 +126,18 @@ HRESULT IDirectSoundBuffer::GetStatus(std::uint32_t* status) const {
 
 std::uint32_t IDirectSoundBuffer::Frame() const {
   if (voice_ == nullptr) return 0;
-  if (voice_->appliedSerial.load(std::memory_order_acquire) != serial_) return expectFrame_;
-  return voice_->publishedFrame.load(std::memory_order_relaxed);
+  const MixerControl::VoiceState state = core_->StateOf(*voice_);
+  return state.appliedSerial == serial_ ? state.frame : expectFrame_;
 }
 
 void IDirectSoundBuffer::SetOwner(const void* owner) {
-  if (voice_ != nullptr) voice_->owner = owner;
+  if (voice_ != nullptr) core_->SetOwner(*voice_, owner);
 }
 
 bool IDirectSoundBuffer::IsPlaying() const {
   if (voice_ == nullptr || !core_->IsOpen()) return false;
-  if (voice_->appliedSerial.load(std::memory_order_acquire) != serial_) return expectPlaying_;
-  return voice_->publishedPlaying.load(std::memory_order_relaxed);
+  const MixerControl::VoiceState state = core_->StateOf(*voice_);
+  return state.appliedSerial == serial_ ? state.playing : expectPlaying_;
 }
 
 bool IDirectSoundBuffer::SharesDataWith(const IDirectSoundBuffer& other) const {
@@ -152,13 +149,13 @@ HRESULT IDirectSoundBuffer::QueryInterface(InterfaceId id, void** object) {
   *object = nullptr;
   if ((flags_ & DSBCAPS_CTRL3D) == 0) return DSERR_NOINTERFACE;
   if (id == InterfaceId::IDirectSound3DListener && primary_) {
-    if (const HRESULT fault = core_->Fault(SoundCall::QueryListener3D); fault != DS_OK) return fault;
-    *object = new IDirectSound3DListener(this, core_->Faults());
+    if (const HRESULT fault = TakeFault(faults_, SoundCall::QueryListener3D); fault != DS_OK) return fault;
+    *object = new IDirectSound3DListener(this, faults_);
     return DS_OK;
   }
   if (id == InterfaceId::IDirectSound3DBuffer && !primary_) {
-    if (const HRESULT fault = core_->Fault(SoundCall::QueryBuffer3D); fault != DS_OK) return fault;
-    *object = new IDirectSound3DBuffer(this, core_->Faults());
+    if (const HRESULT fault = TakeFault(faults_, SoundCall::QueryBuffer3D); fault != DS_OK) return fault;
+    *object = new IDirectSound3DBuffer(this, faults_);
     return DS_OK;
   }
   return DSERR_NOINTERFACE;

@@ -1,9 +1,7 @@
 #include <new>
 
-#include "sound/dsound/device_core.h"
 #include "sound/dsound/dsound.h"
 #include "sound/dsound/format_rules.h"
-#include "sound/dsound/sample_planes.h"
 
 namespace kestu::ds {
 
@@ -14,9 +12,9 @@ HRESULT DirectSoundCreate(const void* deviceId, IDirectSound** device, void* out
   // There is only the default device.
   if (deviceId != nullptr) return DSERR_NODRIVER;
   std::shared_ptr<AudioOutput> output = config.output ? config.output() : nullptr;
-  auto core = std::make_shared<DeviceCore>(std::move(output), config.faults, config.blockDc);
+  auto core = std::make_shared<MixerControl>(std::move(output), config.blockDc);
   if (!core->OpenOutput()) return DSERR_NODRIVER;
-  *device = new IDirectSound(std::move(core));
+  *device = new IDirectSound(std::move(core), config.faults);
   return DS_OK;
 }
 
@@ -33,7 +31,7 @@ bool IDirectSound::ReopenOutput() { return core_->ReopenOutput(); }
 
 HRESULT IDirectSound::SetCooperativeLevel(std::uintptr_t /*window*/, std::uint32_t level) {
   if (level < DSSCL_NORMAL || level > DSSCL_WRITEPRIMARY) return DSERR_INVALIDPARAM;
-  if (const HRESULT fault = core_->Fault(SoundCall::SetCooperativeLevel); fault != DS_OK) return fault;
+  if (const HRESULT fault = TakeFault(faults_, SoundCall::SetCooperativeLevel); fault != DS_OK) return fault;
   level_ = level;
   return DS_OK;
 }
@@ -46,15 +44,15 @@ HRESULT IDirectSound::CreateSoundBuffer(const DSBUFFERDESC* desc, IDirectSoundBu
 
   if ((desc->dwFlags & DSBCAPS_PRIMARYBUFFER) != 0) {
     if (desc->dwBufferBytes != 0 || desc->lpwfxFormat != nullptr) return DSERR_INVALIDPARAM;
-    if (const HRESULT fault = core_->Fault(SoundCall::CreatePrimaryBuffer); fault != DS_OK) return fault;
-    auto* primary = new IDirectSoundBuffer(core_, true, desc->dwFlags);
+    if (const HRESULT fault = TakeFault(faults_, SoundCall::CreatePrimaryBuffer); fault != DS_OK) return fault;
+    auto* primary = new IDirectSoundBuffer(core_, faults_, true, desc->dwFlags);
     // The mix format before anyone sets it.
-    primary->format_ = {WAVE_FORMAT_PCM, 2, Mixer::kDefaultRate, Mixer::kDefaultRate * 2, 2, 8, 0};
+    primary->format_ = {WAVE_FORMAT_PCM, 2, MixerControl::kDefaultRate, MixerControl::kDefaultRate * 2, 2, 8, 0};
     *buffer = primary;
     return DS_OK;
   }
 
-  if (const HRESULT fault = core_->Fault(SoundCall::CreateSecondaryBuffer); fault != DS_OK) return fault;
+  if (const HRESULT fault = TakeFault(faults_, SoundCall::CreateSecondaryBuffer); fault != DS_OK) return fault;
   if (desc->lpwfxFormat == nullptr) return DSERR_INVALIDPARAM;
   const WAVEFORMATEX& format = *desc->lpwfxFormat;
   if (!IsMixablePcm(format)) return DSERR_BADFORMAT;
@@ -67,21 +65,18 @@ HRESULT IDirectSound::CreateSoundBuffer(const DSBUFFERDESC* desc, IDirectSoundBu
     // Unwritten parts are silence: 0 for 16 bits, 128 for 8 bits.
     data = std::make_shared<std::vector<std::uint8_t>>(desc->dwBufferBytes,
                                                        format.wBitsPerSample == 8 ? 128 : 0);
-    planes = MakeSamplePlanes(desc->dwBufferBytes / blockAlign, format.nChannels);
+    planes = MixerControl::MakePlanes(desc->dwBufferBytes / blockAlign, format.nChannels);
   } catch (const std::bad_alloc&) {
     return DSERR_OUTOFMEMORY;
   }
-  auto* secondary = new IDirectSoundBuffer(core_, false, desc->dwFlags);
+  auto* secondary = new IDirectSoundBuffer(core_, faults_, false, desc->dwFlags);
   secondary->format_ = format;
   secondary->bytes_ = desc->dwBufferBytes;
   secondary->blockAlign_ = blockAlign;
   secondary->frequency_ = format.nSamplesPerSec;
   secondary->data_ = data;
   secondary->planes_ = planes;
-  SampleView view{data->data(), desc->dwBufferBytes / blockAlign, format.nChannels, format.wBitsPerSample};
-  AttachPlanes(view, *planes);
-  secondary->voice_ = core_->NewVoice(data, planes, view);
-  secondary->voice_->frequency = secondary->frequency_;
+  secondary->voice_ = core_->NewVoice(data, planes, format.nChannels, format.wBitsPerSample, secondary->frequency_);
   *buffer = secondary;
   return DS_OK;
 }
@@ -90,16 +85,15 @@ HRESULT IDirectSound::DuplicateSoundBuffer(IDirectSoundBuffer* original, IDirect
   if (duplicate == nullptr) return DSERR_INVALIDPARAM;
   *duplicate = nullptr;
   if (original == nullptr || original->primary_ || original->core_ != core_) return DSERR_INVALIDPARAM;
-  if (const HRESULT fault = core_->Fault(SoundCall::DuplicateSoundBuffer); fault != DS_OK) return fault;
-  auto* copy = new IDirectSoundBuffer(core_, false, original->flags_);
+  if (const HRESULT fault = TakeFault(faults_, SoundCall::DuplicateSoundBuffer); fault != DS_OK) return fault;
+  auto* copy = new IDirectSoundBuffer(core_, faults_, false, original->flags_);
   copy->format_ = original->format_;
   copy->bytes_ = original->bytes_;
   copy->blockAlign_ = original->blockAlign_;
   copy->frequency_ = original->frequency_;
   copy->data_ = original->data_;
   copy->planes_ = original->planes_;
-  copy->voice_ = core_->NewVoice(original->data_, original->planes_, original->voice_->sample);
-  copy->voice_->frequency = copy->frequency_;
+  copy->voice_ = core_->DuplicateVoice(*original->voice_, copy->frequency_);
   *duplicate = copy;
   return DS_OK;
 }

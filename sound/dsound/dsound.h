@@ -1,7 +1,8 @@
 // Our own DirectSound-like sound system: a device, a primary buffer that
 // sets the mix format, static secondary buffers and their duplicates, and the
 // 3-D parameter interfaces. Zero is success. Every method here is GUI-thread
-// only; the mixing happens behind it on the output's thread.
+// only; the mixing happens behind it on the output's thread, reached only
+// through the mixer's control (sound/mixer/mixer_control.h).
 #pragma once
 
 #include <cstdint>
@@ -11,12 +12,11 @@
 #include "sound/dsound/fault_plan.h"
 #include "sound/dsound/ref_counted.h"
 #include "sound/dsound/types.h"
+#include "sound/mixer/mixer_control.h"
 #include "sound/output/audio_output.h"
 
 namespace kestu::ds {
 
-class DeviceCore;
-struct Voice;
 class IDirectSound3DListener;
 class IDirectSound3DBuffer;
 
@@ -61,19 +61,21 @@ class IDirectSoundBuffer : public RefCounted {
   // The play position in bytes, as GetCurrentPosition gives it.
   std::uint32_t Position() const { return primary_ ? 0 : Frame() * blockAlign_; }
   bool IsPlaying() const;
-  // Names who plays through this duplicate, before any other call on it (see Voice::owner).
+  // Names who plays through this duplicate, before any other call on it (see MixerVoice::owner).
   void SetOwner(const void* owner);
   // True when both buffers read the very same sample memory.
   bool SharesDataWith(const IDirectSoundBuffer& other) const;
 
  private:
   friend class IDirectSound;
-  IDirectSoundBuffer(std::shared_ptr<DeviceCore> core, bool primary, std::uint32_t flags);
+  IDirectSoundBuffer(std::shared_ptr<MixerControl> core, std::shared_ptr<FaultPlan> faults, bool primary,
+                     std::uint32_t flags);
   ~IDirectSoundBuffer() override;
-  void SendToVoice(int kind, std::uint32_t value, std::uint32_t frame, bool playing);
+  void SendToVoice(CommandKind kind, std::uint32_t value, std::uint32_t frame, bool playing);
   std::uint32_t Frame() const;
 
-  std::shared_ptr<DeviceCore> core_;
+  std::shared_ptr<MixerControl> core_;
+  std::shared_ptr<FaultPlan> faults_;
   bool primary_;
   std::uint32_t flags_;
   std::uint32_t bytes_ = 0;
@@ -81,7 +83,7 @@ class IDirectSoundBuffer : public RefCounted {
   WAVEFORMATEX format_{};
   std::shared_ptr<std::vector<std::uint8_t>> data_;  // secondary only
   std::shared_ptr<std::vector<float>> planes_;       // secondary only: data_ as the resampler reads it
-  Voice* voice_ = nullptr;                            // secondary only; freed by the core
+  MixerVoice* voice_ = nullptr;                       // secondary only; freed by the core
   bool locked_ = false;
   std::uint16_t blockAlign_ = 1;
   // What the last command sent will have made of the voice, until the mixer
@@ -124,42 +126,49 @@ class IDirectSound : public RefCounted {
 
  private:
   friend HRESULT DirectSoundCreate(const void*, IDirectSound**, void*, const SoundSystemConfig&);
-  explicit IDirectSound(std::shared_ptr<DeviceCore> core) : core_(std::move(core)) {}
+  IDirectSound(std::shared_ptr<MixerControl> core, std::shared_ptr<FaultPlan> faults)
+      : core_(std::move(core)), faults_(std::move(faults)) {}
   ~IDirectSound() override;
 
-  std::shared_ptr<DeviceCore> core_;
+  std::shared_ptr<MixerControl> core_;
+  std::shared_ptr<FaultPlan> faults_;
   std::uint32_t level_ = 0;
   bool hasPrimary_ = false;
 };
 
-class IDirectSound3DListener : public RefCounted {
+// A 3-D interface of a buffer: one 64-byte parameter record, read and written
+// whole. It holds a reference to its buffer while it lives. `kSetCall` is the
+// planned fault its SetAllParameters takes.
+template <typename Record, SoundCall kSetCall>
+class Parameters3D : public RefCounted {
  public:
-  HRESULT GetAllParameters(DS3DLISTENER* parameters) const;
-  HRESULT SetAllParameters(const DS3DLISTENER* parameters, std::uint32_t apply);
+  HRESULT GetAllParameters(Record* parameters) const;
+  HRESULT SetAllParameters(const Record* parameters, std::uint32_t apply);
 
+ protected:
+  Parameters3D(IDirectSoundBuffer* buffer, std::shared_ptr<FaultPlan> faults, const Record& initial);
+  ~Parameters3D() override;
+
+ private:
+  IDirectSoundBuffer* buffer_;
+  std::shared_ptr<FaultPlan> faults_;
+  Record parameters_;
+};
+
+// The primary buffer's listener.
+class IDirectSound3DListener : public Parameters3D<DS3DLISTENER, SoundCall::SetListenerParameters> {
  private:
   friend class IDirectSoundBuffer;
   IDirectSound3DListener(IDirectSoundBuffer* primary, std::shared_ptr<FaultPlan> faults);
-  ~IDirectSound3DListener() override;
-
-  IDirectSoundBuffer* primary_;
-  std::shared_ptr<FaultPlan> faults_;
-  DS3DLISTENER parameters_{};
+  ~IDirectSound3DListener() override = default;
 };
 
-class IDirectSound3DBuffer : public RefCounted {
- public:
-  HRESULT GetAllParameters(DS3DBUFFER* parameters) const;
-  HRESULT SetAllParameters(const DS3DBUFFER* parameters, std::uint32_t apply);
-
+// A secondary buffer's position, cones and distances.
+class IDirectSound3DBuffer : public Parameters3D<DS3DBUFFER, SoundCall::SetBuffer3DParameters> {
  private:
   friend class IDirectSoundBuffer;
   IDirectSound3DBuffer(IDirectSoundBuffer* buffer, std::shared_ptr<FaultPlan> faults);
-  ~IDirectSound3DBuffer() override;
-
-  IDirectSoundBuffer* buffer_;
-  std::shared_ptr<FaultPlan> faults_;
-  DS3DBUFFER parameters_{};
+  ~IDirectSound3DBuffer() override = default;
 };
 
 // Opens the default device (deviceId must be null, outer must be null). Fails

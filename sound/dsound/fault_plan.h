@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <memory>
 
 #include "sound/dsound/types.h"
 
@@ -44,5 +45,10 @@ class FaultPlan {
   };
   std::map<SoundCall, Fault> faults_;
 };
+
+// The planned result of `call` under `plan`, which may be null (nothing planned).
+inline HRESULT TakeFault(const std::shared_ptr<FaultPlan>& plan, SoundCall call) {
+  return plan ? plan->Take(call) : DS_OK;
+}
 
 }  // namespace kestu::ds

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "sound/output/bounded_open.h"
 #include "sound/output/device_stream.h"
 
 namespace kestu {
@@ -30,7 +31,7 @@ class DeviceOutput : public AudioOutput {
   // The order the program tries the ways in.
   static const std::vector<OutputWay>& DefaultWays();
 
-  explicit DeviceOutput(std::chrono::milliseconds openTimeout = std::chrono::milliseconds(3000),
+  explicit DeviceOutput(std::chrono::milliseconds openTimeout = BoundedOpen::kDefaultBound,
                         std::vector<OutputWay> ways = DefaultWays());
   ~DeviceOutput() override;
 

@@ -7,14 +7,12 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
-#include <condition_variable>
 #include <cstdlib>
-#include <mutex>
-#include <thread>
 
 #include "sound/output/clock_model.h"
 #include "sound/output/rate_converter.h"
 #include "sound/output/render_gate.h"
+#include "sound/steady_clock.h"
 
 namespace kestu {
 
@@ -30,7 +28,7 @@ void QuietJackMessage(const char*) {}
 
 }  // namespace
 
-struct JackOutput::Stream {
+struct JackOutput::Stream : StreamFigures {
   FrameSource* source = nullptr;
   std::uint32_t primaryRate = 0;
 
@@ -38,27 +36,14 @@ struct JackOutput::Stream {
   // process callback only, and freed on the GUI thread once it is closed.
   jack_client_t* client = nullptr;
   std::array<jack_port_t*, 2> ports{};
-  std::uint32_t deviceRate = 0;
   RateConverter converter;
   std::array<std::int16_t, 2 * kChunkFrames> chunk{};
 
-  // The process callback only.
-  ClockModel clock;
-
   RenderGate gate;
-  std::atomic<bool> shutDown{false};
   std::atomic<bool> reseat{false};
-  std::atomic<std::uint64_t> xruns{0};
-  std::atomic<long> latencyFrames{0};
-  std::atomic<std::uint32_t> period{0};
-  std::atomic<std::int64_t> lastCallbackNs{0};
 
   // Between the GUI thread and the helper thread that opens the client.
-  std::mutex mutex;
-  std::condition_variable changed;
-  bool finished = false;
-  bool abandoned = false;
-  bool opened = false;
+  BoundedOpen opening;
 
   // The server's real-time thread, once a cycle. No lock, allocation or wait.
   static int OnProcess(jack_nframes_t frames, void* user) {
@@ -99,17 +84,17 @@ struct JackOutput::Stream {
 
   // A thread of the server's: only marks what happened; the GUI thread acts.
   static void OnShutdown(jack_status_t, const char*, void* user) {
-    static_cast<Stream*>(user)->shutDown.store(true, std::memory_order_release);
+    static_cast<Stream*>(user)->failed.store(true, std::memory_order_release);
   }
   static int OnXrun(void* user) {
     auto* self = static_cast<Stream*>(user);
-    self->xruns.fetch_add(1, std::memory_order_relaxed);
+    self->underruns.fetch_add(1, std::memory_order_relaxed);
     self->reseat.store(true, std::memory_order_relaxed);
     return 0;
   }
   static int OnBufferSize(jack_nframes_t frames, void* user) {
     auto* self = static_cast<Stream*>(user);
-    self->period.store(frames, std::memory_order_relaxed);
+    self->blockFrames.store(frames, std::memory_order_relaxed);
     self->reseat.store(true, std::memory_order_relaxed);
     return 0;
   }
@@ -131,7 +116,7 @@ struct JackOutput::Stream {
     client = jack_client_open(kName, JackNoStartServer, &status);
     if (client == nullptr) return false;
     deviceRate = jack_get_sample_rate(client);
-    period.store(jack_get_buffer_size(client), std::memory_order_relaxed);
+    blockFrames.store(jack_get_buffer_size(client), std::memory_order_relaxed);
     if (deviceRate == 0) return false;
     converter.Configure(primaryRate, deviceRate, kChunkFrames);
     jack_set_process_callback(client, &OnProcess, this);
@@ -145,8 +130,8 @@ struct JackOutput::Stream {
       if (ports[i] == nullptr) return false;
     }
     // Until the server reports our ports' latency: one period.
-    latencyFrames.store(static_cast<long>(period.load()), std::memory_order_relaxed);
-    clock.Start(deviceRate, period.load(), static_cast<std::int64_t>(period.load() * 1e9 / deviceRate),
+    latencyFrames.store(static_cast<long>(blockFrames.load()), std::memory_order_relaxed);
+    clock.Start(deviceRate, blockFrames.load(), static_cast<std::int64_t>(blockFrames.load() * 1e9 / deviceRate),
                 ClockModel::Cycles::kRegular);
     lastCallbackNs.store(SteadyNowNs(), std::memory_order_relaxed);
     if (jack_activate(client) != 0) return false;
@@ -169,91 +154,53 @@ struct JackOutput::Stream {
   void CloseClient() {
     gate.Close();
     if (client == nullptr) return;
-    if (!shutDown.load(std::memory_order_acquire)) jack_deactivate(client);
+    if (!failed.load(std::memory_order_acquire)) jack_deactivate(client);
     jack_client_close(client);
     client = nullptr;
   }
 
   static void RunOpen(std::shared_ptr<Stream> self) {
-    const bool ok = self->OpenClient();
-    std::unique_lock lock(self->mutex);
-    if (self->abandoned) {
-      // Nobody waits any more: what was opened is closed here, never used.
-      lock.unlock();
-      self->CloseClient();
-      return;
-    }
-    self->opened = ok;
-    self->finished = true;
-    self->changed.notify_all();
+    // Nobody waits any more: what was opened is closed here, never used.
+    if (!self->opening.Report(self->OpenClient())) self->CloseClient();
   }
 };
 
-JackOutput::JackOutput(std::chrono::milliseconds openTimeout) : openTimeout_(openTimeout) {}
+JackOutput::JackOutput(std::chrono::milliseconds openBound) : ServerStream("jack", openBound) {}
 
 JackOutput::~JackOutput() { Close(); }
 
-bool JackOutput::Open(FrameSource& source, std::uint32_t rate) {
-  Close();
+const StreamFigures* JackOutput::OpenStream(FrameSource& source, std::uint32_t rate) {
   // PipeWire's JACK runs its clients at the node latency they ask for, and
   // at its default quantum otherwise; a user's own setting stays.
   ::setenv("PIPEWIRE_LATENCY", kPipeWireLatency, 0);
   auto stream = std::make_shared<Stream>();
+  stream->silenceBoundNs = kSilenceNs;
   stream->source = &source;
   stream->primaryRate = rate;
-  try {
-    std::thread(&Stream::RunOpen, stream).detach();
-  } catch (const std::system_error&) {
-    return false;
-  }
-  bool opened = false;
-  {
-    std::unique_lock lock(stream->mutex);
-    if (!stream->changed.wait_for(lock, openTimeout_, [&] { return stream->finished; })) {
-      stream->abandoned = true;  // the helper closes it when it answers
-      lock.unlock();
-      // Until then the client may still activate and call back: it must not reach the source,
-      // which the next way out (or nobody) owns from now on.
+  if (!BoundedOpen::Launch([stream] { Stream::RunOpen(stream); })) return nullptr;
+  switch (stream->opening.Await(openBound_)) {
+    case BoundedOpen::Outcome::kOpened:
+      stream_ = std::move(stream);
+      return stream_.get();
+    case BoundedOpen::Outcome::kFailed:
+      stream->CloseClient();
+      return nullptr;
+    case BoundedOpen::Outcome::kTimedOut:
+      // The helper closes the client when it answers. Until then the client may still activate
+      // and call back: it must not reach the source, which the next way out (or nobody) owns
+      // from now on.
       stream->gate.Close();
-      return false;
-    }
-    opened = stream->opened;
+      return nullptr;
   }
-  if (!opened) {
-    stream->CloseClient();
-    return false;
-  }
-  source_ = &source;
-  rate_ = rate;
-  stream_ = std::move(stream);
-  return true;
+  return nullptr;
 }
 
-void JackOutput::ChangeRate(std::uint32_t rate) {
-  if (source_ == nullptr || rate == rate_) return;
-  FrameSource* source = source_;
-  Close();
-  Open(*source, rate);
-}
-
-void JackOutput::Close() {
-  source_ = nullptr;
+void JackOutput::CloseStream() {
   if (stream_ == nullptr) return;
   stream_->CloseClient();
   stream_.reset();
 }
 
-bool JackOutput::IsPulling() const {
-  if (stream_ == nullptr || stream_->shutDown.load(std::memory_order_acquire)) return false;
-  return SteadyNowNs() - stream_->lastCallbackNs.load(std::memory_order_relaxed) < kSilenceNs;
-}
 
-std::uint32_t JackOutput::DeviceRate() const { return stream_ ? stream_->deviceRate : 0; }
-std::uint32_t JackOutput::BufferFrames() const { return stream_ ? stream_->period.load(std::memory_order_relaxed) : 0; }
-long JackOutput::StreamLatencyFrames() const {
-  return stream_ ? stream_->latencyFrames.load(std::memory_order_relaxed) : 0;
-}
-std::uint64_t JackOutput::Underruns() const { return stream_ ? stream_->xruns.load(std::memory_order_relaxed) : 0; }
-std::int64_t JackOutput::LeadNs() const { return stream_ ? stream_->clock.LeadNs() : 0; }
 
 }  // namespace kestu

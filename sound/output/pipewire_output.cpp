@@ -7,12 +7,12 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <ctime>
 #include <mutex>
 #include <string>
 
 #include "sound/output/clock_model.h"
 #include "sound/output/render_gate.h"
+#include "sound/steady_clock.h"
 
 namespace kestu {
 
@@ -28,7 +28,7 @@ void InitOnce() {
 
 }  // namespace
 
-struct PipeWireOutput::Stream {
+struct PipeWireOutput::Stream : StreamFigures {
   FrameSource* source = nullptr;
   std::uint32_t rate = 0;
 
@@ -44,17 +44,12 @@ struct PipeWireOutput::Stream {
   pw_stream_events streamEvents{};
 
   // The server's real-time thread only, from the stream's start to its end.
-  ClockModel clock;
   std::int64_t assumedDelayNs = 0;  // until the stream's first timing
   std::uint64_t lastTicks = 0;
   std::uint64_t lastTickStep = 0;
 
   RenderGate gate;
-  std::atomic<bool> streaming{false};
-  std::atomic<bool> failed{false};
-  std::atomic<std::uint64_t> underruns{0};
-  std::atomic<long> latencyFrames{0};
-  std::atomic<std::uint32_t> blockFrames{0};
+  BoundedOpen opening;  // word that the stream runs, or never will
 
   // Loop thread: the server and the stream report how they stand.
   static void OnCoreError(void* user, std::uint32_t id, int, int, const char*) {
@@ -67,8 +62,7 @@ struct PipeWireOutput::Stream {
     auto* self = static_cast<Stream*>(user);
     switch (state) {
       case PW_STREAM_STATE_STREAMING:
-        self->streaming.store(true, std::memory_order_release);
-        pw_thread_loop_signal(self->loop, false);
+        self->opening.Report(true);
         break;
       case PW_STREAM_STATE_ERROR:
       case PW_STREAM_STATE_UNCONNECTED:
@@ -81,7 +75,7 @@ struct PipeWireOutput::Stream {
 
   void Fail() {
     failed.store(true, std::memory_order_release);
-    pw_thread_loop_signal(loop, false);
+    opening.Report(false);
   }
 
   // The server's real-time thread, once a cycle: fill the buffer the graph
@@ -214,85 +208,49 @@ struct PipeWireOutput::Stream {
   }
 };
 
-PipeWireOutput::PipeWireOutput(std::chrono::milliseconds openTimeout) : openTimeout_(openTimeout) {}
+PipeWireOutput::PipeWireOutput(std::chrono::milliseconds openBound) : ServerStream("pipewire", openBound) {}
 
 PipeWireOutput::~PipeWireOutput() { Close(); }
 
-bool PipeWireOutput::Open(FrameSource& source, std::uint32_t rate) {
-  Close();
+const StreamFigures* PipeWireOutput::OpenStream(FrameSource& source, std::uint32_t rate) {
   InitOnce();
   auto stream = std::make_unique<Stream>();
   stream->source = &source;
   stream->rate = rate;
+  stream->deviceRate = rate;
   // Until the stream's first timing: a cycle of the latency we ask for.
   stream->assumedDelayNs = static_cast<std::int64_t>(1e9 * kLatencyFrames / kLatencyRate);
   const auto blockFrames = static_cast<std::uint32_t>(static_cast<std::uint64_t>(kLatencyFrames) * rate / kLatencyRate);
   stream->clock.Start(rate, blockFrames, stream->assumedDelayNs, ClockModel::Cycles::kRegular);
   stream->loop = pw_thread_loop_new("kestu-pipewire", nullptr);
-  if (stream->loop == nullptr) return false;
+  if (stream->loop == nullptr) return nullptr;
   if (pw_thread_loop_start(stream->loop) < 0) {
     pw_thread_loop_destroy(stream->loop);
-    return false;
+    return nullptr;
   }
   pw_thread_loop_lock(stream->loop);
-  bool ready = stream->Connect();
-  if (ready) {
-    timespec until{};
-    pw_thread_loop_get_time(stream->loop, &until,
-                            std::chrono::duration_cast<std::chrono::nanoseconds>(openTimeout_).count());
-    while (!stream->streaming.load(std::memory_order_acquire) && !stream->failed.load(std::memory_order_acquire)) {
-      if (pw_thread_loop_timed_wait_full(stream->loop, &until) != 0) break;  // no answer in time
-    }
-    ready = stream->streaming.load(std::memory_order_acquire) && !stream->failed.load(std::memory_order_acquire);
-  }
+  const bool connected = stream->Connect();
   pw_thread_loop_unlock(stream->loop);
+  // The loop's thread says when the stream runs, or that it never will.
+  const bool ready = connected && stream->opening.Await(openBound_) == BoundedOpen::Outcome::kOpened &&
+                     !stream->failed.load(std::memory_order_acquire);
   if (!ready) {
     stream->gate.Close();
     stream->TearDown();
-    return false;
+    return nullptr;
   }
-  source_ = &source;
-  rate_ = rate;
   stream_ = std::move(stream);
-  return true;
+  return stream_.get();
 }
 
-void PipeWireOutput::ChangeRate(std::uint32_t rate) {
-  if (source_ == nullptr || rate == rate_) return;
-  // A stream of the new rate; without one the program goes on silent.
-  FrameSource* source = source_;
-  Close();
-  Open(*source, rate);
-}
-
-void PipeWireOutput::Close() {
-  source_ = nullptr;
+void PipeWireOutput::CloseStream() {
   if (stream_ == nullptr) return;
   stream_->gate.Close();  // from here on the source is never called
   stream_->TearDown();
   stream_.reset();
 }
 
-bool PipeWireOutput::IsOpen() const { return stream_ != nullptr; }
 
-bool PipeWireOutput::IsPulling() const {
-  return stream_ != nullptr && !stream_->failed.load(std::memory_order_acquire);
-}
 
-std::uint32_t PipeWireOutput::DeviceRate() const { return stream_ ? stream_->rate : 0; }
-
-std::uint32_t PipeWireOutput::BufferFrames() const {
-  return stream_ ? stream_->blockFrames.load(std::memory_order_relaxed) : 0;
-}
-
-long PipeWireOutput::StreamLatencyFrames() const {
-  return stream_ ? stream_->latencyFrames.load(std::memory_order_relaxed) : 0;
-}
-
-std::uint64_t PipeWireOutput::Underruns() const {
-  return stream_ ? stream_->underruns.load(std::memory_order_relaxed) : 0;
-}
-
-std::int64_t PipeWireOutput::LeadNs() const { return stream_ ? stream_->clock.LeadNs() : 0; }
 
 }  // namespace kestu

@@ -13,10 +13,10 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
-#include <thread>
 
 #include "sound/output/clock_model.h"
 #include "sound/output/render_gate.h"
+#include "sound/steady_clock.h"
 
 namespace kestu {
 
@@ -33,7 +33,7 @@ std::uint32_t FramesFor(double ms, std::uint32_t rate) {
 
 }  // namespace
 
-struct PulseOutput::Stream {
+struct PulseOutput::Stream : StreamFigures {
   FrameSource* source = nullptr;
   std::uint32_t rate = 0;
 
@@ -41,22 +41,17 @@ struct PulseOutput::Stream {
   pa_mainloop* loop = nullptr;
   pa_context* context = nullptr;
   pa_stream* stream = nullptr;
-  ClockModel clock;
   std::int64_t assumedLatencyNs = 0;  // until the server's first timing report
 
   RenderGate gate;
   std::atomic<bool> quit{false};
-  std::atomic<bool> failed{false};
   std::atomic<bool> realtime{false};
-  std::atomic<std::uint64_t> underruns{0};
-  std::atomic<long> latencyFrames{0};
-  std::atomic<std::uint32_t> requestFrames{0};
   std::atomic<std::uint32_t> targetFrames{0};
 
   // Between the GUI thread and the audio thread, never taken while rendering.
+  BoundedOpen opening;  // word that the stream is ready, or will never be
   std::mutex mutex;
   std::condition_variable changed;
-  bool settled = false;  // the stream is ready, or will never be
   bool exited = false;
   pa_mainloop* wakeable = nullptr;  // the loop while it may be woken
 
@@ -77,7 +72,7 @@ struct PulseOutput::Stream {
     }
     // Whatever ended the loop, the stream is gone; an open still waiting learns it now.
     failed.store(true, std::memory_order_release);
-    Settle();
+    opening.Report(false);
     TearDown();
     std::lock_guard lock(mutex);
     exited = true;
@@ -158,25 +153,19 @@ struct PulseOutput::Stream {
     const pa_buffer_attr* granted = pa_stream_get_buffer_attr(stream);
     const std::uint32_t request = granted ? granted->minreq / kFrameBytes : FramesFor(kRequestMs, rate);
     const std::uint32_t target = granted ? granted->tlength / kFrameBytes : FramesFor(kTargetMs, rate);
-    requestFrames.store(request, std::memory_order_relaxed);
+    blockFrames.store(request, std::memory_order_relaxed);
     targetFrames.store(target, std::memory_order_relaxed);
     // A block's time is when its first frame is heard, so a stamped command
     // waits for the next request and then for the frames ahead of it.
     assumedLatencyNs = static_cast<std::int64_t>(1e9 * target / rate);
     clock.Start(rate, request, assumedLatencyNs);
-    Settle();
+    opening.Report(true);
   }
 
   void Fail() {
     failed.store(true, std::memory_order_release);
     quit.store(true, std::memory_order_release);
-    Settle();
-  }
-
-  void Settle() {
-    std::lock_guard lock(mutex);
-    settled = true;
-    changed.notify_all();
+    opening.Report(false);
   }
 
   static void OnUnderflow(pa_stream*, void* user) {
@@ -263,49 +252,30 @@ struct PulseOutput::Stream {
   }
 };
 
-PulseOutput::PulseOutput(std::chrono::milliseconds openTimeout) : openTimeout_(openTimeout) {}
+PulseOutput::PulseOutput(std::chrono::milliseconds openBound) : ServerStream("pulse", openBound) {}
 
 PulseOutput::~PulseOutput() { Close(); }
 
-bool PulseOutput::Open(FrameSource& source, std::uint32_t rate) {
-  Close();
+const StreamFigures* PulseOutput::OpenStream(FrameSource& source, std::uint32_t rate) {
   auto stream = std::make_shared<Stream>();
   stream->source = &source;
   stream->rate = rate;
-  try {
-    std::thread(&Stream::Run, stream).detach();
-  } catch (const std::system_error&) {
-    return false;
-  }
-  bool ready = false;
-  {
-    std::unique_lock lock(stream->mutex);
-    stream->changed.wait_for(lock, openTimeout_, [&] { return stream->settled; });
-    ready = stream->settled && !stream->failed.load(std::memory_order_acquire);
-  }
+  stream->deviceRate = rate;
+  if (!BoundedOpen::Launch([stream] { Stream::Run(stream); })) return nullptr;
+  const bool ready = stream->opening.Await(openBound_) == BoundedOpen::Outcome::kOpened &&
+                     !stream->failed.load(std::memory_order_acquire);
   if (!ready) {
     // A server that does not answer in time counts as none; the thread
     // drops what it began by itself.
     stream->gate.Close();
     stream->AskToQuit();
-    return false;
+    return nullptr;
   }
-  source_ = &source;
-  rate_ = rate;
   stream_ = std::move(stream);
-  return true;
+  return stream_.get();
 }
 
-void PulseOutput::ChangeRate(std::uint32_t rate) {
-  if (source_ == nullptr || rate == rate_) return;
-  // A stream of the new rate; without one the program goes on silent.
-  FrameSource* source = source_;
-  Close();
-  Open(*source, rate);
-}
-
-void PulseOutput::Close() {
-  source_ = nullptr;
+void PulseOutput::CloseStream() {
   if (stream_ == nullptr) return;
   std::shared_ptr<Stream> stream = std::move(stream_);
   stream->gate.Close();  // from here on the source is never called
@@ -316,26 +286,10 @@ void PulseOutput::Close() {
   stream->changed.wait_for(lock, kCloseBound, [&] { return stream->exited; });
 }
 
-bool PulseOutput::IsPulling() const {
-  return stream_ != nullptr && !stream_->failed.load(std::memory_order_acquire);
-}
 
-std::uint32_t PulseOutput::DeviceRate() const { return stream_ ? stream_->rate : 0; }
-
-std::uint32_t PulseOutput::BufferFrames() const {
-  return stream_ ? stream_->requestFrames.load(std::memory_order_relaxed) : 0;
-}
 
 std::uint32_t PulseOutput::TargetFrames() const {
   return stream_ ? stream_->targetFrames.load(std::memory_order_relaxed) : 0;
-}
-
-long PulseOutput::StreamLatencyFrames() const {
-  return stream_ ? stream_->latencyFrames.load(std::memory_order_relaxed) : 0;
-}
-
-std::uint64_t PulseOutput::Underruns() const {
-  return stream_ ? stream_->underruns.load(std::memory_order_relaxed) : 0;
 }
 
 bool PulseOutput::Realtime() const { return stream_ && stream_->realtime.load(std::memory_order_relaxed); }

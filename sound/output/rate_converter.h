@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "sound/dsound/sinc_table.h"
+#include "sound/mixer/sinc_table.h"
 #include "sound/output/audio_output.h"
 
 namespace kestu {

@@ -7,15 +7,14 @@
 #include <sched.h>
 
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
 #include <optional>
-#include <thread>
 #include <utility>
 
+#include "sound/output/bounded_open.h"
 #include "sound/output/clock_model.h"
 #include "sound/output/rate_converter.h"
 #include "sound/output/render_gate.h"
+#include "sound/steady_clock.h"
 
 namespace kestu {
 
@@ -89,12 +88,10 @@ std::optional<OpenedStream> TryOpen(std::uint32_t rate, RtAudioCallback callback
   return std::nullopt;
 }
 
-// Shared by the GUI thread and the helper thread that opens the stream.
+// Shared by the GUI thread and the helper thread that opens the stream; the
+// result is the GUI thread's once the helper reported it in time.
 struct OpenAttempt {
-  std::mutex mutex;
-  std::condition_variable finishedChanged;
-  bool finished = false;
-  bool abandoned = false;
+  BoundedOpen opening;
   std::optional<OpenedStream> result;
 };
 
@@ -171,28 +168,14 @@ struct RtAudioOutput::Impl {
   // answers late closes what it opened by itself; its stream never started.
   std::optional<OpenedStream> OpenBounded(std::uint32_t rate) {
     auto attempt = std::make_shared<OpenAttempt>();
-    try {
-      std::thread([attempt, rate, user = this] {
-        snd_lib_error_set_handler(&QuietAlsaError);
-        std::optional<OpenedStream> opened = TryOpen(rate, &Impl::Callback, user);
-        std::unique_lock lock(attempt->mutex);
-        if (attempt->abandoned) {
-          lock.unlock();
-          if (opened) CloseQuietly(*opened->audio);
-          return;
-        }
-        attempt->result = std::move(opened);
-        attempt->finished = true;
-        attempt->finishedChanged.notify_one();
-      }).detach();
-    } catch (const std::system_error&) {
-      return std::nullopt;
-    }
-    std::unique_lock lock(attempt->mutex);
-    if (!attempt->finishedChanged.wait_for(lock, openTimeout, [&] { return attempt->finished; })) {
-      attempt->abandoned = true;
-      return std::nullopt;
-    }
+    const bool launched = BoundedOpen::Launch([attempt, rate, user = this] {
+      snd_lib_error_set_handler(&QuietAlsaError);
+      attempt->result = TryOpen(rate, &Impl::Callback, user);
+      if (!attempt->opening.Report(attempt->result.has_value()) && attempt->result) {
+        CloseQuietly(*attempt->result->audio);
+      }
+    });
+    if (!launched || attempt->opening.Await(openTimeout) != BoundedOpen::Outcome::kOpened) return std::nullopt;
     return std::move(attempt->result);
   }
 

@@ -7,7 +7,7 @@
 #include <cmath>
 
 #include "playback/transport.h"
-#include "sound/dsound/master_stage.h"
+#include "sound/mixer/master_stage.h"
 #include "tests/playback/playback_fixture.h"
 
 namespace kestu::test {

@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "sound/ddsd.h"
-#include "sound/dsound/master_stage.h"
+#include "sound/mixer/master_stage.h"
 #include "sound/output/device_output.h"
 #include "sound/output/pulse_output.h"
 #include "sound/wave.h"

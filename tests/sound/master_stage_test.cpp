@@ -1,6 +1,6 @@
 // The master stage on made-up sums: what passes (all but DC), what the limiter holds under its
 // ceiling and how, and that it lets go completely afterwards.
-#include "sound/dsound/master_stage.h"
+#include "sound/mixer/master_stage.h"
 
 #include <gtest/gtest.h>
 

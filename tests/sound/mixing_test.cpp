@@ -5,8 +5,8 @@
 #include <cstdlib>
 
 #include "sound/ddsd.h"
-#include "sound/dsound/master_stage.h"
-#include "sound/dsound/sinc_table.h"
+#include "sound/mixer/master_stage.h"
+#include "sound/mixer/sinc_table.h"
 #include "sound/wave.h"
 #include "tests/sound/sound_fixture.h"
 

@@ -10,6 +10,7 @@
 
 #include "sound/ddsd.h"
 #include "sound/output/device_output.h"
+#include "sound/steady_clock.h"
 #include "sound/wave.h"
 #include "tests/sound/device_fixture.h"
 #include "tests/support/private_pipewire.h"

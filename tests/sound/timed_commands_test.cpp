@@ -8,8 +8,8 @@
 #include <random>
 
 #include "sound/ddsd.h"
-#include "sound/dsound/master_stage.h"
-#include "sound/dsound/mixer.h"
+#include "sound/mixer/master_stage.h"
+#include "sound/mixer/mixer.h"
 #include "sound/output/clock_model.h"
 #include "sound/wave.h"
 #include "tests/sound/sound_fixture.h"

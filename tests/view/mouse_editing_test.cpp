@@ -11,7 +11,7 @@
 #include "playback/pitch_tables.h"
 #include "score/sequence_text.h"
 #include "sound/channel.h"
-#include "sound/dsound/master_stage.h"
+#include "sound/mixer/master_stage.h"
 #include "sound/wave.h"
 #include "tests/sound/sound_fixture.h"
 #include "view/mouse_editing.h"

@@ -10,8 +10,8 @@
 
 #include <cstdint>
 
-#include "sound/dsound/sinc_table.h"
-#include "sound/dsound/voice.h"
+#include "sound/mixer/sinc_table.h"
+#include "sound/mixer/mixer_voice.h"
 
 namespace kestu::ds {
 

@@ -28,7 +28,7 @@ class MasterStage {
   // Corner of the DC blocker: well under the lowest note any row plays.
   static constexpr double kDcCornerHz = 3.0;
 
-  explicit MasterStage(bool blockDc = true);
+  explicit MasterStage(bool blockDc = true) noexcept;
   // Silence in flight and the gain at rest, as after construction.
   void Reset() noexcept;
   // The primary rate, which sets how fast the gain recovers.

@@ -36,7 +36,7 @@ struct PlayHead {
   std::uint32_t fadeFrames = 0;  // frames left of the fade; 0: no fade
 };
 
-struct Voice {
+struct MixerVoice {
   // Set by the GUI thread before the voice is first sent; read-only after.
   SampleView sample;
   // GUI thread only: keeps the sample memory alive as long as the voice exists.
@@ -78,7 +78,7 @@ inline constexpr std::uint32_t kReleaseWhenEnded = 1;
 // had it stayed attached).
 struct Command {
   CommandKind kind = CommandKind::Play;
-  Voice* voice = nullptr;
+  MixerVoice* voice = nullptr;
   std::uint32_t value = 0;
   std::uint32_t value2 = 0;
   std::uint32_t serial = 0;

@@ -1,4 +1,4 @@
-#include "sound/dsound/master_stage.h"
+#include "sound/mixer/master_stage.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,7 +16,7 @@ constexpr double kTwoPi = 6.283185307179586;
 
 }  // namespace
 
-MasterStage::MasterStage(bool blockDc) : blockDc_(blockDc) {
+MasterStage::MasterStage(bool blockDc) noexcept : blockDc_(blockDc) {
   Reset();
   SetRate(22050);
 }

@@ -1,4 +1,4 @@
-#include "sound/dsound/resampler.h"
+#include "sound/mixer/resampler.h"
 
 #include <algorithm>
 #include <cstring>

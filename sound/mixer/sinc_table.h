@@ -42,7 +42,7 @@ class SincTables {
   // The table for a voice that reads `step` sample frames per output frame.
   // Real-time safe.
   const Table& ForStep(double step) const noexcept;
-  const Table& At(std::uint32_t index) const { return tables_[index]; }
+  const Table& At(std::uint32_t index) const noexcept { return tables_[index]; }
 
  private:
   SincTables();

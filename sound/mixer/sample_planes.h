@@ -8,8 +8,8 @@
 #include <memory>
 #include <vector>
 
-#include "sound/dsound/sinc_table.h"
-#include "sound/dsound/voice.h"
+#include "sound/mixer/sinc_table.h"
+#include "sound/mixer/mixer_voice.h"
 
 namespace kestu::ds {
 
@@ -19,9 +19,9 @@ constexpr std::uint32_t kPlanePadding = SincTables::kReach;
 std::shared_ptr<std::vector<float>> MakeSamplePlanes(std::uint32_t frames, std::uint16_t channels);
 
 // Points `view` at `planes` (made by MakeSamplePlanes for the view's frames and channels).
-void AttachPlanes(SampleView& view, const std::vector<float>& planes);
+void AttachPlanes(SampleView& view, const std::vector<float>& planes) noexcept;
 
 // Copies the view's PCM bytes into its planes, as floats on the 16-bit scale.
-void FillPlanes(const SampleView& view, std::vector<float>& planes);
+void FillPlanes(const SampleView& view, std::vector<float>& planes) noexcept;
 
 }  // namespace kestu::ds

@@ -1,6 +1,6 @@
-#include "sound/dsound/mixer.h"
+#include "sound/mixer/mixer.h"
 
-#include "sound/dsound/resampler.h"
+#include "sound/mixer/resampler.h"
 
 #include <algorithm>
 #include <cmath>
@@ -31,11 +31,11 @@ void Mixer::Send(const Command& command) {
   if (!outbox_.empty() || !commands_.Push(command)) outbox_.push_back(command);
 }
 
-void Mixer::FlushOutbox() {
+void Mixer::FlushOutbox() noexcept {
   while (!outbox_.empty() && commands_.Push(outbox_.front())) outbox_.pop_front();
 }
 
-void Mixer::DeliverPending() {
+void Mixer::DeliverPending() noexcept {
   for (;;) {
     FlushOutbox();
     if (outbox_.empty()) return;
@@ -117,13 +117,13 @@ void Mixer::Skip(const Command& command) noexcept {
 
 // Serials grow with each command of a voice; one skipped may pass ones still waiting before it,
 // whose own serial then no longer counts.
-void Mixer::MarkApplied(Voice& voice, std::uint32_t serial) noexcept {
+void Mixer::MarkApplied(MixerVoice& voice, std::uint32_t serial) noexcept {
   if (serial > voice.appliedSerial.load(std::memory_order_relaxed)) {
     voice.appliedSerial.store(serial, std::memory_order_release);
   }
 }
 
-void Mixer::DropWaitingFor(Voice& voice) noexcept {
+void Mixer::DropWaitingFor(MixerVoice& voice) noexcept {
   if (voice.waiting == 0) return;
   std::size_t kept = 0;
   for (std::size_t i = 0; i < waitingCount_; ++i) {
@@ -156,10 +156,10 @@ void Mixer::Withdraw(std::int64_t afterNs) noexcept {
   waitingCount_ = kept;
 }
 
-void Mixer::CutRingingOut(const void* owner, const Voice& current) noexcept {
+void Mixer::CutRingingOut(const void* owner, const MixerVoice& current) noexcept {
   bool left = false;
   for (std::size_t i = 0; i < listedCount_; ++i) {
-    Voice& voice = *listed_[i];
+    MixerVoice& voice = *listed_[i];
     if (!voice.ringingOut) continue;
     if (voice.owner == owner && &voice != &current) {
       if (voice.main.active) BeginFade(voice);
@@ -260,7 +260,7 @@ void Mixer::Reset() noexcept {
   } while (!outbox_.empty());
   ApplyAllWaiting();
   while (listedCount_ > 0) {
-    Voice& voice = *listed_[listedCount_ - 1];
+    MixerVoice& voice = *listed_[listedCount_ - 1];
     voice.main.active = false;
     voice.tail.active = false;
     Unlist(listedCount_ - 1);
@@ -269,7 +269,7 @@ void Mixer::Reset() noexcept {
   master_.Reset();
 }
 
-bool Mixer::List(Voice& voice) noexcept {
+bool Mixer::List(MixerVoice& voice) noexcept {
   if (voice.listed) return true;
   if (listedCount_ == listed_.size()) {
     // Full: a voice that only fades out gives way, cut short.
@@ -285,7 +285,7 @@ bool Mixer::List(Voice& voice) noexcept {
 }
 
 void Mixer::Unlist(std::size_t index) noexcept {
-  Voice& voice = *listed_[index];
+  MixerVoice& voice = *listed_[index];
   voice.listed = false;
   listed_[index] = listed_[--listedCount_];
   Publish(voice);
@@ -293,7 +293,7 @@ void Mixer::Unlist(std::size_t index) noexcept {
   if (voice.releasing) voice.retired.store(true, std::memory_order_release);
 }
 
-void Mixer::BeginFade(Voice& voice) noexcept {
+void Mixer::BeginFade(MixerVoice& voice) noexcept {
   voice.tail = voice.main;
   voice.tail.active = true;
   // g[n] = (1 + cos(pi (n + 1) / N)) / 2 for the N faded frames: the first is already lower, the
@@ -307,7 +307,7 @@ void Mixer::BeginFade(Voice& voice) noexcept {
   voice.tail.fadeFrames = fadeFrames_;
 }
 
-void Mixer::Publish(Voice& voice) noexcept {
+void Mixer::Publish(MixerVoice& voice) noexcept {
   voice.publishedFrame.store(static_cast<std::uint32_t>(voice.main.position >> 32),
                              std::memory_order_relaxed);
   voice.publishedPlaying.store(voice.main.active, std::memory_order_relaxed);
@@ -326,7 +326,7 @@ void Mixer::Apply(const Command& command) noexcept {
     }
     return;
   }
-  Voice& voice = *command.voice;
+  MixerVoice& voice = *command.voice;
   const bool cuts = command.kind == CommandKind::Play || command.kind == CommandKind::Stop ||
                     command.kind == CommandKind::SetPosition ||
                     (command.kind == CommandKind::Release && (command.value2 & kReleaseWhenEnded) == 0);
@@ -383,7 +383,7 @@ void Mixer::Apply(const Command& command) noexcept {
 void Mixer::MixBlock(float* mix, std::uint32_t frames) noexcept {
   std::size_t i = 0;
   while (i < listedCount_) {
-    Voice& voice = *listed_[i];
+    MixerVoice& voice = *listed_[i];
     if (voice.main.active) {
       MixResampled(voice.sample, voice.main, tables_, mix, frames);
       // A one-shot voice that played to its end is rewound, ready to play again.

@@ -16,11 +16,11 @@
 #include <cstdint>
 #include <deque>
 
-#include "sound/dsound/master_stage.h"
-#include "sound/dsound/sinc_table.h"
-#include "sound/dsound/spsc_queue.h"
-#include "sound/dsound/voice.h"
-#include "sound/output/audio_output.h"
+#include "sound/mixer/master_stage.h"
+#include "sound/mixer/sinc_table.h"
+#include "sound/mixer/spsc_queue.h"
+#include "sound/mixer/mixer_voice.h"
+#include "sound/mixer/output_port.h"
 
 namespace kestu::ds {
 
@@ -46,7 +46,7 @@ class Mixer : public FrameSource {
   // the next Send (or DeliverPending) to find room.
   void Send(const Command& command);
   // GUI thread, synchronous outputs only: the caller is the render side too.
-  void DeliverPending() override;
+  void DeliverPending() noexcept override;
   // GUI thread, while no output pulls: takes every command still on its way,
   // then silences every voice, so that the mixer starts afresh on the next
   // output with each voice's state as the GUI thread expects it.
@@ -60,16 +60,16 @@ class Mixer : public FrameSource {
 
   // Any thread. Stamped starts of a voice that took effect later than their
   // time (their frame had passed, or the waiting list was full): notes heard late.
-  std::uint64_t LateStarts() const { return late_.load(std::memory_order_relaxed); }
+  std::uint64_t LateStarts() const noexcept { return late_.load(std::memory_order_relaxed); }
   // Any thread. Stamped starts dropped because they came kDropLateNs or more
   // after their time, or late behind a later start that was late too.
-  std::uint64_t DroppedStarts() const { return dropped_.load(std::memory_order_relaxed); }
+  std::uint64_t DroppedStarts() const noexcept { return dropped_.load(std::memory_order_relaxed); }
   // Any thread. How long after its stamp a stamped command is heard, as the
   // output last said; 0 before the first block placed in time.
-  std::int64_t StampLeadNs() const { return leadNs_.load(std::memory_order_relaxed); }
+  std::int64_t StampLeadNs() const noexcept { return leadNs_.load(std::memory_order_relaxed); }
 
   // Audio thread (tests: whoever renders). The primary rate in use.
-  std::uint32_t Rate() const { return rate_; }
+  std::uint32_t Rate() const noexcept { return rate_; }
 
   // Any thread. Every frame leaves the mixer this many frames after the frame
   // in which its sound was started: the master stage's look-ahead.
@@ -80,26 +80,26 @@ class Mixer : public FrameSource {
   void TakeCommands(const BlockTime& time) noexcept;
   void Wait(Command command, const BlockTime& time) noexcept;
   void ApplyAllWaiting() noexcept;
-  void DropWaitingFor(Voice& voice) noexcept;
+  void DropWaitingFor(MixerVoice& voice) noexcept;
   void Withdraw(std::int64_t afterNs) noexcept;
   // Fades the sounds let ring out that `owner` played, but for `current`, its voice now.
-  void CutRingingOut(const void* owner, const Voice& current) noexcept;
+  void CutRingingOut(const void* owner, const MixerVoice& current) noexcept;
   void Skip(const Command& command) noexcept;
-  void MarkApplied(Voice& voice, std::uint32_t serial) noexcept;
+  void MarkApplied(MixerVoice& voice, std::uint32_t serial) noexcept;
   std::uint32_t ApplyWaitingDue(const BlockTime& time, std::uint32_t done, std::uint32_t frames) noexcept;
   std::int64_t FrameOf(const Command& command, const BlockTime& time) const noexcept;
   std::int64_t StartFrameOf(const Command& command, const BlockTime& time) const noexcept;
   void MixSpan(std::int16_t* stereo, std::uint32_t frames) noexcept;
   void Apply(const Command& command) noexcept;
-  bool List(Voice& voice) noexcept;
+  bool List(MixerVoice& voice) noexcept;
   void Unlist(std::size_t index) noexcept;
-  void BeginFade(Voice& voice) noexcept;
-  void Publish(Voice& voice) noexcept;
+  void BeginFade(MixerVoice& voice) noexcept;
+  void Publish(MixerVoice& voice) noexcept;
   void MixBlock(float* mix, std::uint32_t frames) noexcept;
   void FinishBlock(const float* mix, std::int16_t* stereo, std::uint32_t frames) noexcept;
   std::uint64_t StepFor(std::uint32_t frequency) const noexcept;
 
-  void FlushOutbox();
+  void FlushOutbox() noexcept;
 
   SpscQueue<Command, kCommandCapacity> commands_;
   // Audio thread: stamped commands not yet due, in the order they came.
@@ -113,7 +113,7 @@ class Mixer : public FrameSource {
   std::atomic<std::uint64_t> dropped_{0};
   std::atomic<std::int64_t> leadNs_{0};
   std::deque<Command> outbox_;  // GUI thread only
-  std::array<Voice*, kMaxListedVoices> listed_{};
+  std::array<MixerVoice*, kMaxListedVoices> listed_{};
   std::size_t listedCount_ = 0;
   bool anyRingingOut_ = false;  // some listed voice may be ringing out
   std::uint32_t rate_ = kDefaultRate;

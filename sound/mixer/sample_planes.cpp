@@ -1,4 +1,4 @@
-#include "sound/dsound/sample_planes.h"
+#include "sound/mixer/sample_planes.h"
 
 #include <cstring>
 
@@ -6,7 +6,7 @@ namespace kestu::ds {
 
 namespace {
 
-std::size_t StrideFor(std::uint32_t frames) { return static_cast<std::size_t>(frames) + 2 * kPlanePadding; }
+std::size_t StrideFor(std::uint32_t frames) noexcept { return static_cast<std::size_t>(frames) + 2 * kPlanePadding; }
 
 }  // namespace
 
@@ -14,12 +14,12 @@ std::shared_ptr<std::vector<float>> MakeSamplePlanes(std::uint32_t frames, std::
   return std::make_shared<std::vector<float>>(StrideFor(frames) * channels, 0.0f);
 }
 
-void AttachPlanes(SampleView& view, const std::vector<float>& planes) {
+void AttachPlanes(SampleView& view, const std::vector<float>& planes) noexcept {
   view.planes = planes.data() + kPlanePadding;
   view.planeStride = static_cast<std::uint32_t>(StrideFor(view.frames));
 }
 
-void FillPlanes(const SampleView& view, std::vector<float>& planes) {
+void FillPlanes(const SampleView& view, std::vector<float>& planes) noexcept {
   const std::size_t stride = StrideFor(view.frames);
   for (std::uint16_t c = 0; c < view.channels; ++c) {
     float* plane = planes.data() + c * stride + kPlanePadding;

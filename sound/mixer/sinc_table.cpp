@@ -1,4 +1,4 @@
-#include "sound/dsound/sinc_table.h"
+#include "sound/mixer/sinc_table.h"
 
 #include <algorithm>
 #include <cmath>
@@ -18,7 +18,7 @@ constexpr double kCutoff = 0.875;
 // need proportionally fewer. Taps between two rows are interpolated.
 constexpr double kFullBandPhases = 128.0;
 
-double BesselI0(double x) {
+double BesselI0(double x) noexcept {
   double sum = 1.0, term = 1.0;
   for (int k = 1; k < 64 && term > 1e-12 * sum; ++k) {
     const double half = x / (2.0 * k);

@@ -17,7 +17,7 @@ class SpscQueue {
 
  public:
   // Producer thread. False when the ring is full.
-  bool Push(const T& item) {
+  bool Push(const T& item) noexcept {
     const std::size_t tail = tail_.load(std::memory_order_relaxed);
     if (tail - head_.load(std::memory_order_acquire) == Capacity) return false;
     items_[tail & (Capacity - 1)] = item;
@@ -26,7 +26,7 @@ class SpscQueue {
   }
 
   // Consumer thread. False when the ring is empty.
-  bool Pop(T& item) {
+  bool Pop(T& item) noexcept {
     const std::size_t head = head_.load(std::memory_order_relaxed);
     if (head == tail_.load(std::memory_order_acquire)) return false;
     item = items_[head & (Capacity - 1)];
