@@ -72,8 +72,9 @@ TEST_F(PulseOutputTest, OpensAtTheMixersRateAndPlacesEachBlockWhereItWillBeHeard
   EXPECT_EQ(source.Frames(), pulled) << "pulled after Close";
 
   // Each block is due after it was rendered, by no more than the stream's buffers hold, and the
-  // blocks follow on from each other as their frames say; the lead never shrinks, and it covers
-  // the time from a block's rendering to its sound with two blocks to spare.
+  // blocks follow on from each other as their frames say; the lead does not come down within a
+  // couple of seconds, and it covers the time from a block's rendering to its sound with two
+  // blocks to spare.
   const std::size_t count = std::min<std::size_t>(source.blocks.load(), ProbeSource::kKept);
   const std::int64_t lead = source.kept[count - 1].time.leadNs;
   EXPECT_GT(lead, 0);
