@@ -27,6 +27,8 @@ constexpr std::int64_t kShrinkByAtLeastNs = 2 * kLeadStepNs;
 // phase, not as jitter: earlier at once, later once it has held this many blocks in a row.
 constexpr double kSeatCorrectionNs = 500'000;
 constexpr std::uint32_t kLateReadingsToMove = 4;
+// A request this long after the time its block was to be heard finds a stream that ran dry.
+constexpr double kRanDryAfterNs = 1'000'000;
 
 }  // namespace
 
@@ -34,6 +36,7 @@ void ClockModel::Start(std::uint32_t rate, std::uint32_t blockFrames, std::int64
   nominalPeriodNs_ = 1e9 / std::max<std::uint32_t>(rate, 1);
   blockSeconds_ = std::max<std::uint32_t>(blockFrames, 1) * nominalPeriodNs_ / 1e9;
   cycles_ = cycles;
+  readingsAreHeardTimes_ = readingDelayNs > 0;
   blocksWaited_ = cycles == Cycles::kRegular ? 1.0 : 2.0;
   coveredNs_ = static_cast<std::int64_t>(blocksWaited_ * blockSeconds_ * 1e9) + std::max<std::int64_t>(readingDelayNs, 0);
   startCoveredNs_ = coveredNs_;
@@ -57,6 +60,12 @@ void ClockModel::Seat(std::int64_t readingNs) noexcept {
 }
 
 BlockTime ClockModel::OnBlock(std::int64_t readingNs, std::uint32_t frames, std::int64_t nowNs) noexcept {
+  // A block cannot be heard before it is asked for. Asked for after the time the loop gave it, the
+  // stream ran dry, and the sink played silence meanwhile: this block is heard when the reading
+  // says, not when the loop predicted, whether or not the output has been told of the underrun
+  // yet. Left to the loop, a reading a few milliseconds off is smoothed away as jitter, and the
+  // notes of the next second are off by what it missed.
+  if (readingsAreHeardTimes_ && seated_ && static_cast<double>(nowNs) > predictedNs_ + kRanDryAfterNs) Reseat();
   BlockTime time = OnBlock(readingNs, frames);
   time.callNs = nowNs;
   // A stamp waits for the block before the one that renders it, and then for this block's way

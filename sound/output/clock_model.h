@@ -36,7 +36,9 @@ class ClockModel {
   // `readingDelayNs` is how long after its reading a block's first frame
   // comes out (0 when the readings are callback times; the latency where they
   // already include it does not count again). The lead covers the blocks a
-  // stamp may wait, that delay and the margin.
+  // stamp may wait, that delay and the margin. A delay above 0 also says
+  // that the readings are of when a block is heard, which lies after the
+  // request for it.
   void Start(std::uint32_t rate, std::uint32_t blockFrames, std::int64_t readingDelayNs = 0,
              Cycles cycles = Cycles::kIrregular);
 
@@ -70,6 +72,7 @@ class ClockModel {
   double blockSeconds_ = 0;
   Cycles cycles_ = Cycles::kIrregular;
   double blocksWaited_ = 2.0;
+  bool readingsAreHeardTimes_ = false;
   std::atomic<std::int64_t> leadNs_{0};
 
   // Audio thread only.
