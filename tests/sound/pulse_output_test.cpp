@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <future>
+#include <iostream>
 #include <thread>
 
 #include "sound/ddsd.h"
@@ -16,6 +18,7 @@
 #include "sound/wave.h"
 #include "tests/sound/probe_source.h"
 #include "tests/sound/sound_fixture.h"
+#include "tests/support/made_up_stream.h"
 #include "tests/support/private_pulse.h"
 #include "tests/support/recording_reader.h"
 
@@ -157,6 +160,82 @@ TEST_F(PulseOutputTest, AServerThatGoesAwayAndComesBackIsHeardAgain) {
   const Heard heard = Listen(recording);
   ASSERT_TRUE(heard.any) << "nothing heard after the server came back";
   EXPECT_NEAR(heard.hz, 990.0, 15.0);
+}
+
+// Each note in a recording: when it begins, in seconds, and its loudest sample over `window`.
+struct Note {
+  double seconds;
+  int peak;
+};
+
+std::vector<Note> NotesIn(const std::string& path, double window) {
+  std::uint32_t rate = 0;
+  const std::vector<std::int16_t> left = ReadLeftChannel(path, rate);
+  std::vector<Note> notes;
+  for (const std::int64_t onset : Onsets(left, rate / 20)) {
+    const auto end = std::min<std::size_t>(left.size(), onset + static_cast<std::size_t>(window * rate));
+    int peak = 0;
+    for (auto i = static_cast<std::size_t>(onset); i < end; ++i) peak = std::max(peak, std::abs(int{left[i]}));
+    notes.push_back({static_cast<double>(onset) / rate, peak});
+  }
+  return notes;
+}
+
+// Playback goes on while the server is killed and started again: the notes voiced meanwhile never
+// reach the new stream, and the first note heard on it is as loud as any before, and on its time.
+TEST_F(PulseOutputTest, TheFirstNoteAfterTheServerCameBackIsNoLouderThanBefore) {
+  DeviceOutput output;
+  TDDSD device(nullptr, {UseOutput(output)});
+  device.SetDebugOption(dsoHaltOnError);
+  device.Loaded();
+  device.SetPrimaryFormat(23160, 16, true);
+  ASSERT_TRUE(device.DeviceOpen());
+  TDDSDWaveData tone(&device, ToneFile(440, 0.1));
+  for (const std::uint32_t channel : {1u, 2u, 3u}) device.GetChannel(channel)->setWaveData(&tone);
+  // Notes 200 ms apart, voiced 200 ms ahead as playback voices them.
+  int column = 0;
+  const auto voice = [&](int notes) {
+    for (int i = 0; i < notes; ++i, ++column) {
+      {
+        const TimedSoundCalls timed(device, SteadyNowNs() + 200'000'000);
+        device.GetChannel(1 + column % 3)->PlayFromStart();
+      }
+      std::this_thread::sleep_for(200ms);
+    }
+  };
+  const std::string before = (folder_ / "before.wav").string();
+  ASSERT_TRUE(pulse_->StartRecording(before));
+  voice(4);
+  std::this_thread::sleep_for(300ms);
+  pulse_->StopRecording();
+
+  pulse_->Kill();
+  voice(3);  // the ticks go on while no server is there
+  std::string why;
+  ASSERT_TRUE(pulse_->Start(why)) << why;
+  const std::string after = (folder_ / "after.wav").string();
+  ASSERT_TRUE(pulse_->StartRecording(after));
+  voice(1);  // a tick before the window's own check finds the server again
+  ASSERT_TRUE(WaitFor([&] { return !output.IsPulling(); }, 5s));
+  ASSERT_TRUE(device.RestoreOutput());
+  voice(4);
+  std::this_thread::sleep_for(300ms);
+  pulse_->StopRecording();
+
+  const std::vector<Note> normal = NotesIn(before, 0.05);
+  const std::vector<Note> again = NotesIn(after, 0.05);
+  ASSERT_GE(normal.size(), 3u);
+  ASSERT_EQ(again.size(), 4u) << "the notes voiced once the output was found again, no more";
+  int loudest = 0;
+  for (const Note& note : normal) loudest = std::max(loudest, note.peak);
+  std::cout << "[ restart  ] first note after the restart at " << again.front().peak << ", notes before at most "
+            << loudest << " (" << 20 * std::log10(static_cast<double>(again.front().peak) / loudest) << " dB)\n";
+  for (std::size_t i = 0; i < again.size(); ++i) {
+    EXPECT_LE(again[i].peak, loudest * 1.05) << "note " << i;
+    if (i > 0) {
+      EXPECT_NEAR(again[i].seconds - again[i - 1].seconds, 0.2, 0.005) << "notes " << i - 1 << ", " << i;
+    }
+  }
 }
 
 TEST_F(PulseOutputTest, AStoppedServerNeverHoldsUpAClose) {
