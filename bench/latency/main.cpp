@@ -208,8 +208,11 @@ void Keep(const std::string& folder, const RunData& data) {
   arrivals << "arrival_ns,end_frame\n";
   for (const ArrivedBlock& b : data.arrivals) arrivals << b.arrivalNs << ',' << b.endFrame << '\n';
   std::ofstream requests(folder + "/requests.csv");
-  requests << "called_ns,first_frame,frames\n";
-  for (const RenderedBlock& b : data.rendered) requests << b.calledNs << ',' << b.firstFrame << ',' << b.frames << '\n';
+  requests << "called_ns,first_frame,frames,first_frame_ns,reading_ns,lead_ns\n";
+  for (const RenderedBlock& b : data.rendered) {
+    requests << b.calledNs << ',' << b.firstFrame << ',' << b.frames << ',' << b.firstFrameNs << ',' << b.readingNs
+             << ',' << b.leadNs << '\n';
+  }
 }
 
 std::string LoadAverage() {

@@ -49,7 +49,7 @@ void ProbedOutput::RenderFrames(std::int16_t* stereo, std::uint32_t frames, cons
     return;
   }
   for (std::uint32_t i = 0; i < frames; ++i) left_[first + i] = stereo[2 * i];
-  blocks_[block] = {called, first, frames};
+  blocks_[block] = {called, first, frames, time.firstFrameNs, time.readingNs, time.leadNs};
   frameCount_.store(first + frames, std::memory_order_release);
   blockCount_.store(block + 1, std::memory_order_release);
 }

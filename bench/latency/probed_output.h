@@ -18,6 +18,10 @@ struct RenderedBlock {
   std::int64_t calledNs;    // steady_clock, as the device asked
   std::uint64_t firstFrame; // of the kept frames
   std::uint32_t frames;
+  // The block's time as the output's clock model gave it (0 where it keeps none).
+  std::int64_t firstFrameNs = 0;
+  std::int64_t readingNs = 0;
+  std::int64_t leadNs = 0;
 };
 
 class ProbedOutput : public AudioOutput, private FrameSource {
@@ -31,6 +35,7 @@ class ProbedOutput : public AudioOutput, private FrameSource {
   void ChangeRate(std::uint32_t rate) override;
   void Close() override;
   bool IsPulling() const override { return device_.IsPulling(); }
+  std::uint64_t Underruns() const override { return device_.Underruns(); }
 
   // Frames and blocks are kept from the next request on, until StopKeeping.
   void StartKeeping() { keeping_.store(true, std::memory_order_release); }

@@ -15,8 +15,8 @@ struct BlockTime {
   std::int64_t firstFrameNs = 0;
   // How long after its stamp a stamped command sounds. It covers the wait for
   // the output's next request, so that every stamp still lies ahead of the
-  // block that renders it; while a stream is open it may grow with what the
-  // server reports, never shrink.
+  // block that renders it; while a stream is open it follows what the server
+  // reports: it grows at once and comes back down after a few seconds.
   std::int64_t leadNs = 0;
   // When the first frame is due as read for this very block, before the clock
   // model smoothed it; 0: not known. Far later than firstFrameNs, the stream

@@ -6,6 +6,8 @@
 // its time gives, not on the block grid. One reading far off the prediction
 // (a callback woken very late) is ignored; two in a row that agree (the
 // stream itself moved: an underrun, a stalled device) seat the loop anew.
+// Just after a seating the loop follows the earliest readings, as the one it
+// sat on may have been stale.
 //
 // Start on the GUI thread before the stream runs; everything else on the
 // audio thread. No locks, allocations or system calls.
@@ -34,7 +36,9 @@ class ClockModel {
   // `readingDelayNs` is how long after its reading a block's first frame
   // comes out (0 when the readings are callback times; the latency where they
   // already include it does not count again). The lead covers the blocks a
-  // stamp may wait, that delay and the margin.
+  // stamp may wait, that delay and the margin. A delay above 0 also says
+  // that the readings are of when a block is heard, which lies after the
+  // request for it.
   void Start(std::uint32_t rate, std::uint32_t blockFrames, std::int64_t readingDelayNs = 0,
              Cycles cycles = Cycles::kIrregular);
 
@@ -45,9 +49,11 @@ class ClockModel {
   // `nowNs` is when the block is being rendered. The lead grows to cover
   // what the server really keeps ahead of us (a larger quantum in steady
   // cycles, a sink further away than it granted), so that no stamp falls
-  // behind the block that should play it; it never shrinks while the stream
-  // is open, and a single late wake-up does not move it. The block's time
-  // carries `nowNs` as its call time: no frame is heard before it.
+  // behind the block that should play it. A single late wake-up does not
+  // move it; once the waits have stayed well below it for a few seconds (a
+  // stale episode has passed) it comes back down, never below what the
+  // stream began with. The block's time carries `nowNs` as its call time: no
+  // frame is heard before it.
   BlockTime OnBlock(std::int64_t readingNs, std::uint32_t frames, std::int64_t nowNs) noexcept;
   // Audio thread. The next block does not follow on from the last one.
   void Reseat() noexcept { seated_ = false; }
@@ -59,12 +65,14 @@ class ClockModel {
 
  private:
   void Seat(std::int64_t readingNs) noexcept;
-  void FollowWait(std::int64_t waitNs) noexcept;
+  double CorrectSeat(double error) noexcept;
+  void FollowWait(std::int64_t waitNs, std::uint32_t frames) noexcept;
 
   double nominalPeriodNs_ = 0;  // per frame
   double blockSeconds_ = 0;
   Cycles cycles_ = Cycles::kIrregular;
   double blocksWaited_ = 2.0;
+  bool readingsAreHeardTimes_ = false;
   std::atomic<std::int64_t> leadNs_{0};
 
   // Audio thread only.
@@ -75,13 +83,21 @@ class ClockModel {
   double predictedNs_ = 0;  // when the next block is due
   double periodNs_ = 0;     // per frame, as measured
   std::uint32_t blocksSinceSeat_ = 0;
+  // Readings after a seating that came later than the prediction, in a row, and the least of them.
+  std::uint32_t lateReadings_ = 0;
+  double leastLateNs_ = 0;
   // What the lead covers beyond its margin: the blocks a stamp waits and
   // the way to being heard.
   std::int64_t coveredNs_ = 0;
+  std::int64_t startCoveredNs_ = 0;  // what the stream began with: the lead never goes below it
   // The least wait seen over the blocks of the current window: a wait that
   // holds for a whole window is the server's, not a late wake-up.
   std::int64_t windowMinWaitNs_ = 0;
   std::uint32_t windowBlocks_ = 0;
+  // The least wait over a long window, and how long it has run: a lead grown by an episode that
+  // passed comes back down.
+  std::int64_t shrinkMinWaitNs_ = 0;
+  std::int64_t shrinkWindowNs_ = 0;
   std::atomic<std::uint64_t> reseats_{0};
 };
 

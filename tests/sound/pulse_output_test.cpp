@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <future>
+#include <iostream>
 #include <thread>
 
 #include "sound/ddsd.h"
@@ -15,6 +17,8 @@
 #include "sound/output/pulse_output.h"
 #include "sound/wave.h"
 #include "tests/sound/device_fixture.h"
+#include "tests/sound/sound_fixture.h"
+#include "tests/support/made_up_stream.h"
 #include "tests/support/private_pulse.h"
 #include "tests/support/listening.h"
 
@@ -47,8 +51,9 @@ TEST_F(PulseOutputTest, OpensAtTheMixersRateAndPlacesEachBlockWhereItWillBeHeard
   EXPECT_EQ(source.Frames(), pulled) << "pulled after Close";
 
   // Each block is due after it was rendered, by no more than the stream's buffers hold, and the
-  // blocks follow on from each other as their frames say; the lead never shrinks, and it covers
-  // the time from a block's rendering to its sound with two blocks to spare.
+  // blocks follow on from each other as their frames say; the lead does not come down within a
+  // couple of seconds, and it covers the time from a block's rendering to its sound with two
+  // blocks to spare.
   const std::size_t count = source.Kept();
   const std::int64_t lead = source.kept[count - 1].time.leadNs;
   EXPECT_GT(lead, 0);
@@ -122,6 +127,83 @@ TEST_F(PulseOutputTest, AServerThatGoesAwayAndComesBackIsHeardAgain) {
   const Heard heard = Listen(recording);
   ASSERT_TRUE(heard.any) << "nothing heard after the server came back";
   EXPECT_NEAR(heard.hz, 990.0, 15.0);
+}
+
+// Each note in a recording: when it begins, in seconds, and its loudest sample over `window`.
+struct Note {
+  double seconds;
+  int peak;
+};
+
+std::vector<Note> NotesIn(const std::string& path, double window) {
+  const WavSound sound = ReadWav(path);
+  const std::uint32_t rate = sound.rate;
+  const std::vector<double> left = sound.Channel(0);
+  std::vector<Note> notes;
+  for (const std::int64_t onset : Onsets(left, rate / 20)) {
+    const auto end = std::min<std::size_t>(left.size(), onset + static_cast<std::size_t>(window * rate));
+    int peak = 0;
+    for (auto i = static_cast<std::size_t>(onset); i < end; ++i) peak = std::max(peak, static_cast<int>(std::abs(left[i])));
+    notes.push_back({static_cast<double>(onset) / rate, peak});
+  }
+  return notes;
+}
+
+// Playback goes on while the server is killed and started again: the notes voiced meanwhile never
+// reach the new stream, and the first note heard on it is as loud as any before, and on its time.
+TEST_F(PulseOutputTest, TheFirstNoteAfterTheServerCameBackIsNoLouderThanBefore) {
+  DeviceOutput output;
+  TDDSD device(nullptr, {UseOutput(output)});
+  device.SetDebugOption(dsoHaltOnError);
+  device.Loaded();
+  device.SetPrimaryFormat(23160, 16, true);
+  ASSERT_TRUE(device.DeviceOpen());
+  TDDSDWaveData tone(&device, ToneFile(440, 0.1));
+  for (const std::uint32_t channel : {1u, 2u, 3u}) device.GetChannel(channel)->setWaveData(&tone);
+  // Notes 200 ms apart, voiced 200 ms ahead as playback voices them.
+  int column = 0;
+  const auto voice = [&](int notes) {
+    for (int i = 0; i < notes; ++i, ++column) {
+      {
+        const TimedSoundCalls timed(device, SteadyNowNs() + 200'000'000);
+        device.GetChannel(1 + column % 3)->PlayFromStart();
+      }
+      std::this_thread::sleep_for(200ms);
+    }
+  };
+  const std::string before = (folder_ / "before.wav").string();
+  ASSERT_TRUE(server_->StartRecording(before));
+  voice(4);
+  std::this_thread::sleep_for(300ms);
+  server_->StopRecording();
+
+  server_->Kill();
+  voice(3);  // the ticks go on while no server is there
+  std::string why;
+  ASSERT_TRUE(server_->Start(why)) << why;
+  const std::string after = (folder_ / "after.wav").string();
+  ASSERT_TRUE(server_->StartRecording(after));
+  voice(1);  // a tick before the window's own check finds the server again
+  ASSERT_TRUE(WaitFor([&] { return !output.IsPulling(); }, 5s));
+  ASSERT_TRUE(device.RestoreOutput());
+  voice(4);
+  std::this_thread::sleep_for(300ms);
+  server_->StopRecording();
+
+  const std::vector<Note> normal = NotesIn(before, 0.05);
+  const std::vector<Note> again = NotesIn(after, 0.05);
+  ASSERT_GE(normal.size(), 3u);
+  ASSERT_EQ(again.size(), 4u) << "the notes voiced once the output was found again, no more";
+  int loudest = 0;
+  for (const Note& note : normal) loudest = std::max(loudest, note.peak);
+  std::cout << "[ restart  ] first note after the restart at " << again.front().peak << ", notes before at most "
+            << loudest << " (" << 20 * std::log10(static_cast<double>(again.front().peak) / loudest) << " dB)\n";
+  for (std::size_t i = 0; i < again.size(); ++i) {
+    EXPECT_LE(again[i].peak, loudest * 1.05) << "note " << i;
+    if (i > 0) {
+      EXPECT_NEAR(again[i].seconds - again[i - 1].seconds, 0.2, 0.005) << "notes " << i - 1 << ", " << i;
+    }
+  }
 }
 
 TEST_F(PulseOutputTest, AStoppedServerNeverHoldsUpAClose) {

@@ -47,6 +47,11 @@ class LateStream {
   }
   const ClockModel& Clock() const { return clock_; }
   const std::vector<std::int16_t>& Left() const { return left_; }
+  // From the next block on, each is heard `ns` after its callback was due.
+  void HearAfter(std::int64_t ns) { heardAfterNs_ = ns; }
+  // The stream ran dry for `ns`: the sink played silence, and every block from the next on,
+  // and its callback, comes that much later.
+  void Shift(std::int64_t ns) { startNs_ += ns; }
 
  private:
   OfflineOutput& output_;
@@ -132,6 +137,87 @@ TEST_F(ReportedLatency, ALateWakeUpOrOneOddReportDoesNotMoveTheLead) {
   stream.Render(0, 30 * kMs);
   for (int i = 0; i < 100; ++i) stream.Render(0);
   EXPECT_EQ(stream.Clock().LeadNs(), lead);
+}
+
+// A callback woken so late that its block should already have been heard (a loaded machine): the
+// stream ran dry, and the sink played silence until the block came. The output may not have been
+// told of the underrun yet, but the block's reading, taken as it is asked for, says when it is
+// heard; the notes around it still land on their frames.
+TEST_F(ReportedLatency, NotesAroundACallbackThatCameAfterItsBlocksTimeLandOnTheirFrames) {
+  LateStream stream(output_, 12 * kMs, 12 * kMs, ClockModel::Cycles::kIrregular);
+  for (int i = 0; i < 200; ++i) stream.Render(0);
+  const std::int64_t lead = stream.Clock().LeadNs();
+  const std::size_t heardBefore = Onsets(stream.Left()).size();
+  constexpr int kNotes = 12;
+  constexpr int kDryAfterNote = 4;
+  const std::int64_t first = stream.CallbackNs() + 3 * kMs;
+  std::vector<std::int64_t> heardNs;  // when each note is to be heard
+  std::vector<std::int64_t> expected;  // its frame, once known
+  bool ranDry = false;
+  int sent = 0;
+  while (sent < kNotes || stream.CallbackNs() < heardNs.back() + 100 * kMs) {
+    for (; sent < kNotes && first + sent * 40 * kMs <= stream.CallbackNs(); ++sent) {
+      const std::int64_t stamp = first + sent * 40 * kMs;
+      const TimedSoundCalls timed(*device_, stamp);
+      device_->GetChannel(1 + sent % 3)->PlayFromStart();
+      heardNs.push_back(stamp + lead);
+    }
+    if (!ranDry && sent == kDryAfterNote + 1 && stream.CallbackNs() > heardNs.back() + 2 * kMs) {
+      // The notes heard so far keep their frames.
+      for (const std::int64_t ns : heardNs) expected.push_back(stream.FrameAt(ns));
+      // Woken 20 ms late, 8 ms after its block was due to be heard; the block is heard 1 ms
+      // after the callback: the stream lost 9 ms.
+      stream.Shift(9 * kMs);
+      stream.Render(11 * kMs);
+      ranDry = true;
+      continue;
+    }
+    stream.Render(0);
+  }
+  ASSERT_TRUE(ranDry);
+  for (std::size_t i = expected.size(); i < heardNs.size(); ++i) expected.push_back(stream.FrameAt(heardNs[i]));
+  std::vector<std::int64_t> onsets = Onsets(stream.Left());
+  onsets.erase(onsets.begin(), onsets.begin() + static_cast<std::ptrdiff_t>(heardBefore));
+  ASSERT_EQ(onsets.size(), expected.size());
+  for (int i = 0; i < kNotes; ++i) EXPECT_NEAR(onsets[i], expected[i], 0.5e-3 * kRate) << "note " << i;
+  EXPECT_EQ(stream.Clock().Reseats(), 1u);
+}
+
+// A passing episode (a server that held its blocks back for a while) grows the lead. Once the
+// blocks have been heard as soon as before for a few seconds it comes back down to what the stream
+// began with, rather than keeping every note that much later for as long as the stream is open.
+TEST_F(ReportedLatency, ALeadGrownByAPassingEpisodeComesBackDown) {
+  LateStream stream(output_, 10 * kMs, 10 * kMs, ClockModel::Cycles::kRegular);
+  for (int i = 0; i < 100; ++i) stream.Render(0);
+  const std::int64_t lead = stream.Clock().LeadNs();
+  stream.HearAfter(40 * kMs);
+  for (int i = 0; i < 40; ++i) stream.Render(0);
+  ASSERT_GE(stream.Clock().LeadNs(), lead + 30 * kMs) << "the episode grows the lead";
+  stream.HearAfter(10 * kMs);
+  const std::int64_t over = stream.CallbackNs();
+  while (stream.CallbackNs() < over + 1500 * kMs) stream.Render(0);
+  EXPECT_GT(stream.Clock().LeadNs(), lead) << "not at the first blocks that say so";
+  while (stream.CallbackNs() < over + 3000 * kMs) stream.Render(0);
+  // Back to what the stream began with, rounded up to the lead's step.
+  const std::int64_t leadAfter = stream.Clock().LeadNs();
+  EXPECT_GE(leadAfter, lead);
+  EXPECT_LT(leadAfter, lead + kMs);
+
+  const std::size_t heardBefore = Onsets(stream.Left()).size();
+  const std::int64_t first = stream.CallbackNs() + 3 * kMs;
+  std::vector<std::int64_t> expected;
+  for (int note = 0; note < 5; ++note) {
+    const std::int64_t stamp = first + note * 40 * kMs;
+    while (stream.CallbackNs() < stamp) stream.Render(0);
+    const TimedSoundCalls timed(*device_, stamp);
+    device_->GetChannel(1 + note % 3)->PlayFromStart();
+    expected.push_back(stream.FrameAt(stamp + leadAfter));
+  }
+  while (static_cast<std::int64_t>(stream.Left().size()) < expected.back() + 2000) stream.Render(0);
+  std::vector<std::int64_t> onsets = Onsets(stream.Left());
+  onsets.erase(onsets.begin(), onsets.begin() + static_cast<std::ptrdiff_t>(heardBefore));
+  ASSERT_EQ(onsets.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_NEAR(onsets[i], expected[i], 2) << "note " << i;
 }
 
 }  // namespace

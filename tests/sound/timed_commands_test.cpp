@@ -110,6 +110,55 @@ TEST_F(TimedCommands, EachStampedNoteLandsOnItsFrameThroughJitterAStallAndAJump)
   EXPECT_EQ(stream.Clock().Reseats(), 1u);
 }
 
+// The stream ran dry (as PulseAudio reports it) and the loop seats itself on the first reading
+// after it. That reading may be stale: read while the server refills, or by a callback woken late.
+// The notes right after it still land on their frames.
+TEST_F(TimedCommands, NotesRightAfterARunDryLandOnTheirFramesWhateverTheFirstReadingSaid) {
+  struct Case {
+    const char* name;
+    std::int64_t firstReadingOffNs;
+  };
+  const Case cases[] = {
+      {"read 4 ms late", 4 * kMs},
+      {"read 8 ms late", 8 * kMs},
+      {"read 3 ms early", -3 * kMs},
+  };
+  std::int64_t startNs = kStartNs;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    MadeUpStream stream(output_, kRate, kBlock, startNs);
+    std::mt19937 random(11);
+    std::uniform_int_distribution<std::int64_t> wake(0, 400'000);
+    for (int i = 0; i < 400; ++i) stream.Render(wake(random));
+    stream.Shift(15 * kMs);  // the sink played silence meanwhile
+    stream.Reseat();
+    stream.Render(0, c.firstReadingOffNs);
+    const std::uint64_t lateBefore = device_->LateStarts();
+    const std::size_t heardBefore = Onsets(stream.Left()).size();
+
+    constexpr int kNotes = 10;
+    const std::int64_t first = stream.NextBlockNs() + 10 * kMs;
+    std::vector<std::int64_t> expected;
+    int sent = 0;
+    while (sent < kNotes || static_cast<std::int64_t>(stream.Left().size()) < expected.back() + 2000) {
+      for (; sent < kNotes && first + sent * 40 * kMs <= stream.NextBlockNs(); ++sent) {
+        PlayStamped(1 + sent % 3, first + sent * 40 * kMs);
+        expected.push_back(stream.FrameAt(first + sent * 40 * kMs + stream.LeadNs()));
+      }
+      stream.Render(wake(random));
+    }
+    std::vector<std::int64_t> onsets = Onsets(stream.Left());
+    onsets.erase(onsets.begin(), onsets.begin() + static_cast<std::ptrdiff_t>(heardBefore));
+    ASSERT_EQ(onsets.size(), expected.size());
+    for (int i = 0; i < kNotes; ++i) {
+      // The callbacks wake up to 0.4 ms late, and the loop keeps what they read.
+      EXPECT_NEAR(onsets[i], expected[i], 0.5e-3 * kRate) << "note " << i;
+    }
+    EXPECT_EQ(device_->LateStarts(), lateBefore);
+    startNs = stream.NextBlockNs() + 1000 * kMs;
+  }
+}
+
 TEST_F(TimedCommands, AStampWhoseFramePassedStartsAtTheNextBlockAndCountsAsLate) {
   Stream stream(output_);
   for (int i = 0; i < 50; ++i) stream.Render(0);

@@ -34,6 +34,8 @@ class MadeUpStream {
   std::int64_t LeadNs() const { return clock_.LeadNs(); }
   // The stream stopped for `ns` (a paused server): from now on its frames are due that much later.
   void Shift(std::int64_t ns) { shiftNs_ += ns; }
+  // The output learned that its stream ran dry (as PulseAudio tells it): the next reading seats it.
+  void Reseat() { clock_.Reseat(); }
 
   // The callback wakes `jitterNs` late; its reading of when the block is due is `readingErrorNs`
   // off besides (a server's stale timing report). `frames`: the block's size when not the usual.
