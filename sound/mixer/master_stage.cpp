@@ -9,8 +9,9 @@ namespace {
 
 // How fast the gain comes back after a peak.
 constexpr double kRecoverySeconds = 0.06;
-// Below a thousandth of a 16-bit step the blocker's decaying tail is set to
-// zero: silence stays digital zero, and the filter never runs on denormals.
+// In silence, below a thousandth of a 16-bit step the blocker's decaying tail
+// is set to zero: silence ends as digital zero, and the filter never runs on
+// denormals.
 constexpr double kDcFloor = 1e-3;
 constexpr double kTwoPi = 6.283185307179586;
 
@@ -35,7 +36,7 @@ void MasterStage::Reset() noexcept {
 
 float MasterStage::DcBlocker::Process(float in, double pole) noexcept {
   double out = in - previousIn + pole * previousOut;
-  if (std::fabs(out) < kDcFloor) out = 0.0;
+  if (in == 0.0f && std::fabs(out) < kDcFloor) out = 0.0;
   previousIn = in;
   previousOut = out;
   return static_cast<float>(out);

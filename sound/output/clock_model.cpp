@@ -23,11 +23,13 @@ constexpr std::int64_t kLeadStepNs = 1'000'000;
 // waits have stayed this long this much below it.
 constexpr double kShrinkWindowSeconds = 2.0;
 constexpr std::int64_t kShrinkByAtLeastNs = 2 * kLeadStepNs;
-// Just after a seating, a reading this much off the prediction is taken as the stream's own
-// phase, not as jitter: earlier at once, later once it has held this many blocks in a row.
+// Just after a seating, readings this much off the prediction, on the same side for a few blocks
+// in a row, are taken as the stream's own phase, not as jitter: earlier after two, later after four.
 constexpr double kSeatCorrectionNs = 500'000;
+constexpr std::uint32_t kEarlyReadingsToMove = 2;
 constexpr std::uint32_t kLateReadingsToMove = 4;
-// A request this long after the time its block was to be heard finds a stream that ran dry.
+// A request at least this long, and a block's length, after the time its block was to be heard
+// finds a stream that ran dry; less is a callback woken a little late.
 constexpr double kRanDryAfterNs = 1'000'000;
 
 }  // namespace
@@ -43,6 +45,7 @@ void ClockModel::Start(std::uint32_t rate, std::uint32_t blockFrames, std::int64
   leadNs_.store(coveredNs_ + kLeadMarginNs, std::memory_order_relaxed);
   windowBlocks_ = 0;
   shrinkWindowNs_ = 0;
+  shrinkWindows_ = 0;
   seated_ = false;
   everSeated_ = false;
   reseats_.store(0, std::memory_order_relaxed);
@@ -55,7 +58,7 @@ void ClockModel::Seat(std::int64_t readingNs) noexcept {
   predictedNs_ = static_cast<double>(readingNs);
   periodNs_ = nominalPeriodNs_;
   blocksSinceSeat_ = 0;
-  lateReadings_ = 0;
+  offReadings_ = 0;
   suspect_ = false;
 }
 
@@ -65,7 +68,8 @@ BlockTime ClockModel::OnBlock(std::int64_t readingNs, std::uint32_t frames, std:
   // says, not when the loop predicted, whether or not the output has been told of the underrun
   // yet. Left to the loop, a reading a few milliseconds off is smoothed away as jitter, and the
   // notes of the next second are off by what it missed.
-  if (readingsAreHeardTimes_ && seated_ && static_cast<double>(nowNs) > predictedNs_ + kRanDryAfterNs) Reseat();
+  const double ranDryAfterNs = std::max(kRanDryAfterNs, frames * nominalPeriodNs_);
+  if (readingsAreHeardTimes_ && seated_ && static_cast<double>(nowNs) > predictedNs_ + ranDryAfterNs) Reseat();
   BlockTime time = OnBlock(readingNs, frames);
   time.callNs = nowNs;
   // A stamp waits for the block before the one that renders it, and then for this block's way
@@ -86,48 +90,53 @@ void ClockModel::FollowWait(std::int64_t waitNs, std::uint32_t frames) noexcept 
     coveredNs_ = ns;
     leadNs_.store(coveredNs_ + kLeadMarginNs, std::memory_order_relaxed);
     shrinkWindowNs_ = 0;
+    shrinkWindows_ = 0;
   };
-  // Down: the least wait of a long window, well below what the lead covers, not below what the
-  // stream began with. A shrink moves what is heard earlier once, as a growth moves it later.
-  shrinkMinWaitNs_ = shrinkWindowNs_ == 0 ? waitNs : std::min(shrinkMinWaitNs_, waitNs);
-  shrinkWindowNs_ += static_cast<std::int64_t>(frames * nominalPeriodNs_);
-  if (shrinkWindowNs_ >= static_cast<std::int64_t>(kShrinkWindowSeconds * 1e9)) {
-    const std::int64_t needed = std::max(startCoveredNs_, roundedUp(shrinkMinWaitNs_));
-    if (needed <= coveredNs_ - kShrinkByAtLeastNs) {
-      cover(needed);
-    } else {
-      shrinkWindowNs_ = 0;
-    }
-  }
   // Up: a wait that holds for a whole short window.
   windowMinWaitNs_ = windowBlocks_ == 0 ? waitNs : std::min(windowMinWaitNs_, waitNs);
+  shrinkWindowNs_ += static_cast<std::int64_t>(frames * nominalPeriodNs_);
   if (++windowBlocks_ < kDelayWindowBlocks) return;
   windowBlocks_ = 0;
-  if (windowMinWaitNs_ > coveredNs_) cover(roundedUp(windowMinWaitNs_));
+  if (windowMinWaitNs_ > coveredNs_) {
+    cover(roundedUp(windowMinWaitNs_));
+    return;
+  }
+  // Down: by the same measure, the most that any short window over a long one held, well below
+  // what the lead covers, not below what the stream began with. One wake-up a little late in the
+  // long window does not pull the lead down only for the next short window to push it back up. A
+  // shrink moves what is heard earlier once, as a growth moves it later.
+  shrinkMaxWaitNs_ = shrinkWindows_ == 0 ? windowMinWaitNs_ : std::max(shrinkMaxWaitNs_, windowMinWaitNs_);
+  ++shrinkWindows_;
+  if (shrinkWindowNs_ < static_cast<std::int64_t>(kShrinkWindowSeconds * 1e9)) return;
+  const std::int64_t needed = std::max(startCoveredNs_, roundedUp(shrinkMaxWaitNs_));
+  if (needed <= coveredNs_ - kShrinkByAtLeastNs) {
+    cover(needed);
+  } else {
+    shrinkWindowNs_ = 0;
+    shrinkWindows_ = 0;
+  }
 }
 
 // The reading a seating took may have been stale: the first after an underrun is read while the
 // server refills its buffer, a callback woken late reads late. A stream is never heard before its
 // blocks are due, and readings come late far more often than early, so just after a seating the
-// loop follows the earliest readings: one earlier than its prediction moves the phase there at
-// once; readings that all come later for a few blocks in a row move it by the least of them.
+// loop follows the readings that agree: two in a row earlier than its prediction move the phase by
+// the lesser of them; readings that all come later for a few blocks in a row, by the least. One
+// reading alone is the jitter any stream has.
 // Left to the loop alone, a phase seated a few milliseconds off takes most of a second to settle,
 // and every note in that time is off by what is left. Returns what is left of `error`.
 double ClockModel::CorrectSeat(double error) noexcept {
-  if (error < -kSeatCorrectionNs) {
-    predictedNs_ += error;
-    lateReadings_ = 0;
-    return 0;
-  }
-  if (error <= kSeatCorrectionNs) {
-    lateReadings_ = 0;
+  if (std::abs(error) <= kSeatCorrectionNs) {
+    offReadings_ = 0;
     return error;
   }
-  leastLateNs_ = lateReadings_ == 0 ? error : std::min(leastLateNs_, error);
-  if (++lateReadings_ < kLateReadingsToMove) return error;
-  predictedNs_ += leastLateNs_;
-  lateReadings_ = 0;
-  return error - leastLateNs_;
+  const bool early = error < 0;
+  if (offReadings_ > 0 && (leastOffNs_ < 0) != early) offReadings_ = 0;  // the other side: a new run
+  if (offReadings_ == 0 || std::abs(error) < std::abs(leastOffNs_)) leastOffNs_ = error;
+  if (++offReadings_ < (early ? kEarlyReadingsToMove : kLateReadingsToMove)) return error;
+  predictedNs_ += leastOffNs_;
+  offReadings_ = 0;
+  return error - leastOffNs_;
 }
 
 BlockTime ClockModel::OnBlock(std::int64_t readingNs, std::uint32_t frames) noexcept {

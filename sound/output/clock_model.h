@@ -6,8 +6,8 @@
 // its time gives, not on the block grid. One reading far off the prediction
 // (a callback woken very late) is ignored; two in a row that agree (the
 // stream itself moved: an underrun, a stalled device) seat the loop anew.
-// Just after a seating the loop follows the earliest readings, as the one it
-// sat on may have been stale.
+// Just after a seating the loop follows readings that agree, a few in a row,
+// on another phase, as the one it sat on may have been stale.
 //
 // Start on the GUI thread before the stream runs; everything else on the
 // audio thread. No locks, allocations or system calls.
@@ -83,9 +83,9 @@ class ClockModel {
   double predictedNs_ = 0;  // when the next block is due
   double periodNs_ = 0;     // per frame, as measured
   std::uint32_t blocksSinceSeat_ = 0;
-  // Readings after a seating that came later than the prediction, in a row, and the least of them.
-  std::uint32_t lateReadings_ = 0;
-  double leastLateNs_ = 0;
+  // Readings after a seating off the prediction on the same side, in a row, and the least off.
+  std::uint32_t offReadings_ = 0;
+  double leastOffNs_ = 0;
   // What the lead covers beyond its margin: the blocks a stamp waits and
   // the way to being heard.
   std::int64_t coveredNs_ = 0;
@@ -94,9 +94,10 @@ class ClockModel {
   // holds for a whole window is the server's, not a late wake-up.
   std::int64_t windowMinWaitNs_ = 0;
   std::uint32_t windowBlocks_ = 0;
-  // The least wait over a long window, and how long it has run: a lead grown by an episode that
-  // passed comes back down.
-  std::int64_t shrinkMinWaitNs_ = 0;
+  // The most any short window's least wait reached over a long window, how many short windows and
+  // how long it has run: a lead grown by an episode that passed comes back down.
+  std::int64_t shrinkMaxWaitNs_ = 0;
+  std::uint32_t shrinkWindows_ = 0;
   std::int64_t shrinkWindowNs_ = 0;
   std::atomic<std::uint64_t> reseats_{0};
 };

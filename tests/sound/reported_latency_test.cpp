@@ -220,5 +220,24 @@ TEST_F(ReportedLatency, ALeadGrownByAPassingEpisodeComesBackDown) {
   for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_NEAR(onsets[i], expected[i], 2) << "note " << i;
 }
 
+// A sink that really keeps more than it granted holds the lead up, whatever single wake-ups do: a
+// callback 4 ms late once a second shortens that one block's wait, and must not pull the lead
+// down for a moment (every note then sounds early) only for the next blocks to push it back up.
+TEST_F(ReportedLatency, AWakeUpLateNowAndThenDoesNotPullAGrownLeadDown) {
+  LateStream stream(output_, 10 * kMs, 10 * kMs, ClockModel::Cycles::kRegular);
+  for (int i = 0; i < 100; ++i) stream.Render(0);
+  stream.HearAfter(40 * kMs);
+  for (int i = 0; i < 40; ++i) stream.Render(0);
+  const std::int64_t grown = stream.Clock().LeadNs();
+  const std::int64_t from = stream.CallbackNs();
+  std::int64_t lastLate = from;
+  while (stream.CallbackNs() < from + 6000 * kMs) {
+    const bool late = stream.CallbackNs() >= lastLate + 1000 * kMs;
+    if (late) lastLate = stream.CallbackNs();
+    stream.Render(late ? 4 * kMs : 0);
+    ASSERT_EQ(stream.Clock().LeadNs(), grown) << (stream.CallbackNs() - from) / kMs << " ms on";
+  }
+}
+
 }  // namespace
 }  // namespace kestu::test

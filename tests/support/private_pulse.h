@@ -63,7 +63,7 @@ class PrivatePulse {
     args.insert(args.end(), {"-n", "--load=module-null-sink sink_name=null rate=" + std::to_string(rate),
                              "--load=module-native-protocol-unix"});
     server_ = Process(args, {}, {}, LogPath());
-    if (!WaitFor([&] { return !server_.Running() || Run("pactl info >/dev/null 2>&1") == 0; },
+    if (!WaitFor([&] { return !server_.Running() || Run("timeout 5 pactl info >/dev/null 2>&1") == 0; },
                  std::chrono::seconds(10)) || !server_.Running()) {
       why = "pulseaudio " + std::string(server_.Running() ? "does not answer" : "ended at once") + "; see " + LogPath();
       server_.Stop();
