@@ -166,7 +166,7 @@ TEST_F(WaveLoading, OtherFormatsAreConvertedToSixteenBitsWhenLoaded) {
     EXPECT_EQ(wave.Buffer()->Frequency(), 44100u) << c.name;
     ASSERT_EQ(wave.DataSize(), 2 * c.expected.size()) << c.name;
     std::vector<std::int16_t> got;
-    ReadFrames(wave, got);
+    ASSERT_NO_FATAL_FAILURE(ReadFrames(wave, got));
     EXPECT_EQ(got, c.expected) << c.name;
   }
   EXPECT_FALSE(LogExists());
@@ -208,7 +208,7 @@ TEST_F(WaveLoading, AFastSampleKeepsItsToneAndTakesTheTopRowsRatio) {
     ASSERT_NE(wave.Buffer(), nullptr);
     ASSERT_EQ(wave.Format().nSamplesPerSec, 48000u);
     std::vector<std::int16_t> frames;
-    ReadFrames(wave, frames);
+    ASSERT_NO_FATAL_FAILURE(ReadFrames(wave, frames));
     const std::vector<double> x(frames.begin(), frames.end());
     const std::size_t begin = 2000, length = 16384;
     EXPECT_NEAR(AmplitudeAt(x, 48000.0, begin, length, 1000.0), 10000.0, 10.0);
