@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <iostream>
 #include <map>
-#include <memory>
 
 #include "midi_file.h"
 #include "playback/column_voicing.h"

@@ -6,7 +6,6 @@
 #include <sys/resource.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <future>
 #include <iostream>

@@ -4,7 +4,6 @@
 // through the offline output.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <random>
 
