@@ -182,12 +182,6 @@ TEST(Summarize, DeviationsAndDifferences) {
   EXPECT_TRUE(Differences({5}).empty());
 }
 
-}  // namespace
-}  // namespace kestu::latency
-
-namespace kestu::latency {
-namespace {
-
 // A run made up to the frame: the recorder's blocks arrive exactly on the server's clock, which
 // starts at kStartNs; the mixer renders 256 frames at each request, every 10 ms.
 constexpr double kStartNs = 1e12;

@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <iostream>
 
 #include "playback/column_voicing.h"
@@ -19,6 +17,7 @@
 #include "sound/ddsd.h"
 #include "sound/output/offline_output.h"
 #include "tests/support/loaded_device.h"
+#include "tests/support/text_files.h"
 
 namespace kestu::test {
 namespace {
@@ -109,11 +108,8 @@ TEST_F(Headroom, NoExampleClips) {
   for (const auto& entry : std::filesystem::directory_iterator(std::string(KESTU_SOURCE_DIR) + "/examples")) {
     if (entry.path().extension() != ".ksq") continue;
     ++examples;
-    std::ifstream file(entry.path());
-    std::stringstream text;
-    text << file.rdbuf();
     ScoreDocument doc;
-    ASSERT_EQ(ReadSequenceText(doc, text.str(), [](const std::string&) {}), ReadResult::Loaded) << entry.path();
+    ASSERT_EQ(ReadSequenceText(doc, ReadText(entry.path()), [](const std::string&) {}), ReadResult::Loaded) << entry.path();
     std::size_t clipped = 0, frames = 0;
     player.Play(doc, 2, [&](const std::int16_t* stereo, std::uint32_t n) {
       clipped += ClippedSamples(std::vector<std::int16_t>(stereo, stereo + 2 * n));

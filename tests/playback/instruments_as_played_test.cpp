@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <iostream>
 #include <map>
-#include <memory>
 
 #include "midi_file.h"
 #include "playback/column_voicing.h"
@@ -208,8 +207,7 @@ TEST(CutNotes, ALowBassNoteCutByTheNextColumnDoesNotClick) {
     return left;
   };
   const std::vector<double> both = render(true), cutter = render(false);
-  std::size_t cut = 0;
-  while (cut < cutter.size() && cutter[cut] == 0.0) ++cut;
+  const std::size_t cut = FirstSound(cutter);
   ASSERT_LT(cut, cutter.size());
   std::vector<double> bass(std::min(both.size(), cutter.size()));
   for (std::size_t i = 0; i < bass.size(); ++i) bass[i] = both[i] - cutter[i];

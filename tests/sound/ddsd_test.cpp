@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 
 #include "sound/ddsd.h"
@@ -17,7 +16,14 @@ class Component : public SoundTest {
     device->SetPrimaryFormat(22050, 16, true);
     return device;
   }
-  std::string Log() const { return LogText(); }
+  // A device that opens with 3-D sound, failing as faults_ says.
+  std::unique_ptr<TDDSD> Open3D() {
+    auto device = std::make_unique<TDDSD>(nullptr, ds::SoundSystemConfig{UseOutput(output_), faults_});
+    device->SetDebugOption(dsoDebugMessage);
+    device->Use3D = true;
+    device->Loaded();
+    return device;
+  }
 
   OfflineOutput output_;
   std::shared_ptr<ds::FaultPlan> faults_ = std::make_shared<ds::FaultPlan>();
@@ -79,7 +85,7 @@ TEST_F(Component, PrimaryFormatIsBuiltFromTheThreeArguments) {
 TEST_F(Component, RefusedPrimaryFormatIsReported) {
   auto device = Open();
   device->SetPrimaryFormat(23160, 24, true);
-  EXPECT_EQ(Log(), "debug#00001 ... プライマリ・バッファのフォーマットの設定に失敗しました(Error Code(88780064))\r\n");
+  EXPECT_EQ(LogText(), "debug#00001 ... プライマリ・バッファのフォーマットの設定に失敗しました(Error Code(88780064))\r\n");
 }
 
 TEST_F(Component, ChannelsAreDistinctAndStable) {
@@ -99,7 +105,7 @@ TEST_F(Component, InvalidChannelIndexIsReportedWithoutCode) {
   auto device = Open();
   EXPECT_EQ(device->GetChannel(8), nullptr);
   EXPECT_EQ(device->GetChannel(0xFFFFFFFFu), nullptr);
-  EXPECT_EQ(Log(),
+  EXPECT_EQ(LogText(),
             "debug#00001 ... チャンネル番号8は無効です、0～7の範囲で指定してください\r\n"
             "debug#00002 ... チャンネル番号-1は無効です、0～7の範囲で指定してください\r\n");
   device->SetDebugOption(dsoExceptOnError);
@@ -143,27 +149,23 @@ TEST_F(Component, FailedCallsInOpeningAreReportedAndSkipWhatDependsOnThem) {
       {ds::SoundCall::CreatePrimaryBuffer, "一次バッファの作成に失敗しました(Error Code(80004005))", false},
   };
   for (const Case& c : cases) {
-    std::filesystem::remove(LogPath());
-    LogLineCount = 0;
+    ClearLog();
     faults_->Fail(c.call, ds::DSERR_GENERIC, 1);
     auto device = Open();
     EXPECT_TRUE(device->DeviceOpen());
     EXPECT_EQ(device->PrimaryBuffer() != nullptr, c.hasPrimary);
-    EXPECT_EQ(Log(), std::string("debug#00001 ... ") + c.text + "\r\n");
+    EXPECT_EQ(LogText(), std::string("debug#00001 ... ") + c.text + "\r\n");
   }
 }
 
 TEST_F(Component, ThreeDOpeningMakesAListenerWithItsRecord) {
-  TDDSD device(nullptr, {UseOutput(output_)});
-  device.SetDebugOption(dsoDebugMessage);
-  device.Use3D = true;
-  device.Loaded();
-  ASSERT_NE(device.Listener3D(), nullptr);
-  ASSERT_NE(device.Listener(), nullptr);
-  EXPECT_EQ(device.PrimaryBuffer()->Flags(), 17u);
+  auto device = Open3D();
+  ASSERT_NE(device->Listener3D(), nullptr);
+  ASSERT_NE(device->Listener(), nullptr);
+  EXPECT_EQ(device->PrimaryBuffer()->Flags(), 17u);
   ds::DS3DLISTENER applied{};
   applied.dwSize = 64;
-  ASSERT_EQ(device.Listener3D()->GetAllParameters(&applied), ds::DS_OK);
+  ASSERT_EQ(device->Listener3D()->GetAllParameters(&applied), ds::DS_OK);
   EXPECT_EQ(applied.vOrientFront.z, 1.0f);
   EXPECT_EQ(applied.vOrientTop.y, 1.0f);
   EXPECT_EQ(applied.flDopplerFactor, 1.0f);
@@ -172,11 +174,8 @@ TEST_F(Component, ThreeDOpeningMakesAListenerWithItsRecord) {
 
 TEST_F(Component, ThreeDFailuresAreReported) {
   faults_->Fail(ds::SoundCall::SetListenerParameters, 9, 1);
-  TDDSD device(nullptr, {UseOutput(output_), faults_});
-  device.SetDebugOption(dsoDebugMessage);
-  device.Use3D = true;
-  device.Loaded();
-  EXPECT_EQ(Log(), "debug#00001 ... Listenerに指定されたパラメータが不適切です(Error Code(9))\r\n");
+  Open3D();
+  EXPECT_EQ(LogText(), "debug#00001 ... Listenerに指定されたパラメータが不適切です(Error Code(9))\r\n");
 }
 
 TEST_F(Component, AThreeDSampleGivesTheChannelA3DBufferWithItsParameters) {
@@ -209,25 +208,17 @@ TEST_F(Component, ThreeDMessagesReachTheLog) {
   };
   const std::string path = Write("3d.wav", MonoWave16(8000, Ramp(50)));
   for (const Case& c : cases) {
-    std::filesystem::remove(LogPath());
-    LogLineCount = 0;
+    ClearLog();
     faults_->Fail(c.call, ds::DSERR_NOINTERFACE, 1);
-    TDDSD device(nullptr, {UseOutput(output_), faults_});
-    device.SetDebugOption(dsoDebugMessage);
-    device.Use3D = true;
-    device.Loaded();
-    TDDSDWave3D wave(&device, path);
-    device.GetChannel(0)->setWaveData(&wave);
+    auto device = Open3D();
+    TDDSDWave3D wave(device.get(), path);
+    device->GetChannel(0)->setWaveData(&wave);
     EXPECT_EQ(LogText(), std::string("debug#00001 ... ") + c.text + "\r\n");
   }
   // References left on 3-D interfaces are reported by the step that releases
   // them; a 3-D interface still alive also holds the buffer it came from.
-  std::filesystem::remove(LogPath());
-  LogLineCount = 0;
-  auto device = std::make_unique<TDDSD>(nullptr, ds::SoundSystemConfig{UseOutput(output_), faults_});
-  device->SetDebugOption(dsoDebugMessage);
-  device->Use3D = true;
-  device->Loaded();
+  ClearLog();
+  auto device = Open3D();
   TDDSDWave3D wave(device.get(), path);
   device->GetChannel(0)->setWaveData(&wave);
   ds::IDirectSound3DBuffer* buffer3D = device->GetChannel(0)->Buffer3D();
@@ -250,7 +241,7 @@ TEST_F(Component, ATeardownThatLeavesReferencesReportsEachRelease) {
   ds::IDirectSoundBuffer* primary = device->PrimaryBuffer();
   primary->AddRef();
   device.reset();
-  EXPECT_EQ(Log(), "debug#00001 ... 一次バッファの解放に失敗しました(Error Code(1))\r\n");
+  EXPECT_EQ(LogText(), "debug#00001 ... 一次バッファの解放に失敗しました(Error Code(1))\r\n");
   EXPECT_EQ(primary->Release(), 0u);
 }
 
@@ -261,7 +252,7 @@ TEST_F(Component, TeardownRaisesDoNotEscapeAndTheTeardownFinishes) {
   ds::IDirectSound* sound = device->DirectSound();
   sound->AddRef();
   EXPECT_NO_THROW(device.reset());
-  EXPECT_EQ(Log(),
+  EXPECT_EQ(LogText(),
             "debug#00001 ... 一次バッファの解放に失敗しました(Error Code(1))\r\n"
             "debug#00002 ... DirectSoundの解放に失敗しました(Error Code(1))\r\n");
   primary->Release();

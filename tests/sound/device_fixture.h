@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <cmath>
 #include <cstdlib>
@@ -17,6 +16,7 @@
 
 #include "sound/output/audio_output.h"
 #include "sound/output/device_output.h"
+#include "sound/steady_clock.h"
 #include "tests/sound/sound_fixture.h"
 
 namespace kestu::test {
@@ -26,8 +26,7 @@ class ProbeSource : public FrameSource {
  public:
   void RenderFrames(std::int16_t* stereo, std::uint32_t frames, const BlockTime& time) noexcept override {
     std::fill_n(stereo, 2 * static_cast<std::size_t>(frames), std::int16_t{0});
-    const std::int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                 std::chrono::steady_clock::now().time_since_epoch()).count();
+    const std::int64_t now = SteadyNowNs();
     const std::uint64_t block = blocks.load(std::memory_order_relaxed);
     if (block < kKept) kept[block] = {now, time, frames};
     frames_.fetch_add(frames, std::memory_order_relaxed);

@@ -17,7 +17,7 @@
 #include "sound/output/device_output.h"
 #include "sound/output/pulse_output.h"
 #include "sound/wave.h"
-#include "tests/sound/sound_fixture.h"
+#include "tests/sound/device_fixture.h"
 #include "tests/support/private_pulse.h"
 #include "tests/support/listening.h"
 
@@ -53,9 +53,7 @@ TEST_F(DeviceOutputTest, WithoutAServerTheOutputFailsAndTheComponentRunsSilent) 
   ::setenv("PULSE_SERVER", ("unix:" + (folder_ / "no-server").string()).c_str(), 1);
   OfflineOutput unused;
   DeviceOutput output(3000ms);
-  class Nothing : public FrameSource {
-    void RenderFrames(std::int16_t*, std::uint32_t, const BlockTime&) noexcept override {}
-  } nothing;
+  ProbeSource nothing;  // plays silence
   EXPECT_FALSE(output.Open(nothing, 23160));
   EXPECT_FALSE(output.IsOpen());
 
@@ -85,9 +83,7 @@ TEST_F(DeviceOutputTest, AServerThatNeverAnswersCountsAsNoDevice) {
 
   PulseOutput output(300ms);
   DeviceOutput choice(300ms);
-  class Nothing : public FrameSource {
-    void RenderFrames(std::int16_t*, std::uint32_t, const BlockTime&) noexcept override {}
-  } nothing;
+  ProbeSource nothing;  // plays silence
   const auto start = std::chrono::steady_clock::now();
   EXPECT_FALSE(output.Open(nothing, 23160));
   EXPECT_FALSE(output.IsPulling());
@@ -114,25 +110,22 @@ TEST_F(DeviceOutputTest, ASamplePlayedThroughPulseAudioIsHeardInTheRecording) {
   long streamLatency = 0;
   {
     DeviceOutput output;
-    TDDSD device(nullptr, {UseOutput(output)});
-    device.SetDebugOption(dsoDebugMessage);
-    device.Loaded();
-    ASSERT_TRUE(device.DeviceOpen());
-    device.SetPrimaryFormat(23160, 16, true);
+    const auto device = ProgramDevice(output, dsoDebugMessage);
+    ASSERT_TRUE(device->DeviceOpen());
     api = output.ApiName();
     deviceRate = output.DeviceRate();
     bufferFrames = output.BufferFrames();
-    TDDSDWaveData wave(&device, wavePath);
+    TDDSDWaveData wave(device.get(), wavePath);
     ASSERT_NE(wave.Buffer(), nullptr);
     std::this_thread::sleep_for(200ms);
-    device.GetChannel(0)->setWaveData(&wave);
-    device.GetChannel(0)->SetRateRatio(1.5);
-    device.GetChannel(0)->PlayFromStart();
+    device->GetChannel(0)->setWaveData(&wave);
+    device->GetChannel(0)->SetRateRatio(1.5);
+    device->GetChannel(0)->PlayFromStart();
     std::this_thread::sleep_for(200ms);
     streamLatency = output.StreamLatencyFrames();
     sinkInputs = Shell("pactl list sink-inputs 2>/dev/null | grep -i latency");
     std::this_thread::sleep_for(600ms);
-    EXPECT_FALSE(device.GetChannel(0)->Buffer()->IsPlaying());
+    EXPECT_FALSE(device->GetChannel(0)->Buffer()->IsPlaying());
   }
   pulse.StopRecording();
   EXPECT_EQ(LogLineCount, 0);

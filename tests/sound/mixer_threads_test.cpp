@@ -5,21 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <thread>
 
 #include "sound/ddsd.h"
 #include "sound/output/clock_model.h"
+#include "sound/steady_clock.h"
 #include "sound/wave.h"
 #include "tests/sound/sound_fixture.h"
 
 namespace kestu::test {
 namespace {
-
-std::int64_t NowNs() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
 
 // Pulls blocks on a thread of its own as fast as it can, timing them with the clock model.
 class ThreadedOutput : public AudioOutput {
@@ -30,7 +25,7 @@ class ThreadedOutput : public AudioOutput {
     thread_ = std::thread([this, &source] {
       std::int16_t stereo[2 * kBlock];
       while (!stop_.load(std::memory_order_acquire)) {
-        source.RenderFrames(stereo, kBlock, clock_.OnBlock(NowNs(), kBlock));
+        source.RenderFrames(stereo, kBlock, clock_.OnBlock(SteadyNowNs(), kBlock));
         blocks_.fetch_add(1, std::memory_order_relaxed);
         std::this_thread::yield();
       }
@@ -53,16 +48,13 @@ class ThreadedOutput : public AudioOutput {
   std::atomic<std::uint64_t> blocks_{0};
 };
 
-class MixerThreads : public SoundTest {};
+using MixerThreads = SoundTest;
 
 TEST_F(MixerThreads, CallsFromTheGuiThreadWhileTheAudioThreadRenders) {
   ThreadedOutput output;
   {
-    auto device = std::make_unique<TDDSD>(nullptr, ds::SoundSystemConfig{UseOutput(output), nullptr});
-    device->SetDebugOption(dsoDebugMessage);
-    device->Loaded();
+    auto device = ProgramDevice(output, dsoDebugMessage);
     ASSERT_TRUE(device->DeviceOpen());
-    device->SetPrimaryFormat(23160, 16, true);
     std::vector<std::unique_ptr<TDDSDWaveData>> samples;
     for (int i = 0; i < 3; ++i) {
       const std::string path = Write("s" + std::to_string(i) + ".wav", MonoWave16(22050, Ramp(300 + 200 * i)));
@@ -75,12 +67,12 @@ TEST_F(MixerThreads, CallsFromTheGuiThreadWhileTheAudioThreadRenders) {
         channel->setWaveData(samples[(round + index) % samples.size()].get());
         channel->SetRateRatio(0.5 + 0.1 * (index % 5));
         // At once, due now, or voiced ahead as playback does.
-        const std::int64_t stamp = round % 3 == 0 ? 0 : NowNs() + (round % 3 == 2 ? 100'000'000 : 0);
+        const std::int64_t stamp = round % 3 == 0 ? 0 : SteadyNowNs() + (round % 3 == 2 ? 100'000'000 : 0);
         const TimedSoundCalls timed(*device, stamp);
         channel->PlayFromStart();
       }
       // Taken back, as Stop or a tempo change does: their releases still come.
-      if (round % 11 == 0) device->WithdrawCommandsAfter(NowNs());
+      if (round % 11 == 0) device->WithdrawCommandsAfter(SteadyNowNs());
       device->GetChannel(0)->setWaveData(samples[round % samples.size()].get());
       device->GetChannel(0)->PlayFromStart();
       if (round % 7 == 0) device->GetChannel(5)->Stop();

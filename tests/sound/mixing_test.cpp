@@ -87,6 +87,10 @@ class Mixing : public SoundTest {
     return *samples_.back();
   }
   TDDSDChannel& Channel(std::uint32_t i) { return *device_->GetChannel(i); }
+  void Start(std::uint32_t channel, TDDSDWaveData* wave) {
+    Channel(channel).setWaveData(wave);
+    Channel(channel).PlayFromStart();
+  }
 
   static constexpr std::uint32_t kRate = 23160;
   OfflineOutput output_;
@@ -115,14 +119,12 @@ TEST_F(Mixing, StereoAndEightBitSamplesKeepTheirValues) {
     stereo.push_back(static_cast<std::int16_t>(i * 100));
     stereo.push_back(static_cast<std::int16_t>(-i * 50));
   }
-  TDDSDWaveData& two = Load(
-      WaveOf(RiffBytes::Format(1, 2, kRate, 16), RiffBytes::Pcm16(stereo)));
+  TDDSDWaveData& two = Load(WaveOf(RiffBytes::Format(1, 2, kRate, 16), RiffBytes::Pcm16(stereo)));
   std::vector<std::uint8_t> bytes8;
   for (int i = 0; i < 100; ++i) bytes8.push_back(static_cast<std::uint8_t>(128 + i));
   TDDSDWaveData& eight = Load(WaveOf(RiffBytes::Format(1, 1, kRate, 8), bytes8));
 
-  Channel(1).setWaveData(&two);
-  Channel(1).PlayFromStart();
+  Start(1, &two);
   Frames out = output_.Render(120 + kLag);
   Frames heard = expected_.Block(120 + kLag, [](std::size_t i) {
     return i < 100 ? std::pair(i * 100.0, i * -50.0) : std::pair(0.0, 0.0);
@@ -131,8 +133,7 @@ TEST_F(Mixing, StereoAndEightBitSamplesKeepTheirValues) {
     ASSERT_EQ(Left(out, kLag + i), Left(heard, kLag + i));
     ASSERT_EQ(Right(out, kLag + i), Right(heard, kLag + i));
   }
-  Channel(2).setWaveData(&eight);
-  Channel(2).PlayFromStart();
+  Start(2, &eight);
   out = output_.Render(120 + kLag);
   heard = expected_.Mono(120 + kLag, [](std::size_t i) { return i < 100 ? i * 256.0 : 0.0; });
   for (int i = 0; i < 100; ++i) ASSERT_EQ(Left(out, kLag + i), Left(heard, kLag + i));
@@ -190,14 +191,12 @@ TEST_F(Mixing, VoicesSumWithinTheHeadroomOrUnderTheLimiter) {
   TDDSDWaveData& loud = Load(MonoWave16(kRate, std::vector<std::int16_t>(400, 30000)));
   TDDSDWaveData& low = Load(MonoWave16(kRate, std::vector<std::int16_t>(400, -30000)));
   for (std::uint32_t c : {1u, 2u}) {
-    Channel(c).setWaveData(&loud);
-    Channel(c).PlayFromStart();
+    Start(c, &loud);
   }
   Frames out = output_.Render(300);
   EXPECT_EQ(Left(out, kLag + 10), Left(expected_.Mono(300, [](std::size_t) { return 60000.0; }), kLag + 10));
   for (std::uint32_t c : {1u, 2u, 3u}) {
-    Channel(c).setWaveData(&low);
-    Channel(c).PlayFromStart();
+    Start(c, &low);
   }
   out = output_.Render(300);
   const auto ceiling = static_cast<int>(ds::MasterStage::kCeiling);
@@ -207,12 +206,6 @@ TEST_F(Mixing, VoicesSumWithinTheHeadroomOrUnderTheLimiter) {
 
 // After a cut the sound must not drop at once (a click) but fall along a raised cosine and be
 // gone within 6 ms: half way down at half the fade, a slow start and a slow end.
-void ExpectFadeAfter(const Frames& out, const Frames& heard, std::size_t cut) {
-  for (std::size_t i = cut; i < out.size() / 2; ++i) {
-    EXPECT_NEAR(Left(out, i), Left(heard, i), 2.0) << "frame " << i - cut << " after the cut";
-  }
-}
-
 TEST_F(Mixing, StopReattachAndReleaseFadeOutAlongARaisedCosineWithin6Ms) {
   const std::int16_t level = 20000;
   TDDSDWaveData& wave = Load(MonoWave16(kRate, std::vector<std::int16_t>(kRate, level)));
@@ -225,21 +218,22 @@ TEST_F(Mixing, StopReattachAndReleaseFadeOutAlongARaisedCosineWithin6Ms) {
       [](TDDSDChannel& c, TDDSDWaveData&, TDDSDWaveData&) { c.setWaveData(nullptr); },
   };
   for (const Cut cut : cuts) {
-    Channel(0).setWaveData(&wave);
-    Channel(0).PlayFromStart();
+    Start(0, &wave);
     output_.Render(100);
     expected_.Mono(100, [&](std::size_t) { return level; });
     cut(Channel(0), wave, other);
     const Frames heard = expected_.Mono(200, [&](std::size_t i) { return level * FadeGain(i); });
-    ExpectFadeAfter(output_.Render(200), heard, kLag);
+    const Frames out = output_.Render(200);
+    for (std::size_t i = kLag; i < out.size() / 2; ++i) {
+      EXPECT_NEAR(Left(out, i), Left(heard, i), 2.0) << "frame " << i - kLag << " after the cut";
+    }
   }
 }
 
 TEST_F(Mixing, RestartWhileSoundingFadesTheOldPositionAndStartsAgain) {
   const auto samples = Ramp(5000, 5);
   TDDSDWaveData& wave = Load(MonoWave16(kRate, samples));
-  Channel(0).setWaveData(&wave);
-  Channel(0).PlayFromStart();
+  Start(0, &wave);
   output_.Render(1000);
   expected_.Mono(1000, [&](std::size_t i) { return samples[i]; });
   Channel(0).PlayFromStart();
@@ -273,11 +267,9 @@ TEST_F(Mixing, ReattachingTheSameSampleGivesAFreshStoppedDuplicate) {
 TEST_F(Mixing, AttachingNoneOrAnEmptySampleSilencesTheChannel) {
   TDDSDWaveData& wave = Load(MonoWave16(kRate, Ramp(4000)));
   TDDSDWaveData empty(device_.get(), (folder_ / "missing.wav").string());
-  std::filesystem::remove(LogPath());
-  LogLineCount = 0;
+  ClearLog();
   for (TDDSDWaveData* replacement : {static_cast<TDDSDWaveData*>(nullptr), &empty}) {
-    Channel(0).setWaveData(&wave);
-    Channel(0).PlayFromStart();
+    Start(0, &wave);
     Channel(0).setWaveData(replacement);
     EXPECT_EQ(Channel(0).Buffer(), nullptr);
     EXPECT_EQ(Channel(0).WaveData(), nullptr);
@@ -312,8 +304,7 @@ TEST_F(Mixing, FailedDuplicationIsStillReported) {
 TEST_F(Mixing, SampleReleaseLeavesPlayingDuplicatesAlone) {
   const auto samples = Ramp(1000);
   auto wave = std::make_unique<TDDSDWaveData>(device_.get(), Write("w.wav", MonoWave16(kRate, samples)));
-  Channel(0).setWaveData(wave.get());
-  Channel(0).PlayFromStart();
+  Start(0, wave.get());
   output_.Render(100);
   expected_.Mono(100, [&](std::size_t i) { return samples[i]; });
   wave.reset();  // released with no reference left, while its duplicate sounds
@@ -325,10 +316,8 @@ TEST_F(Mixing, SampleReleaseLeavesPlayingDuplicatesAlone) {
 TEST_F(Mixing, MonoEightBitPrimaryFormatIsHonoured) {
   device_->SetPrimaryFormat(kRate, 8, false);
   std::vector<std::int16_t> stereo = {1000, 3000, 1000, 3000};
-  TDDSDWaveData& wave = Load(
-      WaveOf(RiffBytes::Format(1, 2, kRate, 16), RiffBytes::Pcm16(stereo)));
-  Channel(0).setWaveData(&wave);
-  Channel(0).PlayFromStart();
+  TDDSDWaveData& wave = Load(WaveOf(RiffBytes::Format(1, 2, kRate, 16), RiffBytes::Pcm16(stereo)));
+  Start(0, &wave);
   const Frames out = output_.Render(2 + kLag);
   EXPECT_EQ(Left(out, kLag), Right(out, kLag));
   EXPECT_EQ(Left(out, kLag), 1024);  // 2000 at the headroom, 1000, kept to 8 bits
@@ -359,8 +348,7 @@ TEST_F(Mixing, ManyCommandsWithoutRenderingAreAllKept) {
     Channel(i % 8).PlayFromStart();
   }
   for (std::uint32_t c = 1; c < 8; ++c) Channel(c).setWaveData(nullptr);
-  Channel(0).setWaveData(&wave);
-  Channel(0).PlayFromStart();
+  Start(0, &wave);
   Frames out;
   for (int i = 0; i < 20; ++i) out = output_.Render(2);  // drain what is waiting
   out = output_.Render(800);

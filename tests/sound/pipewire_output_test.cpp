@@ -4,7 +4,6 @@
 // that is killed leaves the output not pulling and closes at once.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <future>
 #include <thread>
 

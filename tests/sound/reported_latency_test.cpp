@@ -4,7 +4,6 @@
 // through the offline output.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -108,19 +107,16 @@ TEST_F(ReportedLatency, EveryStampedNoteLandsOnItsFrameWhenTheServerKeepsMoreTha
     while (sent < kNotes || static_cast<std::int64_t>(stream.Left().size()) < expected.back() + 2000) {
       for (; sent < kNotes && first + sent * 40 * kMs <= stream.CallbackNs(); ++sent) {
         const std::int64_t stamp = first + sent * 40 * kMs;
-        const TimedSoundCalls timed(*device_, stamp);
-        device_->GetChannel(1 + sent % 3)->PlayFromStart();
+        PlayStamped(1 + sent % 3, stamp);
         expected.push_back(stream.FrameAt(stamp + lead));
       }
       stream.Render(wake(random));
     }
-    std::vector<std::int64_t> onsets = Onsets(stream.Left());
-    onsets.erase(onsets.begin(), onsets.begin() + static_cast<std::ptrdiff_t>(heardBefore));
+    const std::vector<std::int64_t> onsets = OnsetsAfter(stream.Left(), heardBefore);
     ASSERT_EQ(onsets.size(), expected.size());
     for (int i = 0; i < kNotes; ++i) {
       // A frame of rounding and the loop's own noise: the mixer makes up for its look-ahead.
-      EXPECT_NEAR(onsets[i], expected[i], 0.5e-3 * kRate)
-          << "note " << i;
+      EXPECT_NEAR(onsets[i], expected[i], 0.5e-3 * kRate) << "note " << i;
     }
     EXPECT_EQ(device_->LateStarts(), lateBefore);
     EXPECT_EQ(stream.Clock().LeadNs(), lead) << "a steady server moves the lead once";
@@ -158,8 +154,7 @@ TEST_F(ReportedLatency, NotesAroundACallbackThatCameAfterItsBlocksTimeLandOnThei
   while (sent < kNotes || stream.CallbackNs() < heardNs.back() + 100 * kMs) {
     for (; sent < kNotes && first + sent * 40 * kMs <= stream.CallbackNs(); ++sent) {
       const std::int64_t stamp = first + sent * 40 * kMs;
-      const TimedSoundCalls timed(*device_, stamp);
-      device_->GetChannel(1 + sent % 3)->PlayFromStart();
+      PlayStamped(1 + sent % 3, stamp);
       heardNs.push_back(stamp + lead);
     }
     if (!ranDry && sent == kDryAfterNote + 1 && stream.CallbackNs() > heardNs.back() + 2 * kMs) {
@@ -176,8 +171,7 @@ TEST_F(ReportedLatency, NotesAroundACallbackThatCameAfterItsBlocksTimeLandOnThei
   }
   ASSERT_TRUE(ranDry);
   for (std::size_t i = expected.size(); i < heardNs.size(); ++i) expected.push_back(stream.FrameAt(heardNs[i]));
-  std::vector<std::int64_t> onsets = Onsets(stream.Left());
-  onsets.erase(onsets.begin(), onsets.begin() + static_cast<std::ptrdiff_t>(heardBefore));
+  const std::vector<std::int64_t> onsets = OnsetsAfter(stream.Left(), heardBefore);
   ASSERT_EQ(onsets.size(), expected.size());
   for (int i = 0; i < kNotes; ++i) EXPECT_NEAR(onsets[i], expected[i], 0.5e-3 * kRate) << "note " << i;
   EXPECT_EQ(stream.Clock().Reseats(), 1u);
@@ -209,13 +203,11 @@ TEST_F(ReportedLatency, ALeadGrownByAPassingEpisodeComesBackDown) {
   for (int note = 0; note < 5; ++note) {
     const std::int64_t stamp = first + note * 40 * kMs;
     while (stream.CallbackNs() < stamp) stream.Render(0);
-    const TimedSoundCalls timed(*device_, stamp);
-    device_->GetChannel(1 + note % 3)->PlayFromStart();
+    PlayStamped(1 + note % 3, stamp);
     expected.push_back(stream.FrameAt(stamp + leadAfter));
   }
   while (static_cast<std::int64_t>(stream.Left().size()) < expected.back() + 2000) stream.Render(0);
-  std::vector<std::int64_t> onsets = Onsets(stream.Left());
-  onsets.erase(onsets.begin(), onsets.begin() + static_cast<std::ptrdiff_t>(heardBefore));
+  const std::vector<std::int64_t> onsets = OnsetsAfter(stream.Left(), heardBefore);
   ASSERT_EQ(onsets.size(), expected.size());
   for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_NEAR(onsets[i], expected[i], 2) << "note " << i;
 }

@@ -19,12 +19,9 @@ constexpr std::uint32_t kSampleRate = 22050;
 constexpr double kOutputRate = 23160.0;
 constexpr double kAmplitude = 8000.0;  // -12 dBFS: three of these never reach full scale
 
-std::vector<std::int16_t> Sine(double hz, double seconds, double amplitude = kAmplitude) {
-  std::vector<std::int16_t> samples(static_cast<std::size_t>(seconds * kSampleRate));
-  for (std::size_t i = 0; i < samples.size(); ++i) {
-    samples[i] = static_cast<std::int16_t>(std::lround(amplitude * std::sin(2.0 * M_PI * hz * i / kSampleRate)));
-  }
-  return samples;
+// `seconds` of a sine of `hz` at the sample rate.
+std::vector<std::int16_t> Sine(double hz, double seconds) {
+  return SineTone(kSampleRate, hz, static_cast<std::size_t>(seconds * kSampleRate), kAmplitude);
 }
 
 class Resampling : public SoundTest {

@@ -6,9 +6,18 @@
 namespace kestu::test {
 namespace {
 
-using Riff = SoundTest;
-
 constexpr std::uint32_t kWave = MakeFourCC('W', 'A', 'V', 'E');
+
+class Riff : public SoundTest {
+ protected:
+  // Opens `bytes` as a file and finds its WAVE form.
+  void OpenWave(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+    ASSERT_TRUE(reader.Open(Write(name, bytes)));
+    ASSERT_TRUE(reader.FindRiff(kWave, riff));
+  }
+  RiffReader reader;
+  RiffChunk riff;
+};
 
 TEST(FourCC, FirstCharacterGoesInTheLowestByte) {
   EXPECT_EQ(MakeFourCC('R', 'I', 'F', 'F'), 0x46464952u);
@@ -20,10 +29,7 @@ TEST_F(Riff, FindsTheWaveFormBehindOtherTopLevelChunks) {
   file.Raw(RiffBytes().Chunk("junk", {1, 2, 3}).Bytes());
   file.Raw(RiffBytes().Chunk("abcd", {4}).Form("AVI "));
   file.Raw(RiffBytes().Chunk("fmt ", {9, 9}).Form("WAVE"));
-  RiffReader reader;
-  ASSERT_TRUE(reader.Open(Write("forms.bin", file.Bytes())));
-  RiffChunk riff;
-  ASSERT_TRUE(reader.FindRiff(kWave, riff));
+  ASSERT_NO_FATAL_FAILURE(OpenWave("forms.bin", file.Bytes()));
   EXPECT_EQ(riff.formType, kWave);
   EXPECT_EQ(reader.Position(), riff.payload);
   RiffChunk fmt;
@@ -41,10 +47,8 @@ TEST_F(Riff, ChunkSearchLooksOnlyForwardAndAscendSkipsThePadByte) {
                          .Chunk("fmt ", {8})
                          .Chunk("last", {0x55, 0x66})
                          .Form();
-  RiffReader reader;
-  ASSERT_TRUE(reader.Open(Write("order.bin", bytes)));
-  RiffChunk riff, chunk;
-  ASSERT_TRUE(reader.FindRiff(kWave, riff));
+  ASSERT_NO_FATAL_FAILURE(OpenWave("order.bin", bytes));
+  RiffChunk chunk;
   ASSERT_TRUE(reader.FindChunk(MakeFourCC('o', 'd', 'd', ' '), riff, chunk));
   reader.Ascend(chunk);
   RiffChunk fmt;
@@ -66,20 +70,16 @@ TEST_F(Riff, SearchStaysInsideTheParent) {
   RiffBytes file;
   file.Raw(RiffBytes().Chunk("fmt ", {1, 2}).Form("WAVE"));
   file.Raw(RiffBytes().Chunk("data", {3, 4}).Form("WAVE"));
-  RiffReader reader;
-  ASSERT_TRUE(reader.Open(Write("two.bin", file.Bytes())));
-  RiffChunk riff, chunk;
-  ASSERT_TRUE(reader.FindRiff(kWave, riff));
+  ASSERT_NO_FATAL_FAILURE(OpenWave("two.bin", file.Bytes()));
+  RiffChunk chunk;
   EXPECT_FALSE(reader.FindChunk(MakeFourCC('d', 'a', 't', 'a'), riff, chunk));
 }
 
 TEST_F(Riff, HugeSizesDoNotRunAway) {
   RiffBytes file;
   file.Id("RIFF").U32(0xFFFFFFF0u).Id("WAVE").Id("LIST").U32(0xFFFFFFF0u).U32(0);
-  RiffReader reader;
-  ASSERT_TRUE(reader.Open(Write("huge.bin", file.Bytes())));
-  RiffChunk riff, chunk;
-  ASSERT_TRUE(reader.FindRiff(kWave, riff));
+  ASSERT_NO_FATAL_FAILURE(OpenWave("huge.bin", file.Bytes()));
+  RiffChunk chunk;
   EXPECT_FALSE(reader.FindChunk(MakeFourCC('f', 'm', 't', ' '), riff, chunk));
   EXPECT_LE(reader.Position(), reader.FileSize());
 }
@@ -117,10 +117,8 @@ TEST_F(Riff, EmptyHeadersAreSteppedOverEightBytesAtATimeWrittenOrSparse) {
 TEST_F(Riff, EmptyHeadersInsideTheFormAreSkippedUpToItsEnd) {
   std::vector<std::uint8_t> zeros(1 << 20, 0);
   const auto bytes = RiffBytes().Raw(zeros).Chunk("data", {7, 8}).Form();
-  RiffReader reader;
-  ASSERT_TRUE(reader.Open(Write("inner.bin", bytes)));
-  RiffChunk riff, chunk;
-  ASSERT_TRUE(reader.FindRiff(kWave, riff));
+  ASSERT_NO_FATAL_FAILURE(OpenWave("inner.bin", bytes));
+  RiffChunk chunk;
   ASSERT_TRUE(reader.FindChunk(MakeFourCC('d', 'a', 't', 'a'), riff, chunk));
   EXPECT_EQ(chunk.payload, 12u + zeros.size() + 8);
   // Searching again from behind it runs to the form's end and stops there.

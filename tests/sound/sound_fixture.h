@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -19,6 +20,7 @@
 #include "sound/output/offline_output.h"
 #include "sound/riff.h"
 #include "sound/wave.h"
+#include "tests/support/listening.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/wav_files.h"
 
@@ -37,6 +39,13 @@ inline std::vector<std::int16_t> Ramp(std::size_t frames, int step = 7) {
   std::vector<std::int16_t> samples(frames);
   for (std::size_t i = 0; i < frames; ++i) samples[i] = static_cast<std::int16_t>((i * step) % 20000 + 100);
   return samples;
+}
+
+// The onsets in `left` after the first `skip` of them.
+inline std::vector<std::int64_t> OnsetsAfter(const std::vector<std::int16_t>& left, std::size_t skip) {
+  std::vector<std::int64_t> onsets = Onsets(left);
+  onsets.erase(onsets.begin(), onsets.begin() + static_cast<std::ptrdiff_t>(std::min(skip, onsets.size())));
+  return onsets;
 }
 
 class SoundTest : public ::testing::Test {
@@ -63,6 +72,11 @@ class SoundTest : public ::testing::Test {
   std::string LogText() const {
     std::ifstream in(LogPath(), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  // Forgets the log, so the next message is number 1 again.
+  void ClearLog() {
+    std::filesystem::remove(LogPath());
+    LogLineCount = 0;
   }
 
   // A device on `output`, loaded as the program loads it, with these options.
@@ -108,6 +122,11 @@ class FlatNoteTest : public SoundTest {
     sample_.reset();
     device_.reset();
     SoundTest::TearDown();
+  }
+  // Plays `channel` as a playback tick due at `stampNs` does.
+  void PlayStamped(std::uint32_t channel, std::int64_t stampNs) {
+    const TimedSoundCalls timed(*device_, stampNs);
+    device_->GetChannel(channel)->PlayFromStart();
   }
 
   Output output_;

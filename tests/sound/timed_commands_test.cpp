@@ -23,10 +23,12 @@ constexpr std::uint32_t kBlock = 128;
 constexpr std::int64_t kMs = 1'000'000;
 constexpr std::int64_t kStartNs = 5'000 * kMs;  // an arbitrary steady_clock time
 
-// The made-up stream at this suite's rate and block size.
+// The made-up stream at this suite's rate and block size, run for `settle` blocks woken on time.
 class Stream : public MadeUpStream {
  public:
-  explicit Stream(OfflineOutput& output) : MadeUpStream(output, kRate, kBlock, kStartNs) {}
+  explicit Stream(OfflineOutput& output, int settle = 0) : MadeUpStream(output, kRate, kBlock, kStartNs) {
+    for (int i = 0; i < settle; ++i) Render(0);
+  }
 };
 
 // The offline output, with a server that can go away as a device output's can.
@@ -42,12 +44,6 @@ class VanishingOutput : public OfflineOutput {
 class TimedCommands : public FlatNoteTest<VanishingOutput> {
  protected:
   void SetUp() override { SetUpFlatNotes({0u, 1u, 2u, 3u, 5u, 6u, 7u}); }
-
-  // Plays `channel` as a playback tick due at `stampNs` does.
-  void PlayStamped(std::uint32_t channel, std::int64_t stampNs) {
-    const TimedSoundCalls timed(*device_, stampNs);
-    device_->GetChannel(channel)->PlayFromStart();
-  }
 };
 
 // Notes every 40 ms (a column at the fastest tempo), sent as their tick comes, on a stream whose
@@ -147,8 +143,7 @@ TEST_F(TimedCommands, NotesRightAfterARunDryLandOnTheirFramesWhateverTheFirstRea
       }
       stream.Render(wake(random));
     }
-    std::vector<std::int64_t> onsets = Onsets(stream.Left());
-    onsets.erase(onsets.begin(), onsets.begin() + static_cast<std::ptrdiff_t>(heardBefore));
+    const std::vector<std::int64_t> onsets = OnsetsAfter(stream.Left(), heardBefore);
     ASSERT_EQ(onsets.size(), expected.size());
     for (int i = 0; i < kNotes; ++i) {
       // The callbacks wake up to 0.4 ms late, and the loop keeps what they read.
@@ -160,8 +155,7 @@ TEST_F(TimedCommands, NotesRightAfterARunDryLandOnTheirFramesWhateverTheFirstRea
 }
 
 TEST_F(TimedCommands, AStampWhoseFramePassedStartsAtTheNextBlockAndCountsAsLate) {
-  Stream stream(output_);
-  for (int i = 0; i < 50; ++i) stream.Render(0);
+  Stream stream(output_, 50);
   const std::size_t blockStart = stream.Left().size();
   PlayStamped(5, stream.NextBlockNs() - stream.LeadNs() - 20 * kMs);
   stream.Render(0);
@@ -173,8 +167,7 @@ TEST_F(TimedCommands, AStampWhoseFramePassedStartsAtTheNextBlockAndCountsAsLate)
 }
 
 TEST_F(TimedCommands, APreviewStartsWithTheNextBlockAndStampsWaitBlocksAhead) {
-  Stream stream(output_);
-  for (int i = 0; i < 50; ++i) stream.Render(0);
+  Stream stream(output_, 50);
   const std::int64_t stamp = stream.NextBlockNs() + 2 * kMs;
   PlayStamped(6, stamp);
   const std::size_t previewFrame = stream.Left().size();
@@ -194,8 +187,7 @@ TEST_F(TimedCommands, APreviewStartsWithTheNextBlockAndStampsWaitBlocksAhead) {
 // Play's stop of both banks comes within the lead after a tick: the tick's start on that channel
 // is neither pulled forward into a fragment nor played after the stop; another channel's waits.
 TEST_F(TimedCommands, ACallAtOnceSupersedesWhatItsChannelHadWaitingAndPullsNothingForward) {
-  Stream stream(output_);
-  for (int i = 0; i < 50; ++i) stream.Render(0);
+  Stream stream(output_, 50);
   const std::size_t sent = stream.Left().size();
   const std::int64_t stamp = stream.NextBlockNs() + 2 * kMs;
   PlayStamped(7, stamp);
@@ -224,8 +216,7 @@ TEST_F(TimedCommands, AWithdrawTakesBackTheStartsAfterItsTimeAndLetsAReleasedSou
   TDDSDWaveData longSample(device_.get(), path);
   // Left alone, the first note rings out whole; a stop of its channel (as the next Play sends)
   // still cuts it, as it would have had the re-attach never been sent.
-  Stream stream(output_);
-  for (int i = 0; i < 50; ++i) stream.Render(0);
+  Stream stream(output_, 50);
   for (const bool stoppedAfter : {false, true}) {
     const std::size_t from = stream.Left().size();
     const std::int64_t first = stream.NextBlockNs() + 10 * kMs;
@@ -276,8 +267,7 @@ TEST_F(TimedCommands, AWithdrawTakesBackTheStartsAfterItsTimeAndLetsAReleasedSou
 // and counted, but for one less than 50 ms late: no pile-up, no burst, no loud first note; the
 // notes sent after it land on their frames.
 TEST_F(TimedCommands, AStalledStreamsBacklogIsDroppedAndCountedNotPlayedInABurst) {
-  Stream stream(output_);
-  for (int i = 0; i < 400; ++i) stream.Render(0);
+  Stream stream(output_, 400);
   constexpr std::int64_t kSpacing = 200 * kMs;
   constexpr int kNotes = 20;
   const std::int64_t firstStamp = stream.NextBlockNs() + 10 * kMs;
@@ -330,8 +320,7 @@ TEST_F(TimedCommands, AStalledStreamsBacklogIsDroppedAndCountedNotPlayedInABurst
 // timing reports are stale, 60 ms off, and the clock model, seeing two readings agree, follows
 // them. No note may start before its own time for that: the block asked for is the bound.
 TEST_F(TimedCommands, AClockModelMisledByStaleReadingsNeverStartsANoteBeforeItsTime) {
-  Stream stream(output_);
-  for (int i = 0; i < 400; ++i) stream.Render(0);
+  Stream stream(output_, 400);
   // The lead the notes before the stale reports are placed with; those reports may make it grow.
   const std::int64_t leadBefore = stream.LeadNs();
   constexpr int kNotes = 30;
@@ -365,8 +354,7 @@ TEST_F(TimedCommands, AClockModelMisledByStaleReadingsNeverStartsANoteBeforeItsT
 // After a late callback an output asks for a long block at once. Each note in it still starts on
 // its own frame: the later part of the block is heard later, so no note there is early.
 TEST_F(TimedCommands, NotesInALongBlockKeepTheirFrames) {
-  Stream stream(output_);
-  for (int i = 0; i < 400; ++i) stream.Render(0);
+  Stream stream(output_, 400);
   const std::int64_t blockNs = stream.NextBlockNs();
   std::vector<std::int64_t> expected;
   for (int i = 0; i < 4; ++i) {
@@ -386,8 +374,7 @@ TEST_F(TimedCommands, NotesInALongBlockKeepTheirFrames) {
 // A thousand commands wait for 100 ms from now, filling the list; a start for 230 ms from now
 // then waits behind them in order, and sounds on its own frame, not at once.
 TEST_F(TimedCommands, AFullWaitingListNeverStartsALaterCommandEarly) {
-  Stream stream(output_);
-  for (int i = 0; i < 50; ++i) stream.Render(0);
+  Stream stream(output_, 50);
   const std::int64_t now = stream.NextBlockNs();
   {
     const TimedSoundCalls timed(*device_, now + 100 * kMs);
@@ -403,8 +390,7 @@ TEST_F(TimedCommands, AFullWaitingListNeverStartsALaterCommandEarly) {
 }
 
 TEST_F(TimedCommands, AStampFarAheadWaitsAtMostAFewSeconds) {
-  Stream stream(output_);
-  for (int i = 0; i < 50; ++i) stream.Render(0);
+  Stream stream(output_, 50);
   const std::int64_t now = stream.NextBlockNs();
   PlayStamped(5, now + 3600'000 * kMs);
   stream.RenderUntil(now + 5000 * kMs);

@@ -28,6 +28,17 @@ class WaveLoading : public SoundTest {
     std::string text = LogText();
     return text.rfind("debug#00001 ... ", 0) == 0 ? text.substr(16) : text;
   }
+  // The loaded sample's frames, read back through a lock of its buffer.
+  void ReadFrames(TDDSDWaveData& wave, std::vector<std::int16_t>& frames) {
+    output_.Render(1);  // the mixer takes the loader's last settings; then the buffer locks again
+    void* p1 = nullptr;
+    void* p2 = nullptr;
+    std::uint32_t b1 = 0, b2 = 0;
+    ASSERT_EQ(wave.Buffer()->Lock(0, wave.DataSize(), &p1, &b1, &p2, &b2, 0), ds::DS_OK);
+    frames.resize(b1 / 2);
+    std::memcpy(frames.data(), p1, b1);
+    wave.Buffer()->Unlock(p1, b1, p2, b2);
+  }
 
   OfflineOutput output_;
   std::shared_ptr<ds::FaultPlan> faults_ = std::make_shared<ds::FaultPlan>();
@@ -154,14 +165,8 @@ TEST_F(WaveLoading, OtherFormatsAreConvertedToSixteenBitsWhenLoaded) {
     EXPECT_EQ(wave.Format().nBlockAlign, 2 * c.channels) << c.name;
     EXPECT_EQ(wave.Buffer()->Frequency(), 44100u) << c.name;
     ASSERT_EQ(wave.DataSize(), 2 * c.expected.size()) << c.name;
-    output_.Render(1);  // the mixer takes the loader's last settings; then the buffer locks again
-    void* p1 = nullptr;
-    void* p2 = nullptr;
-    std::uint32_t b1 = 0, b2 = 0;
-    ASSERT_EQ(wave.Buffer()->Lock(0, wave.DataSize(), &p1, &b1, &p2, &b2, 0), ds::DS_OK);
-    std::vector<std::int16_t> got(c.expected.size());
-    std::memcpy(got.data(), p1, b1);
-    wave.Buffer()->Unlock(p1, b1, p2, b2);
+    std::vector<std::int16_t> got;
+    ASSERT_NO_FATAL_FAILURE(ReadFrames(wave, got));
     EXPECT_EQ(got, c.expected) << c.name;
   }
   EXPECT_FALSE(LogExists());
@@ -202,14 +207,9 @@ TEST_F(WaveLoading, AFastSampleKeepsItsToneAndTakesTheTopRowsRatio) {
     TDDSDWaveData wave(device_.get(), Write("fast.wav", MonoWave16(rate, tone)));
     ASSERT_NE(wave.Buffer(), nullptr);
     ASSERT_EQ(wave.Format().nSamplesPerSec, 48000u);
-    output_.Render(1);
-    void* p1 = nullptr;
-    void* p2 = nullptr;
-    std::uint32_t b1 = 0, b2 = 0;
-    ASSERT_EQ(wave.Buffer()->Lock(0, wave.DataSize(), &p1, &b1, &p2, &b2, 0), ds::DS_OK);
-    std::vector<double> x(b1 / 2);
-    for (std::size_t i = 0; i < x.size(); ++i) x[i] = static_cast<const std::int16_t*>(p1)[i];
-    wave.Buffer()->Unlock(p1, b1, p2, b2);
+    std::vector<std::int16_t> frames;
+    ASSERT_NO_FATAL_FAILURE(ReadFrames(wave, frames));
+    const std::vector<double> x(frames.begin(), frames.end());
     const std::size_t begin = 2000, length = 16384;
     EXPECT_NEAR(AmplitudeAt(x, 48000.0, begin, length, 1000.0), 10000.0, 10.0);
     // 30 kHz would fold to 18 kHz: the filter keeps it under -90 dB of full scale.
@@ -230,8 +230,7 @@ TEST_F(WaveLoading, AFrameSizeThatDisagreesWithChannelsAndBitsIsRefusedNamingThe
   for (auto [tag, channels, bits, align] : {std::tuple<int, int, int, int>{1, 1, 16, 4}, {1, 2, 16, 2},
                                             {1, 2, 24, 4}, {3, 1, 32, 8}, {1, 1, 8, 2}}) {
     SCOPED_TRACE(std::to_string(channels) + " channels, " + std::to_string(bits) + " bits, align " + std::to_string(align));
-    std::filesystem::remove(LogPath());
-    LogLineCount = 0;
+    ClearLog();
     auto format = RiffBytes::Format(static_cast<std::uint16_t>(tag), static_cast<std::uint16_t>(channels), 22050,
                                     static_cast<std::uint16_t>(bits));
     format[12] = static_cast<std::uint8_t>(align);
@@ -251,6 +250,8 @@ TEST_F(WaveLoading, AFrameSizeThatDisagreesWithChannelsAndBitsIsRefusedNamingThe
 // encoding, a data chunk without one whole frame, no rate or one too fast to convert) is reported as a missing file is: the sample
 // stays empty with its reason, and the program does not end, whatever the error options say.
 TEST_F(WaveLoading, ASampleThatCannotBeUsedIsReportedAsMissingAndNothingHalts) {
+  auto twelve = RiffBytes::Format(1, 1, 8000, 12);
+  twelve[12] = 2;  // 12 bits stored in 2 bytes, as such files do
   struct Case {
     const char* name;
     std::vector<std::uint8_t> format, data;
@@ -269,9 +270,8 @@ TEST_F(WaveLoading, ASampleThatCannotBeUsedIsReportedAsMissingAndNothingHalts) {
        "サンプリング周波数（0Hz）が使えません"},
       {"too-fast.wav", RiffBytes::Format(3, 2, 4000000, 32), std::vector<std::uint8_t>(48, 0),
        "サンプリング周波数（4000000Hz）が使えません"},
+      {"twelve.wav", twelve, {0, 0, 0, 0}, "この形式のサウンドは使えません（形式 1、1チャンネル、12ビット、8000Hz）"},
   };
-  auto twelve = RiffBytes::Format(1, 1, 8000, 12);
-  twelve[12] = 2;  // 12 bits stored in 2 bytes, as such files do
   device_->SetDebugOption(dsoHaltOnError);
   for (const Case& c : cases) {
     const std::string path = Write(c.name, WaveOf(c.format, c.data));
@@ -279,10 +279,6 @@ TEST_F(WaveLoading, ASampleThatCannotBeUsedIsReportedAsMissingAndNothingHalts) {
     EXPECT_EQ(wave.Buffer(), nullptr) << c.name;
     EXPECT_EQ(wave.LoadError(), path + "：" + c.reason);
   }
-  const std::string path = Write("twelve.wav", WaveOf(twelve, {0, 0, 0, 0}));
-  TDDSDWaveData wave(device_.get(), path);
-  EXPECT_EQ(wave.Buffer(), nullptr);
-  EXPECT_EQ(wave.LoadError(), path + "：この形式のサウンドは使えません（形式 1、1チャンネル、12ビット、8000Hz）");
 }
 
 TEST_F(WaveLoading, FileErrorsGiveTheirMessageAndAnEmptySample) {
@@ -306,8 +302,7 @@ TEST_F(WaveLoading, FileErrorsGiveTheirMessageAndAnEmptySample) {
        "には、dataチャンクが有りません"},
   };
   for (const Case& c : cases) {
-    std::filesystem::remove(LogPath());
-    LogLineCount = 0;
+    ClearLog();
     const std::string path = Write(c.name, c.bytes);
     TDDSDWaveData wave(device_.get(), path);
     EXPECT_EQ(wave.Buffer(), nullptr) << c.name;
@@ -376,8 +371,7 @@ TEST_F(WaveLoading, RefusedLockOrUnlockLeavesTheSampleEmpty) {
                {ds::SoundCall::CreateSecondaryBuffer, "サウンドバッファの作成に失敗しました(Error Code(80004005))\r\n"}};
   const std::string path = Write("ok.wav", MonoWave16(8000, Ramp(30)));
   for (const Case& c : cases) {
-    std::filesystem::remove(LogPath());
-    LogLineCount = 0;
+    ClearLog();
     faults_->Fail(c.call, ds::DSERR_GENERIC, 1);
     TDDSDWaveData wave(device_.get(), path);
     EXPECT_EQ(wave.Buffer(), nullptr);

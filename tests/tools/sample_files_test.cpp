@@ -7,7 +7,6 @@
 #include <cmath>
 #include <complex>
 #include <iostream>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
