@@ -3,14 +3,11 @@
 // faces of the extra and undo buttons, and which events redraw the score view.
 #include <QAction>
 #include <QMenu>
-#include <QMenuBar>
 #include <QScrollBar>
 #include <QSlider>
 #include <QStyleOptionSlider>
 #include <QToolBar>
-#include <algorithm>
 #include <array>
-#include <fstream>
 #include <functional>
 
 #include "form1_fixture.h"
@@ -138,14 +135,12 @@ struct Band {
   std::vector<const char*> order;  // its controls, left to right
 };
 
-class Bands : public Form1Test, public ::testing::WithParamInterface<Band> {};
+class Bands : public Form1Shown, public ::testing::WithParamInterface<Band> {};
 
 TEST_P(Bands, CaptionFloatingAndOrder) {
   const Band& b = GetParam();
   auto* bar = form->findChild<QToolBar*>(b.name);
   ASSERT_NE(bar, nullptr);
-  form->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
   EXPECT_EQ(bar->windowTitle().toStdString(), b.caption);
   EXPECT_EQ(bar->isFloatable(), b.floatable);
   EXPECT_TRUE(bar->isMovable());
@@ -164,20 +159,15 @@ TEST_P(Bands, CaptionFloatingAndOrder) {
   }
 }
 
-std::vector<const char*> PaletteNames() {
-  static std::vector<std::string> names;
-  if (names.empty())
-    for (int n = 1; n <= 16; ++n) names.push_back("SoundBtn" + std::to_string(n));
-  std::vector<const char*> out;
-  for (const std::string& n : names) out.push_back(n.c_str());
-  return out;
-}
+const std::vector<const char*> kPaletteNames = {
+    "SoundBtn1", "SoundBtn2", "SoundBtn3",  "SoundBtn4",  "SoundBtn5",  "SoundBtn6",  "SoundBtn7",  "SoundBtn8",
+    "SoundBtn9", "SoundBtn10", "SoundBtn11", "SoundBtn12", "SoundBtn13", "SoundBtn14", "SoundBtn15", "SoundBtn16"};
 
 INSTANTIATE_TEST_SUITE_P(
     ControlBars, Bands,
     ::testing::Values(
         Band{"ToolBar1", "ToolBar1", false, {"NewBtn", "OpenBtn", "SaveBtn", "PasteBtn", "OptionBtn"}},
-        Band{"SoundsBar", "SoundsPallete", true, PaletteNames()},
+        Band{"SoundsBar", "SoundsPallete", true, kPaletteNames},
         Band{"etcBar", "etcBar", true,
              {"EraserBtn", "TimeBtn34", "TimeBtn44", "etcBtn1", "etcBtn2", "etcBtn3", "UndoBtn"}},
         Band{"PlayerBar", "PlayerBar", true, {"PlayBtn", "StopBtn", "LoopBtn", "TempoBar"}}),
@@ -344,11 +334,9 @@ QImage Expected(TForm1& form, int x, int y, int tool, int stepsBack = 0) {
   return view::RenderScore(form.Document, in);
 }
 
-class Redraws : public Form1Test, public ::testing::WithParamInterface<RedrawCase> {};
+class Redraws : public Form1Shown, public ::testing::WithParamInterface<RedrawCase> {};
 
 TEST_P(Redraws, OnlyWhereTheTableSays) {
-  form->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
   // A picture that no redraw would give: the view shows it until something redraws.
   QImage stale(form->MainImage_->size(), QImage::Format_RGB32);
   stale.fill(Qt::magenta);
@@ -406,7 +394,7 @@ INSTANTIATE_TEST_SUITE_P(
         RedrawCase{"OpenCancelled", [](auto&, TForm1& f, auto&) { f.OpenAction->trigger(); }, Drawn::Plain},
         RedrawCase{"Open",
                    [](Form1Test& t, TForm1& f, ScriptedToolkit& k) {
-                     std::ofstream(t.Path("o.ksq")) << SequenceText(ScoreStartingWith("0015"));
+                     t.WriteFile("o.ksq", SequenceText(ScoreStartingWith("0015")));
                      k.openAnswers = {t.Path("o.ksq")};
                      f.OpenAction->trigger();
                    },
@@ -420,7 +408,7 @@ INSTANTIATE_TEST_SUITE_P(
                    Drawn::Plain},
         RedrawCase{"Drop",
                    [](Form1Test& t, TForm1& f, auto&) {
-                     std::ofstream(t.Path("d.ksq")) << SequenceText(ScoreStartingWith("0015"));
+                     t.WriteFile("d.ksq", SequenceText(ScoreStartingWith("0015")));
                      f.DropFiles({t.Path("d.ksq")});
                    },
                    Drawn::Plain},

@@ -3,13 +3,10 @@
 // and asks before closing with a change.
 #include <gtest/gtest.h>
 
-#include <QColor>
 #include <QImage>
 #include <chrono>
-#include <filesystem>
 #include <memory>
 #include <optional>
-#include <thread>
 
 #include "assets/images.h"
 #include "screen.h"
@@ -20,7 +17,6 @@
 namespace kestu::test {
 namespace {
 
-namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 class EndToEnd : public ScreenTest {
