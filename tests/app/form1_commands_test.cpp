@@ -1,11 +1,4 @@
 // The document commands through the window, with the toolkit's answers scripted.
-#include <QApplication>
-#include <QDropEvent>
-#include <QMimeData>
-#include <QUrl>
-#include <QSlider>
-#include <QWindow>
-
 #include "form1_fixture.h"
 #include "score/sequence_text.h"
 
@@ -188,14 +181,7 @@ TEST_F(Form1Test, DropLoadsThroughTheClipboardAndTakesTheWholePath) {
 
 TEST_F(Form1Test, AFileDroppedOnTheWindowArrivesAsItsUrl) {
   WriteFile("dropped.ksq", SequenceText(ScoreStartingWith("0015")));
-  QMimeData data;
-  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(Path("dropped.ksq")))});
-  // The toolkit delivers a drop only to the widget that accepted the drag's entry.
-  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(form.get(), &enter);
-  ASSERT_TRUE(enter.isAccepted());
-  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(form.get(), &drop);
+  ASSERT_TRUE(DropOnWindow(Path("dropped.ksq")));
   EXPECT_EQ(form->Document.Cell(1, 1), 5);
   EXPECT_EQ(form->Document.CurrentFileName, Path("dropped.ksq"));
 }

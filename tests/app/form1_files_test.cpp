@@ -5,11 +5,6 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 
-#include <QAction>
-#include <QApplication>
-#include <QDropEvent>
-#include <QMimeData>
-#include <QUrl>
 
 #include "form1_fixture.h"
 #include "score/sequence_text.h"
@@ -18,7 +13,6 @@
 
 namespace kestu::test {
 namespace {
-
 
 const std::string kEmpty(2880, '0');
 
@@ -43,15 +37,6 @@ class Form1Files : public Form1Test {
     form->OpenAction->trigger();
     EXPECT_EQ(toolkit.log.front().rfind("open:", 0), 0u);
     return Joined({toolkit.log.begin() + 1, toolkit.log.end()});
-  }
-  // A file dropped on the window, through the toolkit's drag events.
-  void DropOnWindow(const std::string& path) {
-    QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
-    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(form.get(), &enter);
-    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(form.get(), &drop);
   }
   static std::string CannotOpen(const std::string& path) { return "error:ファイル " + path + " は開けません.\n"; }
   static std::string CannotCreate(const std::string& path) { return "error:ファイル " + path + " を作成できません.\n"; }
@@ -84,10 +69,8 @@ class Form1Files : public Form1Test {
     EXPECT_EQ(::stat(Path(name).c_str(), &st), 0) << name;
     return st;
   }
-  int EntriesIn(const std::string& folder) const {
-    int n = 0;
-    for ([[maybe_unused]] const auto& e : fs::directory_iterator(Path(folder))) ++n;
-    return n;
+  long EntriesIn(const std::string& folder) const {
+    return std::distance(fs::directory_iterator(Path(folder)), fs::directory_iterator());
   }
 };
 

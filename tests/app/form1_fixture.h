@@ -3,7 +3,11 @@
 // file tests never touch the tree. The samples come from the build's waves/ folder.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QTest>
+#include <QUrl>
 #include <QMenuBar>
 #include <QToolButton>
 #include <filesystem>
@@ -37,6 +41,17 @@ class Form1Test : public ::testing::Test {
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
   void WriteFile(const std::string& name, const std::string& text) const { WriteText(Path(name), text); }
   std::string ReadFile(const std::string& name) const { return ReadText(Path(name)); }
+  // A file dropped on the window through the toolkit's drag events, which deliver the drop only to a
+  // widget that accepted the drag's entry. True when the window accepted it.
+  bool DropOnWindow(const std::string& path) const {
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(form.get(), &enter);
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(form.get(), &drop);
+    return enter.isAccepted();
+  }
   static void Click(QToolButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
   static int Face(const QToolButton* button) { return TForm1::FaceOf(button); }
 

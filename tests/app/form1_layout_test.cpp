@@ -6,18 +6,15 @@
 #include <QTimer>
 #include <QContextMenuEvent>
 #include <QLabel>
-#include <QLayout>
 #include <QMenuBar>
 #include <QPainter>
-#include <QStyleOptionMenuItem>
 #include <QScrollBar>
-#include <QSlider>
-#include <QStyleOptionSlider>
+#include <QStyleOptionMenuItem>
 #include <QToolBar>
 
+#include "app/band_tool_bar.h"
 #include "app/control_bar.h"
 #include "app/window_placement.h"
-#include "app/band_tool_bar.h"
 #include "form1_fixture.h"
 
 namespace kestu::test {
@@ -83,17 +80,17 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 
-// Drags a band by its grip to a point on the screen, as a held button moving in steps.
-void DragGripTo(QToolBar* band, QPoint target) {
-  const QPoint grip(5, band->height() / 2);
-  const QPoint start = band->mapToGlobal(grip);
-  QTest::mousePress(band, Qt::LeftButton, {}, grip);
+// Drags a band from `grab` (its own coordinates) to a point on the screen, as a held button moving
+// in steps; `settle` lets the bar lay its bands out again after each step.
+void DragTo(QToolBar* band, QPoint grab, QPoint target, bool settle) {
+  const QPoint start = band->mapToGlobal(grab);
+  QTest::mousePress(band, Qt::LeftButton, {}, grab);
   for (int step = 1; step <= 10; ++step) {
     const QPoint global = start + (target - start) * step / 10;
     QMouseEvent move(QEvent::MouseMove, band->mapFromGlobal(global), global, Qt::NoButton,
                      Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(band, &move);
-    QApplication::processEvents();  // the bar lays its bands out again
+    if (settle) QApplication::processEvents();
   }
   QMouseEvent release(QEvent::MouseButtonRelease, band->mapFromGlobal(target), target,
                       Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
@@ -101,8 +98,12 @@ void DragGripTo(QToolBar* band, QPoint target) {
   QApplication::processEvents();
 }
 
-void DragGrip(QToolBar* band, QPoint by) {
-  DragGripTo(band, band->mapToGlobal(QPoint(5, band->height() / 2)) + by);
+QPoint Grip(QToolBar* band) { return {5, band->height() / 2}; }
+void DragGripTo(QToolBar* band, QPoint target) { DragTo(band, Grip(band), target, true); }
+void DragGrip(QToolBar* band, QPoint by) { DragGripTo(band, band->mapToGlobal(Grip(band)) + by); }
+// A floating band moved by its title.
+void DragTitleTo(BandToolBar* band, QPoint target) {
+  DragTo(band, band->Title()->geometry().center(), target, false);
 }
 
 class BandSlides : public Form1Shown, public ::testing::WithParamInterface<const char*> {};
@@ -145,23 +146,6 @@ TEST_F(Form1Shown, ThePaletteFloatsAsOneRowAndDocksBackWithoutMovingTheView) {
   EXPECT_EQ(InClient(form->MainImage_), view);
   Click(form->PaletteButtons[4]);  // the buttons still work
   EXPECT_EQ(form->Document.CurrentTool, 4);
-}
-
-// Drags a floating band by its title, in steps, and lets it go at `target` on the screen.
-void DragTitleTo(BandToolBar* band, QPoint target) {
-  const QPoint grab = band->Title()->geometry().center();
-  const QPoint start = band->mapToGlobal(grab);
-  QTest::mousePress(band, Qt::LeftButton, {}, grab);
-  for (int step = 1; step <= 10; ++step) {
-    const QPoint global = start + (target - start) * step / 10;
-    QMouseEvent move(QEvent::MouseMove, band->mapFromGlobal(global), global, Qt::NoButton, Qt::LeftButton,
-                     Qt::NoModifier);
-    QApplication::sendEvent(band, &move);
-  }
-  QMouseEvent release(QEvent::MouseButtonRelease, band->mapFromGlobal(target), target, Qt::LeftButton,
-                      Qt::NoButton, Qt::NoModifier);
-  QApplication::sendEvent(band, &release);
-  QApplication::processEvents();
 }
 
 TEST_F(Form1Shown, TheFloatingPaletteShowsItsCaptionAndIsMovedByIt) {

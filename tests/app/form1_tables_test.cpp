@@ -3,14 +3,11 @@
 // faces of the extra and undo buttons, and which events redraw the score view.
 #include <QAction>
 #include <QMenu>
-#include <QMenuBar>
 #include <QScrollBar>
 #include <QSlider>
 #include <QStyleOptionSlider>
 #include <QToolBar>
-#include <algorithm>
 #include <array>
-#include <fstream>
 #include <functional>
 
 #include "form1_fixture.h"
@@ -138,14 +135,12 @@ struct Band {
   std::vector<const char*> order;  // its controls, left to right
 };
 
-class Bands : public Form1Test, public ::testing::WithParamInterface<Band> {};
+class Bands : public Form1Shown, public ::testing::WithParamInterface<Band> {};
 
 TEST_P(Bands, CaptionFloatingAndOrder) {
   const Band& b = GetParam();
   auto* bar = form->findChild<QToolBar*>(b.name);
   ASSERT_NE(bar, nullptr);
-  form->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
   EXPECT_EQ(bar->windowTitle().toStdString(), b.caption);
   EXPECT_EQ(bar->isFloatable(), b.floatable);
   EXPECT_TRUE(bar->isMovable());
@@ -164,20 +159,15 @@ TEST_P(Bands, CaptionFloatingAndOrder) {
   }
 }
 
-std::vector<const char*> PaletteNames() {
-  static std::vector<std::string> names;
-  if (names.empty())
-    for (int n = 1; n <= 16; ++n) names.push_back("SoundBtn" + std::to_string(n));
-  std::vector<const char*> out;
-  for (const std::string& n : names) out.push_back(n.c_str());
-  return out;
-}
+const std::vector<const char*> kPaletteNames = {
+    "SoundBtn1", "SoundBtn2", "SoundBtn3",  "SoundBtn4",  "SoundBtn5",  "SoundBtn6",  "SoundBtn7",  "SoundBtn8",
+    "SoundBtn9", "SoundBtn10", "SoundBtn11", "SoundBtn12", "SoundBtn13", "SoundBtn14", "SoundBtn15", "SoundBtn16"};
 
 INSTANTIATE_TEST_SUITE_P(
     ControlBars, Bands,
     ::testing::Values(
         Band{"ToolBar1", "ToolBar1", false, {"NewBtn", "OpenBtn", "SaveBtn", "PasteBtn", "OptionBtn"}},
-        Band{"SoundsBar", "SoundsPallete", true, PaletteNames()},
+        Band{"SoundsBar", "SoundsPallete", true, kPaletteNames},
         Band{"etcBar", "etcBar", true,
              {"EraserBtn", "TimeBtn34", "TimeBtn44", "etcBtn1", "etcBtn2", "etcBtn3", "UndoBtn"}},
         Band{"PlayerBar", "PlayerBar", true, {"PlayBtn", "StopBtn", "LoopBtn", "TempoBar"}}),
@@ -328,7 +318,7 @@ enum class Drawn { Nothing, Plain, Ghost, Tick };
 
 struct RedrawCase {
   const char* name;
-  std::function<void(Form1Test&, TForm1&, ScriptedToolkit&)> event;
+  std::function<void(TForm1&, Form1Test&)> event;  // the fixture gives its folder and toolkit
   Drawn drawn;
 };
 
@@ -344,16 +334,14 @@ QImage Expected(TForm1& form, int x, int y, int tool, int stepsBack = 0) {
   return view::RenderScore(form.Document, in);
 }
 
-class Redraws : public Form1Test, public ::testing::WithParamInterface<RedrawCase> {};
+class Redraws : public Form1Shown, public ::testing::WithParamInterface<RedrawCase> {};
 
 TEST_P(Redraws, OnlyWhereTheTableSays) {
-  form->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
   // A picture that no redraw would give: the view shows it until something redraws.
   QImage stale(form->MainImage_->size(), QImage::Format_RGB32);
   stale.fill(Qt::magenta);
   form->MainImage_->SetPicture(stale);
-  GetParam().event(*this, *form, toolkit);
+  GetParam().event(*form, *this);
   const QImage shown = form->MainImage_->Picture();
   switch (GetParam().drawn) {
     case Drawn::Nothing: EXPECT_EQ(shown, stale); break;
@@ -376,77 +364,72 @@ void PlayFirstTick(TForm1& f) {
 INSTANTIATE_TEST_SUITE_P(
     Events, Redraws,
     ::testing::Values(
-        RedrawCase{"Resize", [](auto&, TForm1& f, auto&) { f.resize(f.width() + 30, f.height() + 10); },
-                   Drawn::Plain},
+        RedrawCase{"Resize", [](TForm1& f, auto&) { f.resize(f.width() + 30, f.height() + 10); }, Drawn::Plain},
         RedrawCase{"ScrollByUser",
-                   [](auto&, TForm1& f, auto&) { f.ScrollBar->triggerAction(QAbstractSlider::SliderPageStepAdd); },
+                   [](TForm1& f, auto&) { f.ScrollBar->triggerAction(QAbstractSlider::SliderPageStepAdd); },
                    Drawn::Plain},
-        RedrawCase{"ScrollToTheSamePlace", [](auto&, TForm1& f, auto&) { f.ScrollBar->setValue(0); },
-                   Drawn::Nothing},
-        RedrawCase{"TimeBtn34", [](auto&, TForm1& f, auto&) { Form1Test::Click(f.TimeBtn34); }, Drawn::Plain},
-        RedrawCase{"TimeBtn44AlreadyDown", [](auto&, TForm1& f, auto&) { Form1Test::Click(f.TimeBtn44); },
-                   Drawn::Plain},
-        RedrawCase{"LoopBtn", [](auto&, TForm1& f, auto&) { Form1Test::Click(f.LoopBtn); }, Drawn::Plain},
-        RedrawCase{"PointerMove", [](auto&, TForm1& f, auto&) { QTest::mouseMove(f.MainImage_, QPoint(200, 90)); },
+        RedrawCase{"ScrollToTheSamePlace", [](TForm1& f, auto&) { f.ScrollBar->setValue(0); }, Drawn::Nothing},
+        RedrawCase{"TimeBtn34", [](TForm1& f, auto&) { Form1Test::Click(f.TimeBtn34); }, Drawn::Plain},
+        RedrawCase{"TimeBtn44AlreadyDown", [](TForm1& f, auto&) { Form1Test::Click(f.TimeBtn44); }, Drawn::Plain},
+        RedrawCase{"LoopBtn", [](TForm1& f, auto&) { Form1Test::Click(f.LoopBtn); }, Drawn::Plain},
+        RedrawCase{"PointerMove", [](TForm1& f, auto&) { QTest::mouseMove(f.MainImage_, QPoint(200, 90)); },
                    Drawn::Ghost},
         RedrawCase{"PointerMoveWhilePlaying",
-                   [](auto&, TForm1& f, auto&) {
+                   [](TForm1& f, auto&) {
                      Play(f);
                      QTest::mouseMove(f.MainImage_, QPoint(200, 90));
                    },
                    Drawn::Nothing},
-        RedrawCase{"Tick", [](auto&, TForm1& f, auto&) { PlayFirstTick(f); }, Drawn::Tick},
+        RedrawCase{"Tick", [](TForm1& f, auto&) { PlayFirstTick(f); }, Drawn::Tick},
         RedrawCase{"TickInLightMode",
-                   [](auto&, TForm1& f, auto&) {
+                   [](TForm1& f, auto&) {
                      f.Lite1->trigger();
                      PlayFirstTick(f);
                    },
                    Drawn::Nothing},
-        RedrawCase{"New", [](auto&, TForm1& f, auto&) { f.NewAction->trigger(); }, Drawn::Plain},
-        RedrawCase{"OpenCancelled", [](auto&, TForm1& f, auto&) { f.OpenAction->trigger(); }, Drawn::Plain},
+        RedrawCase{"New", [](TForm1& f, auto&) { f.NewAction->trigger(); }, Drawn::Plain},
+        RedrawCase{"OpenCancelled", [](TForm1& f, auto&) { f.OpenAction->trigger(); }, Drawn::Plain},
         RedrawCase{"Open",
-                   [](Form1Test& t, TForm1& f, ScriptedToolkit& k) {
-                     std::ofstream(t.Path("o.ksq")) << SequenceText(ScoreStartingWith("0015"));
-                     k.openAnswers = {t.Path("o.ksq")};
+                   [](TForm1& f, Form1Test& t) {
+                     t.WriteFile("o.ksq", SequenceText(ScoreStartingWith("0015")));
+                     t.toolkit.openAnswers = {t.Path("o.ksq")};
                      f.OpenAction->trigger();
                    },
                    Drawn::Plain},
         RedrawCase{"Paste",
-                   [](auto&, TForm1& f, ScriptedToolkit& k) {
-                     k.clipboardHasText = true;
-                     k.clipboard = SequenceText(ScoreStartingWith("0015"));
+                   [](TForm1& f, Form1Test& t) {
+                     t.toolkit.clipboardHasText = true;
+                     t.toolkit.clipboard = SequenceText(ScoreStartingWith("0015"));
                      f.LoadFromClipbrdAction->trigger();
                    },
                    Drawn::Plain},
         RedrawCase{"Drop",
-                   [](Form1Test& t, TForm1& f, auto&) {
-                     std::ofstream(t.Path("d.ksq")) << SequenceText(ScoreStartingWith("0015"));
+                   [](TForm1& f, Form1Test& t) {
+                     t.WriteFile("d.ksq", SequenceText(ScoreStartingWith("0015")));
                      f.DropFiles({t.Path("d.ksq")});
                    },
                    Drawn::Plain},
-        RedrawCase{"PasteWithoutText", [](auto&, TForm1& f, auto&) { f.LoadFromClipbrdAction->trigger(); },
-                   Drawn::Nothing},
+        RedrawCase{"PasteWithoutText", [](TForm1& f, auto&) { f.LoadFromClipbrdAction->trigger(); }, Drawn::Nothing},
         RedrawCase{"EditingPress",
-                   [](auto&, TForm1& f, auto&) { QTest::mouseClick(f.MainImage_, Qt::LeftButton, {}, QPoint(82, 104)); },
+                   [](TForm1& f, auto&) { QTest::mouseClick(f.MainImage_, Qt::LeftButton, {}, QPoint(82, 104)); },
                    Drawn::Nothing},
-        RedrawCase{"ChoosingATool", [](auto&, TForm1& f, auto&) { Form1Test::Click(f.PaletteButtons[3]); },
-                   Drawn::Nothing},
-        RedrawCase{"Eraser", [](auto&, TForm1& f, auto&) { Form1Test::Click(f.EraserBtn); }, Drawn::Nothing},
+        RedrawCase{"ChoosingATool", [](TForm1& f, auto&) { Form1Test::Click(f.PaletteButtons[3]); }, Drawn::Nothing},
+        RedrawCase{"Eraser", [](TForm1& f, auto&) { Form1Test::Click(f.EraserBtn); }, Drawn::Nothing},
         RedrawCase{"PlayAndStop",
-                   [](auto&, TForm1& f, auto&) {
+                   [](TForm1& f, auto&) {
                      Play(f);
                      Form1Test::Click(f.StopBtn);
                    },
                    Drawn::Nothing},
-        RedrawCase{"Tempo", [](auto&, TForm1& f, auto&) { f.TempoBar->setValue(600); }, Drawn::Nothing},
-        RedrawCase{"Copy", [](auto&, TForm1& f, auto&) { f.SaveToClipbrdAction->trigger(); }, Drawn::Nothing},
+        RedrawCase{"Tempo", [](TForm1& f, auto&) { f.TempoBar->setValue(600); }, Drawn::Nothing},
+        RedrawCase{"Copy", [](TForm1& f, auto&) { f.SaveToClipbrdAction->trigger(); }, Drawn::Nothing},
         RedrawCase{"SaveAs",
-                   [](Form1Test& t, TForm1& f, ScriptedToolkit& k) {
-                     k.saveAnswers = {t.Path("s")};
+                   [](TForm1& f, Form1Test& t) {
+                     t.toolkit.saveAnswers = {t.Path("s")};
                      f.SaveAsAction->trigger();
                    },
                    Drawn::Nothing},
-        RedrawCase{"LightMode", [](auto&, TForm1& f, auto&) { f.Lite1->trigger(); }, Drawn::Nothing}),
+        RedrawCase{"LightMode", [](TForm1& f, auto&) { f.Lite1->trigger(); }, Drawn::Nothing}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

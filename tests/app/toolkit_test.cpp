@@ -96,11 +96,12 @@ TEST(DialogStartAfterAChoice, NeverInTheProgramsOwnDataFolder) {
   EXPECT_EQ(folder.Start(), f("documents"));
 }
 
-// Runs `dialogAction` on the file dialog as soon as it is up, then lets the call return.
-void WhenDialogOpens(const std::function<void(QFileDialog&)>& dialogAction) {
+// Runs `dialogAction` on the modal dialog of that kind as soon as it is up, then lets the call return.
+template <class Dialog = QFileDialog>
+void WhenDialogOpens(const std::type_identity_t<std::function<void(Dialog&)>>& dialogAction) {
   auto* poll = new QTimer;
   QObject::connect(poll, &QTimer::timeout, poll, [poll, dialogAction] {
-    if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+    if (auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget())) {
       poll->stop();
       poll->deleteLater();
       dialogAction(*dialog);
@@ -185,7 +186,6 @@ TEST_F(QtDialogs, TheToolkitsOwnTextsAreJapanese) {
   QLocale::setDefault(QLocale::c());
 }
 
-
 // Every box the toolkit shows is wide enough for its caption in a bold title font and a title bar.
 TEST(QtBoxes, AreWideEnoughForTheirCaption) {
   QtToolkit toolkit;
@@ -197,20 +197,14 @@ TEST(QtBoxes, AreWideEnoughForTheirCaption) {
   for (const auto& show : boxes) {
     int width = 0, wanted = 0;
     QString caption;
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [&, poll] {
-      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-        poll->stop();
-        poll->deleteLater();
-        QFont bold = box->font();
-        bold.setBold(true);
-        caption = box->windowTitle();
-        wanted = QFontMetrics(bold).horizontalAdvance(caption) + 100;
-        width = box->width();
-        box->reject();
-      }
+    WhenDialogOpens<QMessageBox>([&](QMessageBox& box) {
+      QFont bold = box.font();
+      bold.setBold(true);
+      caption = box.windowTitle();
+      wanted = QFontMetrics(bold).horizontalAdvance(caption) + 100;
+      width = box.width();
+      box.reject();
     });
-    poll->start(10);
     show();
     EXPECT_GE(width, wanted) << caption.toStdString();
   }

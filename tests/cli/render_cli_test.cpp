@@ -1,12 +1,14 @@
 // kestu-cli render: what it writes, and how it refuses.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <fstream>
 
 #include "commands.h"
 #include "playback/offline_render.h"
 #include "score/sequence_text.h"
 #include "tests/playback/playback_fixture.h"
+#include "tests/support/text_files.h"
 #include "tests/support/wav_files.h"
 
 namespace kestu::test {
@@ -22,9 +24,8 @@ class RenderCli : public SampleFolderTest {
     doc_.PlaceNote(5, 3, 13);
     doc_.MoveEndMark(5);
     doc_.SetLoop(true);
-    WriteScore("tune.ksq", WriteSequenceText(doc_));
+    WriteText("tune.ksq", WriteSequenceText(doc_));
   }
-  void WriteScore(const std::string& name, const std::string& text) { std::ofstream(name, std::ios::binary) << text; }
   int Run(const cli::Args& args) {
     ::testing::internal::CaptureStderr();
     const int status = cli::Render(args);
@@ -57,13 +58,10 @@ TEST_F(RenderCli, WritesThePlayersSoundAsA23160HzStereoWave) {
     EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
     EXPECT_EQ(LittleEndian(wav, 4, 4), wav.size() - 8);
     EXPECT_EQ(std::string(wav.begin() + 8, wav.begin() + 16), "WAVEfmt ");
-    EXPECT_EQ(LittleEndian(wav, 16, 4), 16u);
-    EXPECT_EQ(LittleEndian(wav, 20, 2), 1u);
-    EXPECT_EQ(LittleEndian(wav, 22, 2), 2u);
-    EXPECT_EQ(LittleEndian(wav, 24, 4), 23160u);
-    EXPECT_EQ(LittleEndian(wav, 28, 4), 92640u);
-    EXPECT_EQ(LittleEndian(wav, 32, 2), 4u);
-    EXPECT_EQ(LittleEndian(wav, 34, 2), 16u);
+    // Format 1, two channels, 23160 Hz, 92640 bytes a second, 4 a frame, 16 bits.
+    for (const auto& [at, size, value] : {std::array<std::uint32_t, 3>{16, 4, 16}, {20, 2, 1}, {22, 2, 2},
+                                          {24, 4, 23160}, {28, 4, 92640}, {32, 2, 4}, {34, 2, 16}})
+      EXPECT_EQ(LittleEndian(wav, at, size), value) << "at " << at;
     EXPECT_EQ(std::string(wav.begin() + 36, wav.begin() + 40), "data");
     EXPECT_EQ(LittleEndian(wav, 40, 4), wav.size() - 44);
     EXPECT_TRUE(std::vector<std::uint8_t>(wav.begin() + 44, wav.end()) == Expected(loops)) << loops;
@@ -86,7 +84,7 @@ TEST_F(RenderCli, AWrongCommandLineIsAUsageError) {
 TEST_F(RenderCli, AScoreThatDoesNotReadCleanlyEndsWithItsMessage) {
   EXPECT_EQ(Run({"missing.ksq", "out.wav"}), 1);
   EXPECT_EQ(errors_, "ファイル missing.ksq は開けません.\n");
-  WriteScore("bad.ksq", "SCORE=XYZ\r\nTEMPO=250\r\nLOOP=FALSE\r\nEND=961\r\nTIME44=TRUE\r\n");
+  WriteText("bad.ksq", "SCORE=XYZ\r\nTEMPO=250\r\nLOOP=FALSE\r\nEND=961\r\nTIME44=TRUE\r\n");
   EXPECT_EQ(Run({"bad.ksq", "out.wav"}), 1);
   EXPECT_EQ(errors_, std::string(kBadDataMessage) + "\n");
   EXPECT_FALSE(std::filesystem::exists("out.wav"));
@@ -104,7 +102,7 @@ TEST_F(RenderCli, RefusesToWriteOverTheScoreOrWhereItCannot) {
 TEST_F(RenderCli, ARenderPastTheWaveLimitIsRefusedBeforeItStarts) {
   doc_.SetTempo(100);
   doc_.MoveEndMark(961);
-  WriteScore("long.ksq", WriteSequenceText(doc_));
+  WriteText("long.ksq", WriteSequenceText(doc_));
   // 1920 ticks of 300 ms per pass: 576 s, about 53 MB; 100 passes pass the 4 GB limit.
   EXPECT_EQ(Run({"long.ksq", "out.wav", "--loops", "100"}), 1);
   EXPECT_NE(errors_.find("WAV"), std::string::npos);
@@ -115,7 +113,7 @@ TEST_F(RenderCli, MissingOrUnusableSamplesAreEachNamedWithTheirReasonAndNothingI
   std::filesystem::remove(SampleBank::FileName(13));
   std::filesystem::remove(SampleBank::FileName(2));
   std::ofstream(SampleBank::FileName(20), std::ios::binary) << "not a wave";
-  WriteScore("out.wav", "old");
+  WriteText("out.wav", "old");
   EXPECT_EQ(Run({"tune.ksq", "out.wav"}), 1);
   EXPECT_EQ(errors_,
             "waves/Sound2.wavが、見つかりません\n"

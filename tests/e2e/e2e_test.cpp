@@ -3,13 +3,10 @@
 // and asks before closing with a change.
 #include <gtest/gtest.h>
 
-#include <QColor>
 #include <QImage>
 #include <chrono>
-#include <filesystem>
 #include <memory>
 #include <optional>
-#include <thread>
 
 #include "assets/images.h"
 #include "screen.h"
@@ -20,7 +17,6 @@
 namespace kestu::test {
 namespace {
 
-namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 class EndToEnd : public ScreenTest {
@@ -50,8 +46,9 @@ class EndToEnd : public ScreenTest {
     program_ = Process({std::string(KESTU_BUILD_DIR) + "/kestu"}, {"DISPLAY=" + display_.Name(), "QT_QPA_PLATFORM=xcb"},
                        KESTU_BUILD_DIR, (work_ / "kestu.log").string());
     std::vector<std::string> ids;
-    WaitFor([&] { return !(ids = Windows("^KestuSequencer$")).empty(); }, 15s);
-    return ids.empty() ? "" : ids.front();
+    if (!WaitFor([&] { return !(ids = Windows("^KestuSequencer$")).empty(); }, 15s)) return "";
+    Sleep(700ms);  // its first picture drawn
+    return ids.front();
   }
   // The score view's top-left corner, found by its background colour; (-1, -1) when not shown.
   static QPoint FindView(const QImage& screen) {
@@ -84,7 +81,6 @@ TEST_F(EndToEnd, StartsPlacesAHeardNotePlaysAndAsksBeforeClosing) {
   const std::string window = StartProgram();
   ASSERT_TRUE(program_.Started());
   ASSERT_FALSE(window.empty()) << "no window";
-  Sleep(700ms);
 
   // The window: the staff (background colour and its lines), the palette, the transport.
   const QImage first = Screenshot("start.png");
@@ -148,7 +144,6 @@ TEST_F(EndToEnd, StartsPlacesAHeardNotePlaysAndAsksBeforeClosing) {
 TEST_F(EndToEnd, ASoundServerThatGoesAwayAndComesBackIsHeardAgainWithTheScoreKept) {
   const std::string window = StartProgram();
   ASSERT_FALSE(window.empty()) << "no window";
-  Sleep(700ms);
   const QPoint view = FindView(Screenshot("start.png"));
   ASSERT_GE(view.x(), 0) << "no staff on the screen";
   Click(view + QPoint(82, 104));  // column 1, row 9
@@ -184,7 +179,6 @@ TEST_F(EndToEnd, ASoundServerThatGoesAwayAndComesBackIsHeardAgainWithTheScoreKep
 TEST_F(EndToEnd, ClosingNeverWaitsForAStoppedSoundServer) {
   const std::string window = StartProgram();
   ASSERT_FALSE(window.empty()) << "no window";
-  Sleep(700ms);
   pulse_->StopRecording();
   pulse_->Freeze();
   Sleep(500ms);

@@ -8,8 +8,6 @@
 #include <QMimeDatabase>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "installed_tree.h"
 #include "tests/support/process.h"

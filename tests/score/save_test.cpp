@@ -23,6 +23,7 @@ class SaveTest : public ::testing::Test {
   // A case that fails while the folder is read-only leaves it so.
   void TearDown() override { fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add); }
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  long Entries() const { return std::distance(fs::directory_iterator(dir_), fs::directory_iterator()); }
   ScratchFolder folder_{"save"};
   const fs::path& dir_ = folder_.Path();
 };
@@ -104,9 +105,7 @@ TEST_F(SaveTest, WriteCutOffHalfWayLeavesTheOldFileWhole) {
   EXPECT_TRUE(threw);
   EXPECT_TRUE(doc.Modified);
   EXPECT_EQ(ReadTextFile(path), old);
-  int entries = 0;
-  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir_)) ++entries;
-  EXPECT_EQ(entries, 1);  // no temporary file left behind
+  EXPECT_EQ(Entries(), 1);  // no temporary file left behind
 }
 
 TEST_F(SaveTest, NameThatIsAFolderCannotBeCreated) {
@@ -127,9 +126,7 @@ TEST_F(SaveTest, ReplacingKeepsPermissionsAndLeavesNoTemporaryFile) {
   ASSERT_EQ(::stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
   EXPECT_EQ(ReadTextFile(path), "new");
-  int entries = 0;
-  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir_)) ++entries;
-  EXPECT_EQ(entries, 1);
+  EXPECT_EQ(Entries(), 1);
 }
 
 TEST_F(SaveTest, MissingFileCannotBeOpened) {

@@ -3,11 +3,11 @@
 
 #include <QImage>
 #include <filesystem>
-#include <fstream>
 
 #include "commands.h"
 #include "score/sequence_text.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/support/text_files.h"
 #include "view/render_score.h"
 
 namespace kestu::test {
@@ -18,8 +18,11 @@ class Snapshot : public testing::Test {
  protected:
   std::string Path(const std::string& name) const { return (folder_ / name).string(); }
   std::string WriteScore(const ScoreDocument& doc, const std::string& name) {
-    std::ofstream(Path(name), std::ios::binary) << WriteSequenceText(doc);
+    WriteText(Path(name), WriteSequenceText(doc));
     return Path(name);
+  }
+  QImage Picture(const std::string& name) const {
+    return QImage(QString::fromStdString(Path(name))).convertToFormat(QImage::Format_RGB32);
   }
   ScratchFolder folder_{"snapshot"};
 };
@@ -33,16 +36,14 @@ TEST_F(Snapshot, WritesThePlainViewAtTheGivenScrollOffset) {
   doc.SetTime44(false);
   const std::string score = WriteScore(doc, "a.ksq");
   for (int scroll : {0, 1000, 30435}) {
-    const std::string out = Path("a" + std::to_string(scroll) + ".png");
-    ASSERT_EQ(cli::Snapshot({score, out, "--scroll", std::to_string(scroll)}), 0);
+    const std::string out = "a" + std::to_string(scroll) + ".png";
+    ASSERT_EQ(cli::Snapshot({score, Path(out), "--scroll", std::to_string(scroll)}), 0);
     ScoreViewInputs in;
     in.scroll = scroll;
-    const QImage written(QString::fromStdString(out));
-    EXPECT_EQ(written.convertToFormat(QImage::Format_RGB32), RenderScore(doc, in)) << scroll;
+    EXPECT_EQ(Picture(out), RenderScore(doc, in)) << scroll;
   }
   ASSERT_EQ(cli::Snapshot({score, Path("default.png")}), 0);
-  EXPECT_EQ(QImage(QString::fromStdString(Path("default.png"))).convertToFormat(QImage::Format_RGB32),
-            RenderScore(doc, ScoreViewInputs{}));
+  EXPECT_EQ(Picture("default.png"), RenderScore(doc, ScoreViewInputs{}));
 }
 
 TEST_F(Snapshot, RefusesWrongArguments) {
@@ -63,8 +64,7 @@ TEST_F(Snapshot, ReportsAFileItCouldNotReadOrWrite) {
   EXPECT_EQ(cli::Snapshot({score, Path("no/such/folder/c.png")}), 1);
   // A missing score: the message, and the picture of the new document the program would show.
   EXPECT_EQ(cli::Snapshot({Path("missing.ksq"), Path("m.png")}), 1);
-  EXPECT_EQ(QImage(QString::fromStdString(Path("m.png"))).convertToFormat(QImage::Format_RGB32),
-            RenderScore(ScoreDocument{}, ScoreViewInputs{}));
+  EXPECT_EQ(Picture("m.png"), RenderScore(ScoreDocument{}, ScoreViewInputs{}));
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <QImage>
 #include <initializer_list>
 #include <string>
-#include <vector>
 
 #include "assets/images.h"
 #include "score/document.h"
