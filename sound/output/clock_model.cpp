@@ -53,6 +53,9 @@ void ClockModel::Start(std::uint32_t rate, std::uint32_t blockFrames, std::int64
 
 void ClockModel::Seat(std::int64_t readingNs) noexcept {
   if (everSeated_) reseats_.fetch_add(1, std::memory_order_relaxed);
+  // Only a seating after the stream broke off may have read a stale time; a new stream's first
+  // reading is as good as any, and the loop alone smooths the jitter of those after it.
+  correctingSeat_ = everSeated_;
   everSeated_ = true;
   seated_ = true;
   predictedNs_ = static_cast<double>(readingNs);
@@ -165,7 +168,7 @@ BlockTime ClockModel::OnBlock(std::int64_t readingNs, std::uint32_t frames) noex
   if (!seated_) Seat(readingNs);
 
   double error = static_cast<double>(readingNs) - predictedNs_;
-  if (blocksSinceSeat_ > 0 && blocksSinceSeat_ < kSettlingBlocks) error = CorrectSeat(error);
+  if (correctingSeat_ && blocksSinceSeat_ > 0 && blocksSinceSeat_ < kSettlingBlocks) error = CorrectSeat(error);
   const double bandwidth = blocksSinceSeat_ < kSettlingBlocks ? kSettlingBandwidthHz : kSteadyBandwidthHz;
   const double omega = 2.0 * M_PI * bandwidth * frames * nominalPeriodNs_ / 1e9;
   const double blockStart = predictedNs_ + std::sqrt(2.0) * omega * error;

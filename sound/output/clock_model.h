@@ -6,8 +6,8 @@
 // its time gives, not on the block grid. One reading far off the prediction
 // (a callback woken very late) is ignored; two in a row that agree (the
 // stream itself moved: an underrun, a stalled device) seat the loop anew.
-// Just after a seating the loop follows readings that agree, a few in a row,
-// on another phase, as the one it sat on may have been stale.
+// Just after a seating anew the loop follows readings that agree, a few in a
+// row, on another phase, as the one it sat on may have been stale.
 //
 // Start on the GUI thread before the stream runs; everything else on the
 // audio thread. No locks, allocations or system calls.
@@ -83,7 +83,9 @@ class ClockModel {
   double predictedNs_ = 0;  // when the next block is due
   double periodNs_ = 0;     // per frame, as measured
   std::uint32_t blocksSinceSeat_ = 0;
-  // Readings after a seating off the prediction on the same side, in a row, and the least off.
+  // After a seating anew (not a stream's first): readings off the prediction on the same side, in a
+  // row, and the least off.
+  bool correctingSeat_ = false;
   std::uint32_t offReadings_ = 0;
   double leastOffNs_ = 0;
   // What the lead covers beyond its margin: the blocks a stamp waits and
