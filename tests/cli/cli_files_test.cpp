@@ -121,17 +121,13 @@ TEST_F(CliFiles, AnOutputReplacesTheOldOneKeepingItsModeAndLink) {
     EXPECT_EQ(run.status, 0) << command << ": " << run.err;
     EXPECT_TRUE(fs::is_symlink(Path(command + ".link")));
     EXPECT_GT(Read(target).size(), 44u) << command;
-    struct stat st {};
-    ASSERT_EQ(::stat(Path(target).c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0640u) << command;
+    EXPECT_EQ(fs::status(Path(target)).permissions(), fs::perms(0640)) << command;
   }
   // An output that is not a regular file is never renamed over.
   const ProgramRun toDevice = Cli({"midi", Path("tune.ksq"), "/dev/null"});
   EXPECT_EQ(toDevice.status, 1);
   EXPECT_EQ(toDevice.err, CannotCreate("/dev/null"));
-  struct stat st {};
-  ASSERT_EQ(::stat("/dev/null", &st), 0);
-  EXPECT_TRUE(S_ISCHR(st.st_mode));
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
 }
 
 TEST_F(CliFiles, RenderNamesASampleItCannotUseAndEndsWithStatusOne) {
@@ -218,15 +214,13 @@ class CliCheck : public CliFiles {
   static ProgramRun Check(const fs::path& file) { return Cli({"check", file.string()}); }
 };
 
-const std::string kEmpty(2880, '0');
-
 TEST_F(CliCheck, CleanReadNormalisesTheFile) {
   // LF endings, keys in lower case, hex tempo, a pair before its padding: all normalised.
-  const std::string score = "1500" + std::string(2877, '0');
-  const ProgramRun r = Check(Write("a.ksq", SequenceText(score, "$FA", "TRUE", "500", "FALSE", "\n")));
+  const ProgramRun r =
+      Check(Write("a.ksq", SequenceText(ScoreStartingWith("1500"), "$FA", "TRUE", "500", "FALSE", "\n")));
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.out, SequenceText("0015" + std::string(2877, '0'), "250", "TRUE", "500", "FALSE"));
+  EXPECT_EQ(r.out, SequenceText(ScoreStartingWith("0015"), "250", "TRUE", "500", "FALSE"));
 }
 
 TEST_F(CliCheck, ShippedExampleIsClean) {
@@ -237,22 +231,22 @@ TEST_F(CliCheck, ShippedExampleIsClean) {
 }
 
 TEST_F(CliCheck, BadScoreGivesANewDocumentWithTheSwitchesAsRead) {
-  const ProgramRun r = Check(Write("b.ksq", SequenceText("1a0" + std::string(2877, '0'), "700", "TRUE", "40", "FALSE")));
+  const ProgramRun r = Check(Write("b.ksq", SequenceText(ScoreStartingWith("1a0"), "700", "TRUE", "40", "FALSE")));
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "データが不正です\n");
-  EXPECT_EQ(r.out, SequenceText(kEmpty, "250", "TRUE", "961", "FALSE"));
+  EXPECT_EQ(r.out, SequenceText(EmptyScore(), "250", "TRUE", "961", "FALSE"));
 }
 
 TEST_F(CliCheck, ConversionErrorIsReportedWithAFullStop) {
-  const ProgramRun r = Check(Write("c.ksq", SequenceText(kEmpty, "250 ", "TRUE", "961", "TRUE")));
+  const ProgramRun r = Check(Write("c.ksq", SequenceText(EmptyScore(), "250 ", "TRUE", "961", "TRUE")));
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "'250 ' は整数ではありません.\n");
-  EXPECT_EQ(r.out, SequenceText(kEmpty, "250", "FALSE", "961", "TRUE"));  // nothing changed
+  EXPECT_EQ(r.out, SequenceText(EmptyScore(), "250", "FALSE", "961", "TRUE"));  // nothing changed
 
-  const ProgramRun end = Check(Write("d.ksq", "SCORE=" + kEmpty + "\r\nTEMPO=300\r\nLOOP=TRUE\r\n"));
+  const ProgramRun end = Check(Write("d.ksq", "SCORE=" + EmptyScore() + "\r\nTEMPO=300\r\nLOOP=TRUE\r\n"));
   EXPECT_EQ(end.status, 1);
   EXPECT_EQ(end.err, "'' は整数ではありません.\n");
-  EXPECT_EQ(end.out, SequenceText(kEmpty, "300", "TRUE", "961", "TRUE"));
+  EXPECT_EQ(end.out, SequenceText(EmptyScore(), "300", "TRUE", "961", "TRUE"));
 }
 
 TEST_F(CliCheck, UnreadableFile) {
@@ -260,7 +254,7 @@ TEST_F(CliCheck, UnreadableFile) {
   const ProgramRun r = Check(missing);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, CannotOpen(missing.string()));
-  EXPECT_EQ(r.out, SequenceText(kEmpty, "250", "FALSE", "961", "TRUE"));
+  EXPECT_EQ(r.out, SequenceText(EmptyScore(), "250", "FALSE", "961", "TRUE"));
 }
 
 }  // namespace

@@ -27,12 +27,10 @@ struct RiffRig {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static kestu::test::RiffRig rig;
-  if (FILE* f = std::fopen(rig.path.c_str(), "wb")) {
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
-  } else {
-    std::abort();
-  }
+  FILE* f = std::fopen(rig.path.c_str(), "wb");
+  if (f == nullptr) std::abort();
+  std::fwrite(data, 1, size, f);
+  std::fclose(f);
   {
     kestu::TDDSDWaveData sample(rig.device.get(), rig.path);
     if (sample.Buffer() != nullptr) {

@@ -26,12 +26,10 @@ constexpr size_t kLongestConvertMessage = 2 + 60 * 4 + 3 + std::char_traits<char
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (std::FILE* f = std::fopen(ScorePath().c_str(), "wb")) {
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
-  } else {
-    std::abort();
-  }
+  std::FILE* f = std::fopen(ScorePath().c_str(), "wb");
+  if (f == nullptr) std::abort();
+  std::fwrite(data, 1, size, f);
+  std::fclose(f);
   const std::string text = kestu::ReadTextFile(ScorePath());
   if (text.size() != size || std::memcmp(text.data(), data, size) != 0) std::abort();
 

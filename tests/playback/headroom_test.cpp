@@ -41,10 +41,6 @@ class Headroom : public ::testing::Test {
     samples_.LoadAll(device_.get());
     ASSERT_FALSE(samples_.AnyWithoutSoundData()) << "run in the build folder, with waves/ built";
   }
-  void TearDown() override {
-    samples_.FreeAll();
-    device_.reset();
-  }
 
   // Starts `notes` together, each on the channel given, as one render frame.
   void Start(const std::vector<std::pair<std::uint32_t, Note>>& notes) {

@@ -28,11 +28,9 @@ namespace kestu::test {
 namespace {
 
 constexpr double kRate = 23160.0;
-constexpr int kInstruments = 15;
-constexpr int kRows = 13;
-const char* const kNames[kInstruments + 1] = {"",      "piano",  "music box", "bass drum", "trumpet", "flute",
-                                              "guitar", "snare",  "hi-hat",    "bass",      "marimba", "boing",
-                                              "organ",  "strings", "choir",    "chip lead"};
+const char* const kNames[kInstrumentCount + 1] = {"",       "piano",   "music box", "bass drum", "trumpet", "flute",
+                                                  "guitar", "snare",   "hi-hat",    "bass",      "marimba", "boing",
+                                                  "organ",  "strings", "choir",     "chip lead"};
 
 bool Pitched(int instrument) { return instrument != 3 && instrument != 7 && instrument != 8; }
 
@@ -68,8 +66,8 @@ class Instruments {
     tables.Fill();
     SampleBank samples;
     samples.LoadAll(device.get());
-    ready_ = !samples.AnyWithoutSoundData();
-    for (int instrument = 1; instrument <= kInstruments && ready_; ++instrument) {
+    const bool ready = !samples.AnyWithoutSoundData();
+    for (int instrument = 1; instrument <= kInstrumentCount && ready; ++instrument) {
       for (int row = 1; row <= kRows; ++row) {
         const Voice voice = VoiceOf(tables, instrument, row);
         TDDSDWaveData* sample = samples.Sample(voice.sample);
@@ -82,9 +80,8 @@ class Instruments {
         channel.Stop();
         output.Render(2048);
         Measured m;
-        std::size_t onset = 0;
-        while (onset < out.size() / 2 && out[2 * onset] == 0) ++onset;
-        for (std::size_t i = onset; i < out.size() / 2; ++i) m.sound.push_back(out[2 * i] / 32768.0);
+        const std::vector<double> left = ChannelOf(out);
+        for (std::size_t i = FirstSound(left); i < left.size(); ++i) m.sound.push_back(left[i] / 32768.0);
         m.onsetLufs = synth::OnsetLoudness(m.sound, kRate, 0.24);
         m.loudestLufs = synth::LoudestStretchLoudness(m.sound, kRate, 0.4);
         m.attackSeconds = AttackSeconds(m.sound, kRate);
@@ -92,10 +89,8 @@ class Instruments {
         notes_[{instrument, row}] = std::move(m);
       }
     }
-    samples.FreeAll();
   }
 
-  bool ready_ = false;
   std::map<std::pair<int, int>, Measured> notes_;
 };
 
@@ -110,7 +105,7 @@ class InstrumentsAsPlayed : public ::testing::Test {
 // instrument's row 9 on every row: the drums too, whose spectra are made for the whole range of
 // rates the rows play them at.
 TEST_F(InstrumentsAsPlayed, EveryInstrumentKeepsItsLoudnessOnEveryRow) {
-  for (int instrument = 1; instrument <= kInstruments; ++instrument) {
+  for (int instrument = 1; instrument <= kInstrumentCount; ++instrument) {
     const double rowNine = Instruments::Note(instrument, 9).onsetLufs;
     std::printf("  %-10s", kNames[instrument]);
     for (int row = 1; row <= kRows; ++row) {
@@ -126,7 +121,7 @@ TEST_F(InstrumentsAsPlayed, EveryInstrumentKeepsItsLoudnessOnEveryRow) {
 // is cut at tempo 250 and in its loudest 400 ms.
 TEST_F(InstrumentsAsPlayed, TheFifteenBalanceOnRow9) {
   double onsetLow = 0.0, onsetHigh = -200.0, loudestLow = 0.0, loudestHigh = -200.0;
-  for (int instrument = 1; instrument <= kInstruments; ++instrument) {
+  for (int instrument = 1; instrument <= kInstrumentCount; ++instrument) {
     const Measured& m = Instruments::Note(instrument, 9);
     std::printf("  %-10s first 240 ms %6.1f LUFS, loudest 400 ms %6.1f LUFS\n", kNames[instrument], m.onsetLufs,
                 m.loudestLufs);
@@ -142,7 +137,7 @@ TEST_F(InstrumentsAsPlayed, TheFifteenBalanceOnRow9) {
 // Every note reaches 3 dB under its peak within 60 ms, on every row: slowed down on the low rows
 // too, no instrument lags behind the beat.
 TEST_F(InstrumentsAsPlayed, EveryNoteSpeaksWithin60Ms) {
-  for (int instrument = 1; instrument <= kInstruments; ++instrument) {
+  for (int instrument = 1; instrument <= kInstrumentCount; ++instrument) {
     for (int row = 1; row <= kRows; ++row) {
       EXPECT_LE(Instruments::Note(instrument, row).attackSeconds, 0.06) << kNames[instrument] << " on row " << row;
     }
@@ -152,7 +147,7 @@ TEST_F(InstrumentsAsPlayed, EveryNoteSpeaksWithin60Ms) {
 // Every pitched instrument sounds its row's note within 50 cents on every row, and the MIDI export
 // writes that key for it.
 TEST_F(InstrumentsAsPlayed, PitchedInstrumentsSoundTheirRowsNoteAndTheMidiKey) {
-  for (int instrument = 1; instrument <= kInstruments; ++instrument) {
+  for (int instrument = 1; instrument <= kInstrumentCount; ++instrument) {
     if (!Pitched(instrument)) continue;
     std::printf("  %-10s", kNames[instrument]);
     for (int row = 1; row <= kRows; ++row) {

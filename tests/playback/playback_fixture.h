@@ -1,17 +1,21 @@
 // Shared pieces of the playback tests: a private folder holding our own test samples as
 // waves/SoundN.wav (cosine tones, a distinct pitch per sample number, so the sound tells which
-// sample played), the current directory moved into it, and measurements of the rendered sound.
+// sample played), the current directory moved into it, measurements of the rendered sound, and
+// the window's timer and view as the transport sees them.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "playback/sample_bank.h"
+#include "playback/transport.h"
 #include "sound/diagnostics.h"
 #include "tests/support/listening.h"
 #include "tests/support/scratch_folder.h"
@@ -37,6 +41,61 @@ inline void WriteTone(const std::string& path, double hz, double seconds, double
 struct VoiceCase {
   int instrument, row, sample;
   double ratio;
+};
+
+// The window's timer on the test's clock. The tick tests fire it by hand at `next` (milliseconds);
+// given a steady-clock time in `nowNs` it keeps real time, and `wake` is when the transport asks
+// to be called next.
+class FakeTimer : public TransportTimer {
+ public:
+  void SetInterval(int milliseconds) override {
+    ++intervalSets;
+    if (milliseconds == interval_) return;
+    interval_ = milliseconds;
+    if (enabled_) next = now + interval_;  // re-armed
+  }
+  int Interval() const override { return interval_; }
+  void SetEnabled(bool enabled) override {
+    enabled_ = enabled;
+    if (enabled) next = now + interval_;
+  }
+  bool Enabled() const override { return enabled_; }
+  std::int64_t NowNs() const override { return nowNs; }
+  void WakeAt(std::int64_t ns) override { wake = ns; }
+
+  std::int64_t now = 0, next = 0;
+  std::int64_t nowNs = 0, wake = 0;
+  int intervalSets = 0;
+
+ private:
+  int interval_ = 0;
+  bool enabled_ = false;
+};
+
+// The window's side of the transport: records what it is asked to do, and runs `onRenderPlain` as
+// each picture is drawn.
+class FakeView : public TransportView {
+ public:
+  void SetScrollPosition(int position) override {
+    const int clamped = std::clamp(position, 0, kScrollBarMax);
+    if (clamped != scroll) ++redrawsByScroll;
+    scroll = clamped;
+  }
+  int ScrollPosition() const override { return scroll; }
+  void RenderPlain() override {
+    ++plainRenders;
+    if (onRenderPlain) onRenderPlain();
+  }
+  void SetTransportFaces(int play, int stop) override {
+    playFace = play;
+    stopFace = stop;
+  }
+  void SetStopDown() override { stopDown = true; }
+  bool LightMode() const override { return light; }
+
+  std::function<void()> onRenderPlain;
+  int scroll = 0, redrawsByScroll = 0, plainRenders = 0, playFace = -1, stopFace = -1;
+  bool stopDown = false, light = false;
 };
 
 class SampleFolderTest : public ::testing::Test {

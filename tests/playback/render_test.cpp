@@ -79,22 +79,18 @@ TEST_F(Render, EachNoteSoundsItsSampleAtItsRowsRatio) {
       {13, 7, 29, 0.667}, {13, 8, 13, 1.123}, {5, 5, 23, 0.794},  {7, 13, 7, 0.707},
       {2, 1, 28, 1.189},  {15, 4, 27, 0.891}, {10, 12, 10, 0.749}, {6, 3, 24, 1.0},
   };
+  // Every other column, one bank: each note is cut by the next one re-attaching the channel.
+  const auto column = [&cases](const VoiceCase& c) { return 1 + 2 * static_cast<int>(&c - cases); };
   ScoreDocument doc;
-  int column = 1;
-  for (const VoiceCase& c : cases) {
-    doc.PlaceNote(c.row, column, c.instrument);
-    column += 2;  // one bank: each note is cut by the next one re-attaching the channel
-  }
+  for (const VoiceCase& c : cases) doc.PlaceNote(c.row, column(c), c.instrument);
   const std::vector<double> left = ChannelOf(Play(doc));
-  column = 1;
   for (const VoiceCase& c : cases) {
-    const std::size_t onset = TickFrame(2 * column, 120);
+    const std::size_t onset = TickFrame(2 * column(c), 120);
     const double expected = ToneHz(c.sample) * std::trunc(kSampleRate * c.ratio) / kSampleRate;
     const double measured = ToneFrequency(left, kOutputRate, onset + 200, 8000);
     EXPECT_NEAR(measured / expected, 1.0, 0.002)
         << "instrument " << c.instrument << " row " << c.row << ": " << measured << " Hz";
     EXPECT_NEAR(AmplitudeAt(left, kOutputRate, onset + 200, 8000, expected), kAmplitude, 0.05 * kAmplitude);
-    column += 2;
   }
 }
 

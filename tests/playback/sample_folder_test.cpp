@@ -37,9 +37,7 @@ class ChooseSampleFolderTest : public ::testing::Test {
     for (const char* f : {"cwd", "bin", "data"}) fs::create_directories(root_ / f);
     fs::current_path(root_ / "cwd");
   }
-  void TearDown() override {
-    fs::current_path(previous_);
-  }
+  void TearDown() override { fs::current_path(previous_); }
   // Gives `folder` (relative to the test's root) a waves/ folder holding sample n, or none at all.
   void Holds(const std::string& folder, int n) {
     fs::create_directories(root_ / folder / "waves");

@@ -21,46 +21,10 @@ constexpr std::uint32_t kRate = 23160;
 constexpr std::uint32_t kBlock = 128;
 constexpr std::int64_t kStartNs = 7'000 * kMs;  // an arbitrary steady_clock time
 
-// The window's timer on the test's clock: TimerTimer is called when a wake asked for comes.
-class ClockTimer : public TransportTimer {
- public:
-  void SetInterval(int milliseconds) override { interval_ = milliseconds; }
-  int Interval() const override { return interval_; }
-  void SetEnabled(bool enabled) override { enabled_ = enabled; }
-  bool Enabled() const override { return enabled_; }
-  std::int64_t NowNs() const override { return now; }
-  void WakeAt(std::int64_t ns) override { wake = ns; }
-
-  std::int64_t now = kStartNs;
-  std::int64_t wake = 0;
-
- private:
-  int interval_ = 0;
-  bool enabled_ = false;
-};
-
-// The window's side: each picture drawn with the running figure, by time and step.
-class PictureLog : public TransportView {
- public:
-  struct Picture {
-    std::int64_t ns;
-    std::int32_t step;
-  };
-  PictureLog(const ClockTimer& timer, const Transport*& transport) : timer_(timer), transport_(transport) {}
-  void SetScrollPosition(int position) override { scroll = std::clamp(position, 0, kScrollBarMax); }
-  int ScrollPosition() const override { return scroll; }
-  void RenderPlain() override { pictures.push_back({timer_.now, transport_->PlayStep}); }
-  void SetTransportFaces(int, int) override {}
-  void SetStopDown() override { stopDown = true; }
-  bool LightMode() const override { return false; }
-
-  std::vector<Picture> pictures;
-  int scroll = 0;
-  bool stopDown = false;
-
- private:
-  const ClockTimer& timer_;
-  const Transport*& transport_;
+// A picture drawn with the running figure, by time and step.
+struct Picture {
+  std::int64_t ns;
+  std::int32_t step;
 };
 
 struct Stall {
@@ -72,11 +36,12 @@ class ScheduleAhead : public SampleFolderTest {
  protected:
   void SetUp() override {
     SampleFolderTest::SetUp();
+    timer_.nowNs = kStartNs;
     WriteAllTones(0.02);  // half a column at the fastest tempo: each onset follows silence
     device_ = LoadedDevice(output_, kRate);
     samples_.LoadAll(device_.get());
     tables_.Fill();
-    transportView_ = &transport_;
+    view_.onRenderPlain = [this] { pictures_.push_back({timer_.nowNs, transport_.PlayStep}); };
     transport_.ConnectSound(device_.get(), &samples_, &tables_);
     doc_.SetTempo(1500);  // a column every 40 ms
     transport_.SetTimerPeriodFromTempo(doc_.Tempo());
@@ -85,26 +50,21 @@ class ScheduleAhead : public SampleFolderTest {
     stream_.RenderUntil(kStartNs + 500 * kMs);  // the clock model settles and the lead is known
     ASSERT_EQ(device_->StampLeadNs(), stream_.LeadNs());
   }
-  void TearDown() override {
-    samples_.FreeAll();
-    device_.reset();
-    SampleFolderTest::TearDown();
-  }
 
   void Play() {
-    timer_.now = stream_.NextBlockNs() + kMs / 3;
-    playNs_ = timer_.now;
+    timer_.nowNs = stream_.NextBlockNs() + kMs / 3;
+    playNs_ = timer_.nowNs;
     transport_.PlayBtnClick();
   }
   // Time runs to `untilNs` in steps of a tenth of a millisecond: the stream renders its blocks as
   // they come, and the window's thread handles each wake as it comes, unless it is stalled.
   void RunUntil(std::int64_t untilNs, const std::vector<Stall>& stalls = {}) {
-    for (; timer_.now <= untilNs; timer_.now += kMs / 10) {
-      stream_.RenderUntil(timer_.now);
+    for (; timer_.nowNs <= untilNs; timer_.nowNs += kMs / 10) {
+      stream_.RenderUntil(timer_.nowNs);
       const bool stalled = std::any_of(stalls.begin(), stalls.end(), [&](const Stall& s) {
-        return timer_.now >= s.beginNs && timer_.now < s.endNs;
+        return timer_.nowNs >= s.beginNs && timer_.nowNs < s.endNs;
       });
-      if (!stalled && timer_.Enabled() && timer_.wake <= timer_.now) transport_.TimerTimer();
+      if (!stalled && timer_.Enabled() && timer_.wake <= timer_.nowNs) transport_.TimerTimer();
     }
   }
   // When column c's tick is due at tempo 1500 (tick 2c, 20 ms apart) and on which frame it sounds.
@@ -125,9 +85,9 @@ class ScheduleAhead : public SampleFolderTest {
   SampleBank samples_;
   PitchTables tables_;
   ScoreDocument doc_;
-  ClockTimer timer_;
-  const Transport* transportView_ = nullptr;
-  PictureLog view_{timer_, transportView_};
+  FakeTimer timer_;
+  std::vector<Picture> pictures_;
+  FakeView view_;
   Transport transport_{doc_, timer_, view_};
   std::int64_t playNs_ = 0;
 };
@@ -173,14 +133,14 @@ INSTANTIATE_TEST_SUITE_P(Milliseconds, StalledThread, ::testing::Values(30, 100,
 TEST_F(ScheduleAhead, ThePictureShowsEachTickAsItIsHeard) {
   Play();
   RunUntil(playNs_ + 1000 * kMs);
-  ASSERT_GE(view_.pictures.size(), 45u);
-  for (const PictureLog::Picture& p : view_.pictures) {
+  ASSERT_GE(pictures_.size(), 45u);
+  for (const Picture& p : pictures_) {
     const std::int64_t heard = playNs_ + p.step * 20 * kMs + stream_.LeadNs();
     EXPECT_GE(p.ns, heard) << "step " << p.step;
     EXPECT_LT(p.ns, heard + kMs / 5) << "step " << p.step;
   }
-  EXPECT_EQ(view_.pictures.front().step, 1);
-  EXPECT_EQ(view_.pictures.back().step, transport_.PlayStep - 1);
+  EXPECT_EQ(pictures_.front().step, 1);
+  EXPECT_EQ(pictures_.back().step, transport_.PlayStep - 1);
 }
 
 TEST_F(ScheduleAhead, StopTakesBackWhatWasVoicedForLater) {
@@ -205,7 +165,7 @@ TEST_F(ScheduleAhead, ATempoChangeTakesBackWhatWasVoicedAndReArmsFromTheChange) 
   Play();
   const std::int64_t changeAt = playNs_ + 515 * kMs;
   RunUntil(changeAt);
-  const std::int64_t changedNs = timer_.now;
+  const std::int64_t changedNs = timer_.nowNs;
   doc_.SetTempo(750);
   transport_.TempoBarChange();
   RunUntil(changeAt + 2000 * kMs);
@@ -251,7 +211,7 @@ TEST_F(ScheduleAhead, TheLoopSwitchIsReadAsTheEndIsHeard) {
         EXPECT_NEAR(heard[i], FrameOf(playNs + 40 * kMs * static_cast<std::int64_t>(i + 1)), 1) << "note " << i;
       }
       transport_.StopBtnClick();
-      RunUntil(timer_.now + 500 * kMs);
+      RunUntil(timer_.nowNs + 500 * kMs);
     }
   }
 }

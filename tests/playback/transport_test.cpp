@@ -8,52 +8,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "tests/playback/playback_fixture.h"
+
 namespace kestu::test {
 namespace {
-
-class FakeTimer : public TransportTimer {
- public:
-  void SetInterval(int milliseconds) override {
-    ++intervalSets;
-    if (milliseconds == interval_) return;
-    interval_ = milliseconds;
-    if (enabled_) next = now + interval_;  // re-armed
-  }
-  int Interval() const override { return interval_; }
-  void SetEnabled(bool enabled) override {
-    enabled_ = enabled;
-    if (enabled) next = now + interval_;
-  }
-  bool Enabled() const override { return enabled_; }
-
-  std::int64_t now = 0;
-  std::int64_t next = 0;
-  int intervalSets = 0;
-
- private:
-  int interval_ = 0;
-  bool enabled_ = false;
-};
-
-class FakeView : public TransportView {
- public:
-  void SetScrollPosition(int position) override {
-    const int clamped = std::clamp(position, 0, kScrollBarMax);
-    if (clamped != scroll) ++redrawsByScroll;
-    scroll = clamped;
-  }
-  int ScrollPosition() const override { return scroll; }
-  void RenderPlain() override { ++plainRenders; }
-  void SetTransportFaces(int play, int stop) override {
-    playFace = play;
-    stopFace = stop;
-  }
-  void SetStopDown() override { stopDown = true; }
-  bool LightMode() const override { return light; }
-
-  int scroll = 0, redrawsByScroll = 0, plainRenders = 0, playFace = -1, stopFace = -1;
-  bool stopDown = false, light = false;
-};
 
 // One voicing seen by the test: the column and the tick and time it sounded at.
 struct Voicing {

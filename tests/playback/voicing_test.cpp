@@ -23,11 +23,6 @@ class Voicing : public SampleFolderTest {
     device_ = LoadedDevice(output_);
     tables_.Fill();
   }
-  void TearDown() override {
-    bank_.FreeAll();
-    device_.reset();
-    SampleFolderTest::TearDown();
-  }
 
   void Voice(std::int32_t column) {
     std::int32_t playColumn = column;

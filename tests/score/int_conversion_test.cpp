@@ -7,13 +7,8 @@
 namespace kestu::test {
 namespace {
 
-struct Case {
-  const char* text;
-  std::optional<int32_t> value;
-};
-
 TEST(StrToInt, AcceptsTheRuntimeNumberSyntax) {
-  const Case cases[] = {
+  const std::pair<const char*, std::optional<int32_t>> cases[] = {
       {"250", 250},        {"  250", 250},     {"+7", 7},
       {"-5", -5},          {"0", 0},           {"$FA", 250},
       {"$fa", 250},        {"xFA", 250},       {"X10", 16},
@@ -27,7 +22,7 @@ TEST(StrToInt, AcceptsTheRuntimeNumberSyntax) {
       {"$80000000", std::nullopt}, {"99999999999999999999", std::nullopt},
       {"--1", std::nullopt}, {"0b1", std::nullopt}, {"1.5", std::nullopt},
   };
-  for (const Case& c : cases) EXPECT_EQ(TryStrToInt(c.text), c.value) << '"' << c.text << '"';
+  for (const auto& [text, value] : cases) EXPECT_EQ(TryStrToInt(text), value) << '"' << text << '"';
 }
 
 TEST(StrToInt, FailureCarriesTheValueInItsMessage) {
@@ -43,10 +38,8 @@ TEST(StrToInt, FailureCarriesTheValueInItsMessage) {
 TEST(StrToInt, ALongValueIsShortenedInTheMessage) {
   const std::string sixty(60, '9');
   const std::string kana = "あ";  // three bytes, one character
-  struct Shown {
-    std::string value, shown;
-  };
-  const Shown cases[] = {
+  // Each value and how the message shows it.
+  const std::pair<std::string, std::string> cases[] = {
       {sixty, sixty},
       {sixty + "9", sixty + "…"},
       {std::string(10'000'000, '7'), std::string(60, '7') + "…"},
@@ -57,12 +50,12 @@ TEST(StrToInt, ALongValueIsShortenedInTheMessage) {
       {std::string(1000, '\xE3'), std::string(60, '\xE3') + "…"},
       {"\xF0" + std::string(1000, '\x80'), "\xF0" + std::string(3 + 59, '\x80') + "…"},
   };
-  for (const Shown& c : cases) {
+  for (const auto& [value, shown] : cases) {
     try {
-      StrToInt(c.value);
-      FAIL() << c.value.size();
+      StrToInt(value);
+      FAIL() << value.size();
     } catch (const EConvertError& e) {
-      EXPECT_EQ(std::string(e.what()), "'" + c.shown + "' は整数ではありません") << c.value.size();
+      EXPECT_EQ(std::string(e.what()), "'" + shown + "' は整数ではありません") << value.size();
     }
   }
 }

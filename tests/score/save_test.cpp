@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
@@ -29,24 +28,21 @@ class SaveTest : public ::testing::Test {
 };
 
 TEST_F(SaveTest, AppendsTheExtensionUnlessTheNameHoldsItAnywhere) {
-  struct Case {
-    const char* given;
-    const char* written;
-  };
-  const Case cases[] = {
+  // The name given and the file written.
+  const std::pair<const char*, const char*> cases[] = {
       {"tune", "tune.ksq"},
       {"tune.KSQ", "tune.KSQ.ksq"},
       {"tune.ksq", "tune.ksq"},
       {"my.ksq.old", "my.ksq.old"},
   };
-  for (const Case& c : cases) {
+  for (const auto& [given, written] : cases) {
     ScoreDocument doc;
-    doc.CurrentFileName = Path(c.given);
+    doc.CurrentFileName = Path(given);
     doc.Modified = true;
     SaveToCurrentFile(doc);
-    EXPECT_EQ(doc.CurrentFileName, Path(c.written));
+    EXPECT_EQ(doc.CurrentFileName, Path(written));
     EXPECT_FALSE(doc.Modified);
-    EXPECT_EQ(ReadTextFile(Path(c.written)), WriteSequenceText(doc));
+    EXPECT_EQ(ReadTextFile(Path(written)), WriteSequenceText(doc));
   }
 }
 
@@ -139,16 +135,14 @@ TEST_F(SaveTest, MissingFileCannotBeOpened) {
 }
 
 TEST_F(SaveTest, ReadingStopsAtTheSizeLimit) {
-  struct Case {
-    size_t bytes;
-    bool reads;
-  } cases[] = {{0, true}, {kMaxTextFileBytes, true}, {kMaxTextFileBytes + 1, false}};
-  for (const Case& c : cases) {
-    { std::ofstream(Path("sized.ksq"), std::ios::binary) << std::string(c.bytes, 'x'); }
-    if (c.reads) {
-      EXPECT_EQ(ReadTextFile(Path("sized.ksq")).size(), c.bytes);
+  // A file of so many bytes, and whether it is read.
+  const std::pair<size_t, bool> cases[] = {{0, true}, {kMaxTextFileBytes, true}, {kMaxTextFileBytes + 1, false}};
+  for (const auto& [bytes, reads] : cases) {
+    { std::ofstream(Path("sized.ksq"), std::ios::binary) << std::string(bytes, 'x'); }
+    if (reads) {
+      EXPECT_EQ(ReadTextFile(Path("sized.ksq")).size(), bytes);
     } else {
-      EXPECT_THROW(ReadTextFile(Path("sized.ksq")), EFOpenError) << c.bytes;
+      EXPECT_THROW(ReadTextFile(Path("sized.ksq")), EFOpenError) << bytes;
     }
   }
 }

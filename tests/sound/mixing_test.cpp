@@ -6,7 +6,6 @@
 
 #include "sound/ddsd.h"
 #include "sound/mixer/master_stage.h"
-#include "sound/mixer/sinc_table.h"
 #include "sound/wave.h"
 #include "tests/sound/sound_fixture.h"
 

@@ -17,7 +17,6 @@
 #include "sound/wave.h"
 #include "tests/sound/device_fixture.h"
 #include "tests/sound/sound_fixture.h"
-#include "tests/support/made_up_stream.h"
 #include "tests/support/private_pulse.h"
 #include "tests/support/listening.h"
 

@@ -8,9 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <initializer_list>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +20,7 @@
 #include "sound/wave.h"
 #include "tests/support/listening.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/support/text_files.h"
 #include "tests/support/wav_files.h"
 
 namespace kestu::test {
@@ -69,10 +68,7 @@ class SoundTest : public ::testing::Test {
   std::string LogPath() const { return (folder_ / "ddsd.debug").string(); }
   bool LogExists() const { return std::filesystem::exists(LogPath()); }
   // The log as written, CR LF and all.
-  std::string LogText() const {
-    std::ifstream in(LogPath(), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  std::string LogText() const { return ReadText(LogPath()); }
   // Forgets the log, so the next message is number 1 again.
   void ClearLog() {
     std::filesystem::remove(LogPath());

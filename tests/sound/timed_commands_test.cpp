@@ -10,7 +10,6 @@
 #include "sound/ddsd.h"
 #include "sound/mixer/master_stage.h"
 #include "sound/mixer/mixer.h"
-#include "sound/output/clock_model.h"
 #include "sound/wave.h"
 #include "tests/sound/sound_fixture.h"
 #include "tests/support/made_up_stream.h"

@@ -6,14 +6,21 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <cstring>
 #include <iostream>
+#include <memory>
+#include <numeric>
 #include <string>
 #include <vector>
 
+#include "sound/ddsd.h"
+#include "sound/output/offline_output.h"
+#include "sound/riff.h"
+#include "sound/wave.h"
 #include "sound/wave_writer.h"
+#include "tests/support/loaded_device.h"
 #include "tests/support/sound_analysis.h"
 #include "tests/support/wav_files.h"
-#include "tests/tools/sample_loading.h"
 #include "tools/synth/finish.h"
 #include "tools/synth/loudness.h"
 #include "tools/synth/sample_set.h"
@@ -30,19 +37,62 @@ std::string PathOf(int number) {
   return std::string(KESTU_BUILD_DIR) + "/waves/Sound" + std::to_string(number) + ".wav";
 }
 
-struct Loaded {
-  LoadedSample sample;
-  Samples x;  // the frames at full scale +-1
+// A sample file loaded the way the program loads it, through the sound component's loader on a
+// device with the offline output, with its sound data read back out of the buffer.
+struct LoadedSample {
+  bool loaded = false;  // the loader filled a buffer
+  ds::WAVEFORMATEX format;  // as the loader read it (packed: compare its fields by value)
+  std::uint32_t format_chunk_size = 0;
+  std::vector<std::int16_t> frames;  // the buffer's data as 16-bit words
+  Samples x;                         // the frames at full scale +-1
 };
+
+std::uint32_t FormatChunkSize(const std::string& path) {
+  RiffReader reader;
+  RiffChunk riff, format;
+  if (!reader.Open(path) || !reader.FindRiff(MakeFourCC('W', 'A', 'V', 'E'), riff) ||
+      !reader.FindChunk(MakeFourCC('f', 'm', 't', ' '), riff, format)) {
+    return 0;
+  }
+  return format.size;
+}
+
+LoadedSample LoadAsTheProgramDoes(const std::string& path) {
+  // One device for the whole test program, set up as the main window sets it up.
+  static OfflineOutput output;
+  static const std::unique_ptr<TDDSD> device = LoadedDevice(output);
+  LoadedSample sample;
+  TDDSDWaveData wave(device.get(), path);
+  sample.format = wave.Format();
+  sample.format_chunk_size = FormatChunkSize(path);
+  ds::IDirectSoundBuffer* buffer = wave.Buffer();
+  if (buffer == nullptr) return sample;
+  // The buffer can be locked again once the mixer has taken the loader's last settings, which
+  // it does as it renders.
+  output.Render(1);
+  void* first = nullptr;
+  void* second = nullptr;
+  std::uint32_t first_bytes = 0, second_bytes = 0;
+  if (buffer->Lock(0, wave.DataSize(), &first, &first_bytes, &second, &second_bytes, 0) !=
+      ds::DS_OK)
+    return sample;
+  sample.frames.resize((first_bytes + second_bytes) / 2);
+  auto* out = reinterpret_cast<unsigned char*>(sample.frames.data());
+  std::memcpy(out, first, first_bytes / 2 * 2);
+  if (second_bytes != 0) std::memcpy(out + first_bytes, second, second_bytes / 2 * 2);
+  buffer->Unlock(first, first_bytes, second, second_bytes);
+  sample.loaded = true;
+  return sample;
+}
 
 // Loaded once for the whole program. A file the loader cannot take has no frames, which fails
 // EveryFileLoadsAsMono16BitPcmAt22050Hz by name and every other check on it.
-const std::vector<Loaded>& AllSamples() {
-  static const std::vector<Loaded> all = [] {
-    std::vector<Loaded> loaded(kCount + 1);
+const std::vector<LoadedSample>& AllSamples() {
+  static const std::vector<LoadedSample> all = [] {
+    std::vector<LoadedSample> loaded(kCount + 1);
     for (int n = 1; n <= kCount; ++n) {
-      loaded[n].sample = LoadAsTheProgramDoes(PathOf(n));
-      for (std::int16_t s : loaded[n].sample.frames) loaded[n].x.push_back(s / 32768.0);
+      loaded[n] = LoadAsTheProgramDoes(PathOf(n));
+      for (std::int16_t s : loaded[n].frames) loaded[n].x.push_back(s / 32768.0);
       // Two silent frames stand in for a file that did not load, so the checks report it
       // rather than read past an empty sound.
       if (loaded[n].x.empty()) loaded[n].x.assign(2, 0.0);
@@ -67,7 +117,7 @@ std::size_t Frames(double seconds) { return static_cast<std::size_t>(seconds * k
 TEST(SampleFiles, EveryFileLoadsAsMono16BitPcmAt22050Hz) {
   for (int n = 1; n <= kCount; ++n) {
     SCOPED_TRACE(PathOf(n));
-    const LoadedSample& sample = AllSamples()[n].sample;
+    const LoadedSample& sample = AllSamples()[n];
     ASSERT_TRUE(sample.loaded);
     EXPECT_EQ(sample.format.wFormatTag + 0, 1);
     EXPECT_EQ(sample.format.nChannels + 0, 1);
@@ -95,7 +145,7 @@ TEST(SampleFiles, LastFrom0Point2To3Seconds) {
 TEST(SampleFiles, LevelledByTheirFirst240MsWithPeaksUnderMinus1Dbfs) {
   for (int n = 1; n <= kCount; ++n) {
     SCOPED_TRACE(PathOf(n));
-    const auto& frames = AllSamples()[n].sample.frames;
+    const auto& frames = AllSamples()[n].frames;
     ASSERT_FALSE(frames.empty());
     const auto [low, high] = std::minmax_element(frames.begin(), frames.end());
     const int peak = std::max(-static_cast<int>(*low), static_cast<int>(*high));
@@ -144,8 +194,7 @@ TEST(SampleFiles, BassDrumKeepsAFifthOfItsEnergyAbove150Hz) {
   // against the energy of all of it.
   const Samples& x = SoundOf(3);
   const double length = static_cast<double>(x.size());
-  double total = 0.0;
-  for (double v : x) total += v * v;
+  const double total = std::inner_product(x.begin(), x.end(), x.begin(), 0.0);
   double below = 0.0;
   for (std::size_t k = 0; k * kRate / length <= 150.0; ++k) {
     std::complex<double> bin = 0.0;
@@ -168,8 +217,7 @@ TEST(SampleFiles, StartAndEndWithoutClicks) {
     EXPECT_LE(PeakOf(x, 0, Frames(0.0005)), 0.3 * peak) << "attack faster than half a millisecond";
     EXPECT_LE(PeakOf(x, x.size() - Frames(0.002), x.size()), 0.01) << "still sounding at the end";
     EXPECT_EQ(x.back(), 0.0);
-    double sum = 0.0;
-    for (double v : x) sum += v;
+    const double sum = std::accumulate(x.begin(), x.end(), 0.0);
     EXPECT_LT(std::fabs(sum / static_cast<double>(x.size())), 0.001) << "DC offset above -60 dBFS";
   }
 }
@@ -205,13 +253,9 @@ TEST(SampleFiles, PitchedSamplesInTuneWithin5Cents) {
   }
 }
 
-struct RegisterPair {
-  int instrument;
-  int high_sample;
-};
-
-const RegisterPair kRegisterPairs[] = {{1, 21},  {4, 22},  {5, 23}, {6, 24}, {12, 25},
-                                       {14, 26}, {15, 27}, {2, 28}, {13, 29}};
+// Each instrument's base sample and its high-register sample.
+const std::pair<int, int> kRegisterPairs[] = {{1, 21},  {4, 22},  {5, 23}, {6, 24}, {12, 25},
+                                              {14, 26}, {15, 27}, {2, 28}, {13, 29}};
 
 // Whether the sound dies away, as struck and plucked sounds do, rather than being held, as blown,
 // bowed, sung and keyed ones are: its level at 60% of its length against that at 20%.
@@ -229,11 +273,10 @@ bool DiesAway(const Samples& x) {
 // The high sample is the same instrument played higher: it sounds the same way in time, and is
 // no longer than the base sample, as real instruments ring shorter up there.
 TEST(SampleFiles, HighRegisterSamplesBehaveLikeTheirInstrument) {
-  for (const RegisterPair& p : kRegisterPairs) {
-    SCOPED_TRACE("instrument " + std::to_string(p.instrument) + ", high sample " +
-                 std::to_string(p.high_sample));
-    const Samples& base = SoundOf(p.instrument);
-    const Samples& high = SoundOf(p.high_sample);
+  for (const auto& [instrument, highSample] : kRegisterPairs) {
+    SCOPED_TRACE("instrument " + std::to_string(instrument) + ", high sample " + std::to_string(highSample));
+    const Samples& base = SoundOf(instrument);
+    const Samples& high = SoundOf(highSample);
     EXPECT_EQ(DiesAway(base), DiesAway(high));
     EXPECT_LE(high.size(), base.size());
   }

@@ -18,7 +18,6 @@ struct Tone {
   double hz;
   double fundamental_level;  // the other harmonics have 1/k
   double vibrato_cents;
-  double expected_hz;
   double tolerance_cents;
 };
 
@@ -38,19 +37,17 @@ Samples Render(const Tone& tone, double seconds) {
 
 TEST(MeasureFundamental, FindsKnownPitches) {
   const Tone tones[] = {
-      {"sawtooth 3 cents above F4", 349.2282 * std::exp2(3.0 / 1200.0), 1.0, 0.0,
-       349.2282 * std::exp2(3.0 / 1200.0), 0.2},
-      {"sawtooth 6 cents below E5", 659.2551 * std::exp2(-6.0 / 1200.0), 1.0, 0.0,
-       659.2551 * std::exp2(-6.0 / 1200.0), 0.2},
-      {"low bass note", 87.307, 1.0, 0.0, 87.307, 0.2},
-      {"weak fundamental under a strong octave", 300.0, 0.05, 0.0, 300.0, 0.2},
-      {"vibrato of 15 cents about A4", 440.0, 1.0, 15.0, 440.0, 2.0},
+      {"sawtooth 3 cents above F4", 349.2282 * std::exp2(3.0 / 1200.0), 1.0, 0.0, 0.2},
+      {"sawtooth 6 cents below E5", 659.2551 * std::exp2(-6.0 / 1200.0), 1.0, 0.0, 0.2},
+      {"low bass note", 87.307, 1.0, 0.0, 0.2},
+      {"weak fundamental under a strong octave", 300.0, 0.05, 0.0, 0.2},
+      {"vibrato of 15 cents about A4", 440.0, 1.0, 15.0, 2.0},
   };
   for (const Tone& tone : tones) {
     SCOPED_TRACE(tone.what);
     const Samples x = Render(tone, 0.8);
     const double hz = MeasureFundamentalHz(x, kRate, 2205, x.size() - 4410, 50.0, 1500.0);
-    EXPECT_NEAR(CentsBetween(hz, tone.expected_hz), 0.0, tone.tolerance_cents) << hz << " Hz";
+    EXPECT_NEAR(CentsBetween(hz, tone.hz), 0.0, tone.tolerance_cents) << hz << " Hz";
   }
 }
 
@@ -62,17 +59,17 @@ TEST(MeasureFundamental, NoiseAndShortSegmentsHaveNoPitch) {
     v = static_cast<double>(state >> 8) / 8388608.0 - 1.0;
   }
   EXPECT_EQ(MeasureFundamentalHz(noise, kRate, 0, noise.size(), 50.0, 1500.0), 0.0);
-  const Samples tone = Render({"", 440.0, 1.0, 0.0, 440.0, 0.0}, 0.05);
+  const Samples tone = Render({"", 440.0, 1.0, 0.0, 0.0}, 0.05);
   EXPECT_EQ(MeasureFundamentalHz(tone, kRate, 0, tone.size(), 50.0, 1500.0), 0.0);
   EXPECT_EQ(MeasureFundamentalHz(tone, kRate, 100, tone.size(), 50.0, 1500.0), 0.0)
       << "segment past the end";
 }
 
 TEST(SoundProfiles, IgnoreLevelButTellSoundsApart) {
-  const Samples a = Render({"", 440.0, 1.0, 0.0, 0, 0}, 0.5);
+  const Samples a = Render({"", 440.0, 1.0, 0.0, 0.0}, 0.5);
   Samples quieter = a;
   for (double& v : quieter) v *= 0.25;
-  const Samples b = Render({"", 880.0, 1.0, 0.0, 0, 0}, 0.5);
+  const Samples b = Render({"", 880.0, 1.0, 0.0, 0.0}, 0.5);
   EXPECT_NEAR(RmsDifference(ThirdOctaveProfileDb(a, kRate), ThirdOctaveProfileDb(quieter, kRate)),
               0.0, 1e-9);
   EXPECT_NEAR(RmsDifference(LoudnessContourDb(a, kRate), LoudnessContourDb(quieter, kRate)), 0.0,
