@@ -43,6 +43,10 @@ bool MonitorCapture::Start(std::string& error) {
     input.nChannels = 1;
     RtAudio::StreamOptions options;
     options.streamName = "kestu-latency";
+    // A recorder thread that waits behind ordinary work lets the server's buffer overrun, and the
+    // frames lost shift every later sound on the recording.
+    options.flags = RTAUDIO_SCHEDULE_REALTIME;
+    options.priority = 4;
     unsigned int frames = blockFrames_;
     audio->openStream(nullptr, &input, RTAUDIO_SINT16, rate_, &frames, &MonitorCapture::Callback, this,
                       &options, &IgnoreStreamError);
