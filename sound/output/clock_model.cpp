@@ -17,12 +17,10 @@ constexpr double kMaxRateDeviation = 0.005;
 constexpr double kMinReseatErrorNs = 4e6;
 // Blocks in which a longer wait must hold before the lead follows it.
 constexpr std::uint32_t kDelayWindowBlocks = 16;
-// The lead moves in steps of this much, so that a wait that creeps does not move it often.
-constexpr std::int64_t kLeadStepNs = 1'000'000;
 // A lead grown by a passing episode (a stalled server's stale reports) comes back down once the
 // waits have stayed this long this much below it.
 constexpr double kShrinkWindowSeconds = 2.0;
-constexpr std::int64_t kShrinkByAtLeastNs = 2 * kLeadStepNs;
+constexpr std::int64_t kShrinkByAtLeastNs = 2 * ClockModel::kLeadStepNs;
 // Just after a seating, readings this much off the prediction, on the same side for a few blocks
 // in a row, are taken as the stream's own phase, not as jitter: earlier after two, later after four.
 constexpr double kSeatCorrectionNs = 500'000;

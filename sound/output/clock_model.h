@@ -25,6 +25,8 @@ class ClockModel {
   // Safety margin beyond two blocks: the audio thread waking late, and a
   // stamp taken when a tick was due rather than when it ran.
   static constexpr std::int64_t kLeadMarginNs = 8'000'000;
+  // The lead moves in steps of this much, so that a wait that creeps does not move it often.
+  static constexpr std::int64_t kLeadStepNs = 1'000'000;
 
   // How the output asks for blocks: in a server's steady cycles (JACK,
   // PipeWire), where a stamp waits at most one block for the next request,

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "sound/ddsd.h"
+#include "sound/output/clock_model.h"
 #include "sound/output/device_output.h"
 #include "sound/wave.h"
 #include "tests/sound/device_fixture.h"
@@ -35,15 +36,20 @@ TEST_F(JackOutputTest, ARunningServerIsChosenAndPulledAtItsOwnRate) {
   EXPECT_TRUE(output.IsPulling());
 
   // The mixer is asked for its own frames: a 256-frame cycle at 48000 Hz is 123.5 of them, and the
-  // blocks' times step on by their frames at 23160 Hz.
+  // blocks' times step on by their frames at 23160 Hz. The settled lead holds; a wait that creeps
+  // across a step on a loaded machine may move it once, by one step.
   std::uint64_t frames = 0;
   std::size_t following = 0;
+  int leadMoves = 0;
   const std::size_t count = source.Kept();
   for (std::size_t i = 100; i < count; ++i) {
     frames += source.kept[i].frames;
     following += source.FollowsOn(i);
-    EXPECT_EQ(source.kept[i].time.leadNs, source.kept[i - 1].time.leadNs);
+    const std::int64_t moved = source.kept[i].time.leadNs - source.kept[i - 1].time.leadNs;
+    EXPECT_LE(std::abs(moved), ClockModel::kLeadStepNs) << "block " << i;
+    leadMoves += moved != 0;
   }
+  EXPECT_LE(leadMoves, 1);
   EXPECT_NEAR(static_cast<double>(frames) / (count - 100), 123.5, 1.0);
   EXPECT_GT(following, (count - 100) * 3 / 4);
 
