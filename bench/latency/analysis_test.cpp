@@ -63,6 +63,7 @@ TEST(FitTimeline, FollowsAServerClockThatRunsFastAndWanders) {
   const auto line = FitTimeline(blocks, kRate);
   ASSERT_TRUE(line.has_value());
   EXPECT_NEAR(line->DriftPpm(kRate), 400, 40);
+  EXPECT_TRUE(line->steps.empty()) << "the wander and single late blocks are no steps";
   EXPECT_GT(line->wanderNs, 0.5e6);  // no straight line would do
   EXPECT_LT(line->roughnessNs, 30e3);
   // From the first block to the last, beyond the first and the last knot too.
@@ -81,6 +82,36 @@ TEST(FitTimeline, SeesChunksLargerThanTheRecordersBlocks) {
   EXPECT_NEAR(line->TimeNs(192), 0, 10e3);
   const Summary s = Summarize(Lateness(blocks, *line));
   EXPECT_NEAR(s.max, 5e6 + 3 * 48 * kNsPerFrame, 200e3);  // a stalled first block of a chunk
+}
+
+TEST(FitTimeline, BreaksWhereTheRecordingSteppedAndNowhereElse) {
+  // A quantum of the recording lost, the server stopped for 100 ms, and a server that caught up.
+  struct Step {
+    double seconds, jumpNs;
+  };
+  const std::vector<Step> steps = {{10, 256 * kNsPerFrame}, {20, 100e6}, {25.6, -3e6}};
+  const auto clock = [&](double frame) {
+    double ns = Steady(2e12, 300)(frame);
+    for (const Step& s : steps) ns += frame >= s.seconds * kRate ? s.jumpNs : 0;
+    return ns;
+  };
+  const auto blocks = Arrivals(30 * kRate, 256, 256, 400e3, clock);
+  const auto line = FitTimeline(blocks, kRate);
+  ASSERT_TRUE(line.has_value());
+  ASSERT_EQ(line->steps.size(), steps.size());
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    EXPECT_EQ(line->steps[i].count, steps[i].seconds * kRate);
+    EXPECT_NEAR(line->steps[i].jumpNs, steps[i].jumpNs, 100e3);
+  }
+  EXPECT_NEAR(line->DriftPpm(kRate), 300, 20);
+  EXPECT_LT(line->roughnessNs, 30e3);
+  // Frame f arrives with its block, at TimeNs(f + 1): on each side of a step, right up to it.
+  for (const Step& s : steps) {
+    for (const double count : {s.seconds * kRate - 300, s.seconds * kRate, s.seconds * kRate + 1, s.seconds * kRate + 700}) {
+      EXPECT_NEAR(line->TimeNs(count), clock(count - 1) - 255 * kNsPerFrame / 1.0003, 30e3) << count;
+    }
+  }
+  for (const double late : Lateness(blocks, *line)) EXPECT_GT(late, -30e3);
 }
 
 TEST(FitTimeline, NeedsTwoBlocks) {

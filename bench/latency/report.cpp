@@ -95,10 +95,19 @@ void PrintReport(std::ostream& out, const RunSettings& settings, const Analysis&
          "  second, joined by straight lines. A sound's time is that line at its first frame. The same\n"
          "  sound is found in the mixer's output, timed by the output callback that rendered it.\n";
   if (a.timeline) {
-    out << "  This run: " << a.timeline->knots.size() << " s; each second's earliest block within "
-        << Ms(a.timeline->roughnessNs / 1e6) << " ms of the line through its neighbours;\n  the null sink's clock ran "
-        << std::fixed << std::setprecision(0) << a.timeline->DriftPpm(settings.sinkRate)
-        << " ppm fast of steady_clock and wandered " << Ms(a.timeline->wanderNs / 1e6) << " ms off a straight line.\n";
+    const Timeline& line = *a.timeline;
+    const double seconds = (line.knots.back().count - line.knots.front().count) / std::max<std::uint32_t>(settings.sinkRate, 1);
+    out << "  This run: " << std::fixed << std::setprecision(0) << seconds << " s; each second's earliest block within "
+        << Ms(line.roughnessNs / 1e6) << " ms of the line through its neighbours;\n  the null sink's clock ran "
+        << line.DriftPpm(settings.sinkRate) << " ppm fast of steady_clock and wandered " << Ms(line.wanderNs / 1e6)
+        << " ms off a straight line.\n";
+    out << "  The recording stepped " << line.steps.size() << " times (the server stopped or dropped a quantum of it;\n"
+           "  the line breaks there, and a note begun in the step itself is off by it)";
+    for (const Timeline::Step& step : line.steps) {
+      out << (&step == &line.steps.front() ? ": " : ", ") << Ms(step.jumpNs / 1e6) << " ms at " << std::setprecision(2)
+          << static_cast<double>(step.count) / std::max<std::uint32_t>(settings.sinkRate, 1) << " s";
+    }
+    out << ".\n" << std::setprecision(0);
   } else {
     out << "  This run recorded too few blocks to be placed in time.\n";
   }

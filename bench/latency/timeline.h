@@ -8,6 +8,11 @@
 // Not one straight line for the whole run: the null sink counts its clock in whole microseconds
 // per chunk it mixes, and its chunks vary in length with the load, so its clock runs some hundred
 // ppm fast of steady_clock and wanders by a millisecond over minutes.
+//
+// Nor always one unbroken line: a server that stops for a while (its own thread not run) or that
+// drops a quantum of the recording moves every later frame by a step. Such a step shows, block by
+// block, as a jump of the earliest arrivals for their frame count that holds on both sides; the
+// timeline breaks there, so that the frames after it are not spread across the window around it.
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -24,10 +29,17 @@ struct Timeline {
     double count;  // frames recorded
     double ns;     // steady_clock, when that many had arrived at the earliest
   };
-  std::vector<Knot> knots;   // the earliest block of each window; at least two
+  // A place where the recording moved: `count` frames were recorded before it, and the frames
+  // after it came `jumpNs` later (+) or earlier (-) than the pace before would have them.
+  struct Step {
+    std::uint64_t count;
+    double jumpNs;
+  };
+  std::vector<Knot> knots;   // the earliest block of each window, and both sides of each step; at least two
+  std::vector<Step> steps;
   double nsPerFrame = 0;     // over the whole run
-  double wanderNs = 0;       // the largest distance of a knot from one straight line for the run
-  double roughnessNs = 0;    // the largest distance of a knot from the line between its neighbours
+  double wanderNs = 0;       // the largest distance of a knot from one straight line for the run, steps taken out
+  double roughnessNs = 0;    // the largest distance of a knot from the line between its neighbours, the same
 
   // The earliest moment `count` frames could have been recorded: frame i arrived at TimeNs(i + 1).
   double TimeNs(double count) const;
