@@ -5,8 +5,15 @@
 namespace kestu::test {
 namespace {
 
-const std::string kEmpty(2880, '0');
 const char* kQuestion = "confirm:変更あり。保存しとく？";
+
+// Yes to the question, then a folder's name to save to and Yes to replacing it: a failing save.
+void AnswerYesThenSaveOntoAFolder(Form1Test& t) {
+  fs::create_directory(t.Path("dir.ksq"));
+  t.toolkit.confirmAnswers = {true};
+  t.toolkit.saveAnswers = {t.Path("dir.ksq")};
+  t.toolkit.overwriteAnswers = {true};
+}
 
 TEST_F(Form1Test, ConfirmYesSavesThroughTheDialogThenGoesOn) {
   form->Document.PlaceNote(3, 1, 2);
@@ -39,10 +46,7 @@ TEST_F(Form1Test, ConfirmNoGoesOnWithoutSaving) {
 
 TEST_F(Form1Test, FailedSaveInsideTheQuestionStopsTheCommand) {
   form->Document.PlaceNote(3, 1, 2);
-  fs::create_directory(Path("dir.ksq"));
-  toolkit.confirmAnswers = {true};
-  toolkit.saveAnswers = {Path("dir.ksq")};
-  toolkit.overwriteAnswers = {true};
+  AnswerYesThenSaveOntoAFolder(*this);
   form->NewAction->trigger();
   ASSERT_EQ(toolkit.log.size(), 4u);
   EXPECT_EQ(toolkit.log[3], "error:ファイル " + Path("dir.ksq") + " を作成できません.");
@@ -110,7 +114,7 @@ TEST_F(Form1Test, OpenWithABadNumberKeepsTheOldName) {
   form->Document.CurrentFileName = Path("mine.ksq");
   form->Document.PlaceNote(2, 2, 2);
   form->Document.Modified = false;
-  WriteFile("broken.ksq", SequenceText(kEmpty, "700", "TRUE", "x"));
+  WriteFile("broken.ksq", SequenceText(EmptyScore(), "700", "TRUE", "x"));
   toolkit.openAnswers = {Path("broken.ksq")};
   form->OpenAction->trigger();
   EXPECT_EQ(toolkit.log.back(), "error:'x' は整数ではありません.");
@@ -197,10 +201,7 @@ TEST_F(Form1Test, ClosingAsksOnlyWhenModifiedAndAFailedSaveKeepsTheWindow) {
   form->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
   form->Document.PlaceNote(1, 1, 1);
-  fs::create_directory(Path("dir.ksq"));
-  toolkit.confirmAnswers = {true};
-  toolkit.saveAnswers = {Path("dir.ksq")};
-  toolkit.overwriteAnswers = {true};
+  AnswerYesThenSaveOntoAFolder(*this);
   EXPECT_FALSE(form->close());
   EXPECT_TRUE(form->isVisible());
 

@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 
-
 #include "form1_fixture.h"
 #include "score/sequence_text.h"
 #include "tests/support/process.h"
@@ -14,7 +13,6 @@
 namespace kestu::test {
 namespace {
 
-const std::string kEmpty(2880, '0');
 
 std::string Joined(const std::vector<std::string>& log) {
   std::string text;
@@ -58,12 +56,7 @@ class Form1Files : public Form1Test {
   }
   std::string Saved() const { return WriteSequenceText(form->Document); }
 
-  // Gives a path to the user the children run as (when running as root; otherwise they are us).
-  void GiveToChild(const std::string& name) const {
-    if (RunningAsRoot()) {
-      ASSERT_EQ(::lchown(Path(name).c_str(), kOrdinaryUid, kOrdinaryGid), 0);
-    }
-  }
+  void GiveToChild(const std::string& name) const { ASSERT_TRUE(GiveToOrdinaryUser(Path(name))) << name; }
   struct stat Stat(const std::string& name) const {
     struct stat st {};
     EXPECT_EQ(::stat(Path(name).c_str(), &st), 0) << name;
@@ -89,7 +82,7 @@ TEST_F(Form1Files, WhatIsNotARegularFileIsRefusedAtOnce) {
   // A sparse file far past the limit, and a score followed by 20 MB of line ends.
   { std::ofstream(Path("huge.ksq")); }
   fs::resize_file(Path("huge.ksq"), 2ull << 30);
-  WriteFile("lines.ksq", SequenceText(kEmpty) + std::string(20 << 20, '\n'));
+  WriteFile("lines.ksq", SequenceText(EmptyScore()) + std::string(20 << 20, '\n'));
 
   form->Document.PlaceNote(2, 2, 2);
   form->Document.Modified = false;
@@ -111,7 +104,7 @@ TEST_F(Form1Files, WhatIsNotARegularFileIsRefusedAtOnce) {
 }
 
 TEST_F(Form1Files, ALinkToAScoreAndAScoreWithManyLineEndsRead) {
-  WriteFile("tune.ksq", SequenceText("0015" + std::string(2877, '0'), "300") + std::string(3 << 20, '\n'));
+  WriteFile("tune.ksq", SequenceText(ScoreStartingWith("0015"), "300") + std::string(3 << 20, '\n'));
   fs::create_symlink(Path("tune.ksq"), Path("link.ksq"));
   EXPECT_EQ(OpenReport(Path("link.ksq")), "");
   EXPECT_EQ(form->Document.Cell(1, 1), 5);
@@ -148,13 +141,13 @@ TEST_F(Form1Files, AByteOrderMarkIsReadAlikeByOpenDropAndPaste) {
 
 TEST_F(Form1Files, AHugeNumberIsShownShortened) {
   const std::string digits(3'000'000, '9');
-  WriteFile("tempo.ksq", SequenceText(kEmpty, digits));
+  WriteFile("tempo.ksq", SequenceText(EmptyScore(), digits));
   EXPECT_EQ(OpenReport(Path("tempo.ksq")), "error:'" + std::string(60, '9') + "…' は整数ではありません.\n");
 
   // Pasted, ten million digits.
   toolkit.log.clear();
   toolkit.clipboardHasText = true;
-  toolkit.clipboard = SequenceText(kEmpty, "250", "FALSE", std::string(10'000'000, '1'));
+  toolkit.clipboard = SequenceText(EmptyScore(), "250", "FALSE", std::string(10'000'000, '1'));
   form->LoadFromClipbrdAction->trigger();
   EXPECT_EQ(Joined(toolkit.log), "error:'" + std::string(60, '1') + "…' は整数ではありません.\n");
 }
@@ -214,7 +207,7 @@ TEST_F(Form1Files, AnotherUsersFileKeepsItsOwner) {
   if (!RunningAsRoot()) GTEST_SKIP() << "giving a file to another user needs root, and there is no second user";
   // Root saving a user's file: the owner and group stay the user's.
   WriteFile("users.ksq", "old");
-  ASSERT_EQ(::chown(Path("users.ksq").c_str(), kOrdinaryUid, kOrdinaryGid), 0);
+  GiveToChild("users.ksq");
   ::chmod(Path("users.ksq").c_str(), 0600);
   EXPECT_EQ(SaveReport("users.ksq", {}), "saved");
   EXPECT_EQ(Stat("users.ksq").st_uid, kOrdinaryUid);
@@ -282,19 +275,23 @@ class Form1OwnSamples : public Form1Test {
   void WriteWave(int n, std::uint16_t tag, std::uint16_t channels, std::uint16_t bits, std::uint32_t bytes) const {
     WriteBytes(Path("waves/Sound" + std::to_string(n) + ".wav"), SilentWavBytes(tag, channels, 22050, bits, bytes));
   }
+  // A second window started here and closed: what it wrote on standard error, and what it showed.
+  static std::pair<std::string, std::vector<std::string>> StartAnother() {
+    ScriptedToolkit second;
+    OfflineOutput secondOutput;
+    ::testing::internal::CaptureStderr();
+    { TForm1 window(second, UseOutput(secondOutput)); }
+    return {::testing::internal::GetCapturedStderr(), second.log};
+  }
 };
 
 TEST_F(Form1OwnSamples, StartUpNamesTheSampleFilesThatFailed) {
   fs::remove(Path("waves/Sound3.wav"));
   WriteFile("waves/Sound5.wav", "hello");
   WriteWave(9, 3, 2, 32, 800);  // float: converted, plays
-  ScriptedToolkit second;
-  OfflineOutput secondOutput;
-  ::testing::internal::CaptureStderr();
-  { TForm1 window(second, UseOutput(secondOutput)); }
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-            "waves/Sound3.wavが、見つかりません\nwaves/Sound5.wavは、WAVEファイルではありません\n");
-  EXPECT_EQ(second.log, std::vector<std::string>{"error:サウンドファイルがありません。終了してください。"});
+  const auto [err, shown] = StartAnother();
+  EXPECT_EQ(err, "waves/Sound3.wavが、見つかりません\nwaves/Sound5.wavは、WAVEファイルではありません\n");
+  EXPECT_EQ(shown, std::vector<std::string>{"error:サウンドファイルがありません。終了してください。"});
 }
 
 // A file in a format the program cannot use counts as a missing one: named on standard error, the
@@ -302,14 +299,10 @@ TEST_F(Form1OwnSamples, StartUpNamesTheSampleFilesThatFailed) {
 TEST_F(Form1OwnSamples, ASampleThatCannotBeUsedIsReportedAsAMissingOne) {
   WriteWave(7, 1, 6, 16, 1200);
   WriteWave(8, 1, 3, 16, 1200);
-  ScriptedToolkit second;
-  OfflineOutput secondOutput;
-  ::testing::internal::CaptureStderr();
-  { TForm1 window(second, UseOutput(secondOutput)); }
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-            "waves/Sound7.wav：この形式のサウンドは使えません（形式 1、6チャンネル、16ビット、22050Hz）\n"
-            "waves/Sound8.wav：この形式のサウンドは使えません（形式 1、3チャンネル、16ビット、22050Hz）\n");
-  EXPECT_EQ(second.log, std::vector<std::string>{"error:サウンドファイルがありません。終了してください。"});
+  const auto [err, shown] = StartAnother();
+  EXPECT_EQ(err, "waves/Sound7.wav：この形式のサウンドは使えません（形式 1、6チャンネル、16ビット、22050Hz）\n"
+                 "waves/Sound8.wav：この形式のサウンドは使えません（形式 1、3チャンネル、16ビット、22050Hz）\n");
+  EXPECT_EQ(shown, std::vector<std::string>{"error:サウンドファイルがありません。終了してください。"});
 }
 
 }  // namespace

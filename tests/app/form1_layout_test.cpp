@@ -79,7 +79,6 @@ INSTANTIATE_TEST_SUITE_P(
                       BandControl{"TempoBar", "ControlBar2", {96, 28, 120, 22}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-
 // Drags a band from `grab` (its own coordinates) to a point on the screen, as a held button moving
 // in steps; `settle` lets the bar lay its bands out again after each step.
 void DragTo(QToolBar* band, QPoint grab, QPoint target, bool settle) {

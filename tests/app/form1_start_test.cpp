@@ -100,7 +100,7 @@ TEST_F(Form1Test, LightModeIsNotPartOfTheDocument) {
   EXPECT_FALSE(form->Document.Modified);
   form->NewActionExecute();
   toolkit.clipboardHasText = true;
-  toolkit.clipboard = SequenceText(std::string(2880, '0'));
+  toolkit.clipboard = SequenceText(EmptyScore());
   form->LoadFromClipbrdActionExecute();
   EXPECT_TRUE(form->Lite1->isChecked());
   form->Lite1->trigger();

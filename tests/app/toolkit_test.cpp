@@ -2,7 +2,6 @@
 // in Japanese.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QFileDialog>

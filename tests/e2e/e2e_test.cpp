@@ -57,16 +57,9 @@ class EndToEnd : public ScreenTest {
         if ((screen.pixel(x, y) & 0xFFFFFF) == 0xCEEFE7) return QPoint(x, y - 32);
     return QPoint(-1, -1);
   }
-  // The share of an instrument icon's opaque pixels drawn with its top-left corner at `at`.
-  static double IconMatch(const QImage& screen, const QImage& icon, QPoint at) {
-    int same = 0, opaque = 0;
-    for (int y = 0; y < icon.height(); ++y)
-      for (int x = 0; x < icon.width(); ++x)
-        if (qAlpha(icon.pixel(x, y)) == 255) {
-          ++opaque;
-          same += (screen.pixel(at + QPoint(x, y)) & 0xFFFFFF) == (icon.pixel(x, y) & 0xFFFFFF);
-        }
-    return opaque > 0 ? static_cast<double>(same) / opaque : 0.0;
+  // An instrument icon drawn with its top-left corner at `at`: more than 3/4 of its opaque pixels.
+  static bool IconAt(const QImage& screen, const QImage& icon, QPoint at) {
+    return Find(screen, icon, 0.75, QRect(at, QSize(1, 1))).has_value();
   }
   void MoveTo(QPoint at, const std::string& then = "") {
     test::Run(X() + "xdotool mousemove " + std::to_string(at.x()) + " " + std::to_string(at.y()) + then);
@@ -101,7 +94,7 @@ TEST_F(EndToEnd, StartsPlacesAHeardNotePlaysAndAsksBeforeClosing) {
   MoveTo(view + QPoint(250, 10));
   Sleep(400ms);
   const QImage placed = Screenshot("placed.png");
-  EXPECT_GT(IconMatch(placed, assets::SoundImages()[0], view + QPoint(74, 96)), 0.75)
+  EXPECT_TRUE(IconAt(placed, assets::SoundImages()[0], view + QPoint(74, 96)))
       << "the note is not drawn at column 1, row 9";
 
   // Two more notes, then Play: the score sounds.
@@ -164,8 +157,8 @@ TEST_F(EndToEnd, ASoundServerThatGoesAwayAndComesBackIsHeardAgainWithTheScoreKep
   MoveTo(view + QPoint(250, 10));
   Sleep(400ms);
   const QImage after = Screenshot("after.png");
-  EXPECT_GT(IconMatch(after, assets::SoundImages()[0], view + QPoint(74, 96)), 0.75) << "column 1 lost";
-  EXPECT_GT(IconMatch(after, assets::SoundImages()[0], view + QPoint(106, 80)), 0.75) << "column 2 not placed";
+  EXPECT_TRUE(IconAt(after, assets::SoundImages()[0], view + QPoint(74, 96))) << "column 1 lost";
+  EXPECT_TRUE(IconAt(after, assets::SoundImages()[0], view + QPoint(106, 80))) << "column 2 not placed";
 
   pulse_->StopRecording();
   const Recording rec = ReadRecording((work_ / "again.wav").string());

@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "installed_tree.h"
+#include "tests/support/pixels.h"
 #include "tests/support/process.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/text_files.h"
@@ -30,6 +31,17 @@ class Install : public ::testing::Test {
 };
 
 const char* const kIconSizes[] = {"16", "32", "48", "128", "256"};
+
+// An icon of the tree under `root`: `icon` in the folder of its size.
+fs::path IconFile(const fs::path& root, const char* size, const char* icon) {
+  return root / "share/icons/hicolor" / (std::string(size) + "x" + size) / icon;
+}
+
+void ExpectValidEntry(const fs::path& entryFile) {
+  if (OnPath("desktop-file-validate")) {
+    EXPECT_EQ(test::Run("desktop-file-validate '" + entryFile.string() + "'"), 0);
+  }
+}
 
 TEST_F(Install, WithAPrefixAtInstallTime) {
   const fs::path prefix = work_ / "prefix";
@@ -64,22 +76,17 @@ TEST_F(Install, WithAPrefixAtInstallTime) {
     EXPECT_EQ(version.status, 0) << program;
     EXPECT_EQ(version.out, std::string(program) + " " KESTU_TEST_VERSION "\n");
   }
-  if (OnPath("desktop-file-validate")) {
-    EXPECT_EQ(test::Run("desktop-file-validate '" + entryFile.string() + "'"), 0);
-  }
+  ExpectValidEntry(entryFile);
 
   // The icons: every pixel of the 16-pixel drawing a square block of one colour.
   for (const char* size : kIconSizes) {
     const int n = std::atoi(size);
     for (const char* icon : {"apps/kestu-sequencer.png", "mimetypes/application-x-kestu-score.png"}) {
-      const fs::path file = prefix / "share/icons/hicolor" / (std::string(size) + "x" + size) / icon;
+      const fs::path file = IconFile(prefix, size, icon);
       const QImage image(QString::fromStdString(file.string()));
       ASSERT_EQ(image.size(), QSize(n, n)) << file;
       const int block = n / 16;
-      int blurred = 0;
-      for (int y = 0; y < n; ++y)
-        for (int x = 0; x < n; ++x) blurred += image.pixel(x, y) != image.pixel(x - x % block, y - y % block);
-      EXPECT_EQ(blurred, 0) << file;
+      ExpectPixels(image, [&](int x, int y) { return image.pixel(x - x % block, y - y % block); }, {}, file.string());
     }
   }
 
@@ -156,12 +163,10 @@ TEST_F(Install, ForAPackagerWithDestdir) {
   EXPECT_TRUE(fs::exists(root / "share/kestu-sequencer/waves/Sound29.wav"));
   EXPECT_TRUE(fs::exists(root / "share/mime/packages/kestu-score.xml"));
   for (const char* size : kIconSizes) {
-    EXPECT_TRUE(fs::exists(root / "share/icons/hicolor" / (std::string(size) + "x" + size) / "apps/kestu-sequencer.png"));
+    EXPECT_TRUE(fs::exists(IconFile(root, size, "apps/kestu-sequencer.png")));
   }
   EXPECT_FALSE(fs::exists("/opt/kestu test")) << "installed outside DESTDIR";
-  if (OnPath("desktop-file-validate")) {
-    EXPECT_EQ(test::Run("desktop-file-validate '" + entryFile.string() + "'"), 0);
-  }
+  ExpectValidEntry(entryFile);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QPoint>
+#include <QRect>
 #include <chrono>
 #include <optional>
 #include <string>
@@ -56,25 +57,27 @@ class ScreenTest : public ::testing::Test {
   PrivateDisplay display_;
 };
 
-
-// Where an image-list entry is drawn on the screen: its opaque pixels matched exactly.
-inline std::optional<QPoint> Find(const QImage& screen, const QImage& icon) {
+// Where an image-list entry is drawn on the screen with its top-left corner in `corners` (anywhere
+// when empty): all its opaque pixels matched exactly, or more than the share `least` of them.
+inline std::optional<QPoint> Find(const QImage& screen, const QImage& icon, double least = 1.0, QRect corners = {}) {
   const QImage s = screen.convertToFormat(QImage::Format_RGB32);
   std::vector<QPoint> opaque;
   for (int y = 0; y < icon.height(); ++y)
     for (int x = 0; x < icon.width(); ++x)
       if (qAlpha(icon.pixel(x, y)) == 255) opaque.emplace_back(x, y);
   if (opaque.empty()) return std::nullopt;
-  for (int y = 0; y + icon.height() <= s.height(); ++y) {
-    for (int x = 0; x + icon.width() <= s.width(); ++x) {
-      bool all = true;
+  // More than `least` matched: fewer than this many missed.
+  const double missesUnder = least >= 1.0 ? 1.0 : static_cast<double>(opaque.size()) * (1.0 - least);
+  const QRect all(0, 0, s.width() - icon.width() + 1, s.height() - icon.height() + 1);
+  corners = corners.isNull() ? all : corners & all;
+  for (int y = corners.top(); y <= corners.bottom(); ++y) {
+    for (int x = corners.left(); x <= corners.right(); ++x) {
+      int misses = 0;
       for (const QPoint& p : opaque) {
-        if ((s.pixel(x + p.x(), y + p.y()) & 0xFFFFFF) != (icon.pixel(p) & 0xFFFFFF)) {
-          all = false;
-          break;
-        }
+        misses += (s.pixel(x + p.x(), y + p.y()) & 0xFFFFFF) != (icon.pixel(p) & 0xFFFFFF);
+        if (misses >= missesUnder) break;
       }
-      if (all) return QPoint(x, y);
+      if (misses < missesUnder) return QPoint(x, y);
     }
   }
   return std::nullopt;

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <QImage>
 #include <QRect>
@@ -45,7 +44,7 @@ class UnderAWindowManager : public ScreenTest {
     fs::create_directories(home_ / "runtime");
     for (const fs::path& p : {home_, home_ / "Documents", home_ / "runtime"}) {
       ::chmod(p.c_str(), 0700);
-      if (RunningAsRoot() && ::chown(p.c_str(), kOrdinaryUid, kOrdinaryGid) != 0) FAIL() << "chown " << p;
+      ASSERT_TRUE(GiveToOrdinaryUser(p)) << "chown " << p;
     }
 
     if (!display_.Start(kScreenWidth, kScreenHeight, 140, 190, (work_ / "xvfb.log").string())) {
@@ -154,7 +153,7 @@ TEST_F(UnderAWindowManager, AScoreOpenedFromTheFileManagerOpensInTheInstalledPro
   ASSERT_EQ(test::Run("update-mime-database '" + (share / "mime").string() + "' >/dev/null"), 0);
   const fs::path score = home_ / "Documents/tune.ksq";
   fs::copy_file(fs::path(KESTU_SOURCE_DIR) / "examples/little-tune.ksq", score);
-  if (RunningAsRoot() && ::chown(score.c_str(), kOrdinaryUid, kOrdinaryGid) != 0) FAIL() << "chown " << score;
+  ASSERT_TRUE(GiveToOrdinaryUser(score)) << "chown " << score;
   // As a file manager does on a double-click: the default application of the file's type.
   Process gio({"gio", "open", score.string()}, (work_ / "gio.log").string(),
               AsTheUser({"XDG_DATA_HOME=" + (home_ / "data").string(), "XDG_DATA_DIRS=" + share.string() + ":/usr/share"}));

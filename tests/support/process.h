@@ -33,6 +33,12 @@ inline constexpr gid_t kOrdinaryGid = 65534;
 
 inline bool RunningAsRoot() { return ::geteuid() == 0; }
 
+// Gives a file or folder (not what a link points at) to the user the children run as, when the
+// tests run as root; otherwise they are us. False when it could not.
+inline bool GiveToOrdinaryUser(const std::string& path) {
+  return !RunningAsRoot() || ::lchown(path.c_str(), kOrdinaryUid, kOrdinaryGid) == 0;
+}
+
 struct ChildOptions {
   bool asOrdinaryUser = false;               // drop root to 65534; an ordinary user stays itself
   std::optional<rlim_t> fileSizeLimit = {};  // bytes; writes past it fail with EFBIG

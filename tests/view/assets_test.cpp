@@ -4,13 +4,13 @@
 
 #include <QFile>
 #include <QGuiApplication>
-#include <functional>
 #include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "assets/images.h"
+#include "tests/support/pixels.h"
 
 namespace kestu::test {
 namespace {
@@ -30,22 +30,6 @@ bool IsStaffLineRow(int y) {
     if (y == top || y == top + 1) return true;
   }
   return false;
-}
-
-// Compares every pixel of `image` with `expected(x, y)` and reports the first few mismatches.
-void ExpectPixels(const QImage& image, const std::function<QRgb(int, int)>& expected) {
-  int mismatches = 0;
-  for (int y = 0; y < image.height(); ++y) {
-    for (int x = 0; x < image.width(); ++x) {
-      const QRgb want = expected(x, y);
-      const QRgb got = image.pixel(x, y);
-      if (got != want && ++mismatches <= 5) {
-        ADD_FAILURE() << "pixel (" << x << ", " << y << ") is " << std::hex << got << ", wants "
-                      << want;
-      }
-    }
-  }
-  EXPECT_EQ(mismatches, 0);
 }
 
 int CountDifferentPixels(const QImage& a, const QImage& b) {
@@ -316,10 +300,8 @@ TEST(ToolbarIcon, StaysSharpOnScaledScreens) {
   for (int factor : {2, 3}) {
     const QImage shown = icon.pixmap(QSize(16, 16), factor).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
     ASSERT_EQ(shown.size(), QSize(16, 16) * factor);
-    int blurred = 0;
-    for (int y = 0; y < shown.height(); ++y)
-      for (int x = 0; x < shown.width(); ++x) blurred += shown.pixel(x, y) != face.pixel(x / factor, y / factor);
-    EXPECT_EQ(blurred, 0) << "at " << factor << "x";
+    ExpectPixels(shown, [&](int x, int y) { return face.pixel(x / factor, y / factor); }, {},
+                 "at " + std::to_string(factor) + "x");
   }
 }
 

@@ -5,10 +5,12 @@
 
 #include <QImage>
 #include <initializer_list>
+#include <optional>
 #include <string>
 
 #include "assets/images.h"
 #include "score/document.h"
+#include "tests/support/pixels.h"
 #include "view/render_score.h"
 
 namespace kestu::test {
@@ -46,58 +48,39 @@ inline bool Covers(const Placed& p, int x, int y) {
   return qAlpha(p.image->pixel(ix, iy)) == 255;
 }
 
+inline bool CoveredByAny(std::initializer_list<Placed> pictures, int x, int y) {
+  for (const Placed& p : pictures) {
+    if (Covers(p, x, y)) return true;
+  }
+  return false;
+}
+
 // Every opaque pixel of an image-list entry placed at (x, y) shows on the view, except where one
 // of `above` (drawn later) covers it. Returns the number of pixels checked on the view.
 inline int ExpectIconAt(const QImage& view, const QImage& icon, int x, int y,
                         std::initializer_list<Placed> above = {}, const std::string& what = "icon") {
-  int checked = 0, wrong = 0;
   const Placed self{&icon, x, y};
-  for (int iy = 0; iy < icon.height(); ++iy) {
-    for (int ix = 0; ix < icon.width(); ++ix) {
-      const int vx = x + ix, vy = y + iy;
-      if (!Covers(self, vx, vy) || !view.rect().contains(vx, vy)) continue;
-      bool hidden = false;
-      for (const Placed& p : above) hidden = hidden || Covers(p, vx, vy);
-      if (hidden) continue;
-      ++checked;
-      if (view.pixel(vx, vy) != icon.pixel(ix, iy) && ++wrong <= 3) {
-        ADD_FAILURE() << what << ": view pixel (" << vx << ", " << vy << ") is " << std::hex
-                      << view.pixel(vx, vy) << ", the icon's is " << icon.pixel(ix, iy);
-      }
-    }
-  }
-  EXPECT_EQ(wrong, 0) << what;
-  return checked;
+  return ExpectPixels(
+      view,
+      [&](int vx, int vy) -> std::optional<QRgb> {
+        if (!Covers(self, vx, vy) || CoveredByAny(above, vx, vy)) return std::nullopt;
+        return icon.pixel(vx - x, vy - y);
+      },
+      QRect(x, y, icon.width(), icon.height()), what);
 }
 
 // A two-colour picture drawn transparently at (x, y): its black pixels are black on the view and its
 // white pixels show the background. Only for places where nothing else is drawn.
 inline void ExpectKeyedOnBackground(const QImage& view, const QImage& picture, int x, int y,
                                     const std::string& what) {
-  int wrong = 0;
-  for (int py = 0; py < picture.height(); ++py) {
-    for (int px = 0; px < picture.width(); ++px) {
-      const int vx = x + px, vy = y + py;
-      if (!view.rect().contains(vx, vy)) continue;
-      const QRgb want = picture.pixel(px, py) == kWhite ? BackgroundAt(vy) : kBlack;
-      if (view.pixel(vx, vy) != want && ++wrong <= 3) {
-        ADD_FAILURE() << what << ": view pixel (" << vx << ", " << vy << ") is " << std::hex
-                      << view.pixel(vx, vy) << ", wants " << want;
-      }
-    }
-  }
-  EXPECT_EQ(wrong, 0) << what;
+  ExpectPixels(
+      view, [&](int vx, int vy) { return picture.pixel(vx - x, vy - y) == kWhite ? BackgroundAt(vy) : kBlack; },
+      QRect(x, y, picture.width(), picture.height()), what);
 }
 
 // View pixel column x shows nothing but the background.
 inline void ExpectBackgroundColumn(const QImage& view, int x, const std::string& what) {
-  int wrong = 0;
-  for (int y = 0; y < view.height(); ++y) {
-    if (view.pixel(x, y) != BackgroundAt(y) && ++wrong <= 3) {
-      ADD_FAILURE() << what << ": view pixel (" << x << ", " << y << ") is " << std::hex << view.pixel(x, y);
-    }
-  }
-  EXPECT_EQ(wrong, 0) << what;
+  ExpectPixels(view, [](int, int y) { return BackgroundAt(y); }, QRect(x, 0, 1, view.height()), what);
 }
 
 inline QImage Render(const ScoreDocument& doc, int scroll, int x = -1, int y = -1, int tool = -1) {
