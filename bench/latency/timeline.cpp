@@ -39,7 +39,7 @@ std::vector<Timeline::Knot> EarliestPerWindow(std::span<const ArrivedBlock> bloc
 
 // A recording that jumps about this often is not one with steps but one too rough to place.
 constexpr std::size_t kMostSteps = 100;
-// Two jumps of the earliest arrivals closer than this are one.
+// A jump that grows by less than this from one block boundary to the next is still the same jump.
 constexpr double kSameJumpNs = 250e3;
 
 // The lower envelope of the arrivals each side of every block boundary.
