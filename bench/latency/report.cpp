@@ -96,7 +96,8 @@ void PrintReport(std::ostream& out, const RunSettings& settings, const Analysis&
          "  sound is found in the mixer's output, timed by the output callback that rendered it.\n";
   if (a.timeline) {
     const Timeline& line = *a.timeline;
-    const double seconds = (line.knots.back().count - line.knots.front().count) / std::max<std::uint32_t>(settings.sinkRate, 1);
+    const double rate = std::max<std::uint32_t>(settings.sinkRate, 1);
+    const double seconds = (line.knots.back().count - line.knots.front().count) / rate;
     out << "  This run: " << std::fixed << std::setprecision(0) << seconds << " s; each second's earliest block within "
         << Ms(line.roughnessNs / 1e6) << " ms of the line through its neighbours;\n  the null sink's clock ran "
         << line.DriftPpm(settings.sinkRate) << " ppm fast of steady_clock and wandered " << Ms(line.wanderNs / 1e6)
@@ -105,7 +106,7 @@ void PrintReport(std::ostream& out, const RunSettings& settings, const Analysis&
            "  the line breaks there, and a note begun in the step itself is off by it)";
     for (const Timeline::Step& step : line.steps) {
       out << (&step == &line.steps.front() ? ": " : ", ") << Ms(step.jumpNs / 1e6) << " ms at " << std::setprecision(2)
-          << static_cast<double>(step.count) / std::max<std::uint32_t>(settings.sinkRate, 1) << " s";
+          << static_cast<double>(step.count) / rate << " s";
     }
     out << ".\n" << std::setprecision(0);
   } else {
