@@ -8,8 +8,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
+#include <memory>
 #include <thread>
 
 #include "sound/ddsd.h"
@@ -26,27 +25,21 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// This process is pointed at a PulseAudio server of the test's own, started only where a test
+// starts it; no JACK server or PipeWire of anyone else's is found.
 class DeviceOutputTest : public SoundTest {
  protected:
   void SetUp() override {
     SoundTest::SetUp();
-    runtime_ = folder_ / "pulse";
-    std::filesystem::create_directories(runtime_);
-    ::setenv("PULSE_RUNTIME_PATH", runtime_.c_str(), 1);
-    // Never start a server behind the test's back.
-    const std::string config = (folder_ / "client.conf").string();
-    std::ofstream(config) << "autospawn = no\n";
-    ::setenv("PULSE_CLIENTCONFIG", config.c_str(), 1);
-    // Only the PulseAudio server under test: no JACK server or PipeWire of anyone else's.
+    pulse_ = std::make_unique<PrivatePulse>(folder_);
     ::setenv("JACK_DEFAULT_SERVER", ("kestu-none-" + std::to_string(::getpid())).c_str(), 1);
-    ::setenv("PIPEWIRE_REMOTE", "kestu-test-no-pipewire", 1);
   }
   void TearDown() override {
+    pulse_.reset();
     ::unsetenv("JACK_DEFAULT_SERVER");
-    ::unsetenv("PIPEWIRE_REMOTE");
     SoundTest::TearDown();
   }
-  std::filesystem::path runtime_;
+  std::unique_ptr<PrivatePulse> pulse_;
 };
 
 TEST_F(DeviceOutputTest, WithoutAServerTheOutputFailsAndTheComponentRunsSilent) {
@@ -64,7 +57,6 @@ TEST_F(DeviceOutputTest, WithoutAServerTheOutputFailsAndTheComponentRunsSilent) 
   device.SetPrimaryFormat(23160, 16, true);
   device.GetChannel(0)->PlayFromStart();
   EXPECT_EQ(LogLineCount, 0);
-  ::unsetenv("PULSE_SERVER");
 }
 
 TEST_F(DeviceOutputTest, AServerThatNeverAnswersCountsAsNoDevice) {
@@ -90,18 +82,16 @@ TEST_F(DeviceOutputTest, AServerThatNeverAnswersCountsAsNoDevice) {
   EXPECT_FALSE(choice.Open(nothing, 23160));
   RecordProperty("open_ms", static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                                  std::chrono::steady_clock::now() - start).count()));
-  ::unsetenv("PULSE_SERVER");
   ::close(listener);
 }
 
 std::string Shell(const std::string& command) { return RunProgram({"/bin/sh", "-c", command}).out; }
 
 TEST_F(DeviceOutputTest, ASamplePlayedThroughPulseAudioIsHeardInTheRecording) {
-  PrivatePulse pulse(folder_);
   std::string why;
-  if (!pulse.Start(why)) GTEST_SKIP() << "PulseAudio could not start here: " << why;
+  if (!pulse_->Start(why)) GTEST_SKIP() << "PulseAudio could not start here: " << why;
   const std::string recording = (folder_ / "recording.wav").string();
-  ASSERT_TRUE(pulse.StartRecording(recording)) << "the null sink stays idle";
+  ASSERT_TRUE(pulse_->StartRecording(recording)) << "the null sink stays idle";
 
   // Half a second of 660 Hz at 22050 Hz, played at ratio 1.5: 990 Hz for a third of a second.
   const std::string wavePath = Write("tone.wav", MonoWave16(22050, SineTone(22050, 660.0, 11025, 12000.0)));
@@ -127,7 +117,7 @@ TEST_F(DeviceOutputTest, ASamplePlayedThroughPulseAudioIsHeardInTheRecording) {
     std::this_thread::sleep_for(600ms);
     EXPECT_FALSE(device->GetChannel(0)->Buffer()->IsPlaying());
   }
-  pulse.StopRecording();
+  pulse_->StopRecording();
   EXPECT_EQ(LogLineCount, 0);
   EXPECT_EQ(api, "pulse");
   EXPECT_EQ(deviceRate, 23160u);

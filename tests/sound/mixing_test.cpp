@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 
 #include "sound/ddsd.h"
 #include "sound/mixer/master_stage.h"
@@ -67,43 +68,24 @@ double FadeGain(std::size_t i) {
   return i >= fade ? 0.0 : 0.5 + 0.5 * std::cos(M_PI * static_cast<double>(i + 1) / static_cast<double>(fade));
 }
 
-class Mixing : public SoundTest {
+class Mixing : public OfflineDeviceTest<> {
  protected:
-  void SetUp() override {
-    SoundTest::SetUp();
-    device_ = MakeDevice(output_, dsoDebugMessage);
-    device_->SetPrimaryFormat(kRate, 16, true);
-  }
-  void TearDown() override {
-    samples_.clear();
-    device_.reset();
-    SoundTest::TearDown();
-  }
-  TDDSDWaveData& Load(const std::vector<std::uint8_t>& bytes) {
-    const std::string path = Write("s" + std::to_string(samples_.size()) + ".wav", bytes);
-    samples_.push_back(std::make_unique<TDDSDWaveData>(device_.get(), path));
-    EXPECT_NE(samples_.back()->Buffer(), nullptr);
-    return *samples_.back();
-  }
+  void SetUp() override { SetUpDevice(kRate); }
   TDDSDChannel& Channel(std::uint32_t i) { return *device_->GetChannel(i); }
-  void Start(std::uint32_t channel, TDDSDWaveData* wave) {
+  // `ratio`: set before the start, when given.
+  void Start(std::uint32_t channel, TDDSDWaveData* wave, std::optional<double> ratio = std::nullopt) {
     Channel(channel).setWaveData(wave);
+    if (ratio) Channel(channel).SetRateRatio(*ratio);
     Channel(channel).PlayFromStart();
   }
 
   static constexpr std::uint32_t kRate = 23160;
-  OfflineOutput output_;
-  std::unique_ptr<TDDSD> device_;
-  std::vector<std::unique_ptr<TDDSDWaveData>> samples_;
   Expected expected_{kRate};
 };
 
 TEST_F(Mixing, AtItsOwnRateAVoiceReproducesTheSampleFrameForFrame) {
   const auto samples = Ramp(3000, 13);
-  TDDSDWaveData& wave = Load(MonoWave16(kRate, samples));
-  Channel(0).setWaveData(&wave);
-  Channel(0).SetRateRatio(1.0);
-  Channel(0).PlayFromStart();
+  Start(0, &Load(MonoWave16(kRate, samples)), 1.0);
   const Frames out = output_.Render(3100 + kLag);
   const Frames heard = expected_.Mono(3100 + kLag, [&](std::size_t i) { return i < samples.size() ? samples[i] : 0; });
   for (std::size_t i = 0; i < kLag; ++i) ASSERT_EQ(Left(out, i), 0) << i;
@@ -189,14 +171,10 @@ TEST_F(Mixing, TwoDuplicatesOfOneSamplePlayIndependently) {
 TEST_F(Mixing, VoicesSumWithinTheHeadroomOrUnderTheLimiter) {
   TDDSDWaveData& loud = Load(MonoWave16(kRate, std::vector<std::int16_t>(400, 30000)));
   TDDSDWaveData& low = Load(MonoWave16(kRate, std::vector<std::int16_t>(400, -30000)));
-  for (std::uint32_t c : {1u, 2u}) {
-    Start(c, &loud);
-  }
+  for (std::uint32_t c : {1u, 2u}) Start(c, &loud);
   Frames out = output_.Render(300);
   EXPECT_EQ(Left(out, kLag + 10), Left(expected_.Mono(300, [](std::size_t) { return 60000.0; }), kLag + 10));
-  for (std::uint32_t c : {1u, 2u, 3u}) {
-    Start(c, &low);
-  }
+  for (std::uint32_t c : {1u, 2u, 3u}) Start(c, &low);
   out = output_.Render(300);
   const auto ceiling = static_cast<int>(ds::MasterStage::kCeiling);
   for (std::size_t i = 0; i < out.size(); ++i) ASSERT_LE(std::abs(out[i]), ceiling) << i;
@@ -246,9 +224,7 @@ TEST_F(Mixing, RestartWhileSoundingFadesTheOldPositionAndStartsAgain) {
 
 TEST_F(Mixing, ReattachingTheSameSampleGivesAFreshStoppedDuplicate) {
   TDDSDWaveData& wave = Load(MonoWave16(kRate, Ramp(4000)));
-  Channel(3).setWaveData(&wave);
-  Channel(3).SetRateRatio(1.5);
-  Channel(3).PlayFromStart();
+  Start(3, &wave, 1.5);
   output_.Render(100);
   ds::IDirectSoundBuffer* before = Channel(3).Buffer();
   before->AddRef();

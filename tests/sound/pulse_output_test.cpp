@@ -59,8 +59,8 @@ TEST_F(PulseOutputTest, OpensAtTheMixersRateAndPlacesEachBlockWhereItWillBeHeard
   for (std::size_t i = 20; i < count; ++i) {
     const ProbeSource::Block& block = source.kept[i];
     EXPECT_GE(block.time.leadNs, source.kept[i - 1].time.leadNs);
-    covered += block.time.firstFrameNs - block.calledNs < lead;
     const std::int64_t dueIn = block.time.firstFrameNs - block.calledNs;
+    covered += dueIn < lead;
     ahead += dueIn > 0 && dueIn < 100'000'000;
     following += source.FollowsOn(i);
   }

@@ -32,14 +32,14 @@ class LateStream {
       : output_(output), startNs_(startNs), heardAfterNs_(heardAfterNs), blockFrames_(blockFrames) {
     clock_.Start(kRate, kBlock, grantedNs, cycles);
   }
-  std::int64_t CallbackNs() const { return startNs_ + std::llround(left_.size() * 1e9 / kRate); }
+  std::int64_t NextBlockNs() const { return startNs_ + std::llround(left_.size() * 1e9 / kRate); }
   std::int64_t FrameAt(std::int64_t heardNs) const {
     return static_cast<std::int64_t>(std::floor((heardNs - startNs_ - heardAfterNs_) * 1e-9 * kRate));
   }
   // `spikeNs`: the server's report of this one block is that much too late.
   void Render(std::int64_t jitterNs, std::int64_t spikeNs = 0) {
-    const std::int64_t now = CallbackNs() + jitterNs;
-    const BlockTime time = clock_.OnBlock(CallbackNs() + heardAfterNs_ + spikeNs, blockFrames_, now);
+    const std::int64_t now = NextBlockNs() + jitterNs;
+    const BlockTime time = clock_.OnBlock(NextBlockNs() + heardAfterNs_ + spikeNs, blockFrames_, now);
     std::vector<std::int16_t> stereo(2 * blockFrames_);
     output_.RenderInto(stereo.data(), blockFrames_, time);
     for (std::uint32_t i = 0; i < blockFrames_; ++i) left_.push_back(stereo[2 * i]);
@@ -61,7 +61,7 @@ class LateStream {
   std::vector<std::int16_t> left_;
 };
 
-class ReportedLatency : public FlatNoteTest<> {
+class ReportedLatency : public OfflineDeviceTest<> {
  protected:
   void SetUp() override { SetUpFlatNotes({1u, 2u, 3u}); }
 };
@@ -100,27 +100,14 @@ TEST_F(ReportedLatency, EveryStampedNoteLandsOnItsFrameWhenTheServerKeepsMoreTha
 
     const std::size_t heardBefore = Onsets(stream.Left()).size();
     const std::uint64_t lateBefore = device_->LateStarts();
-    constexpr int kNotes = 30;
-    const std::int64_t first = stream.CallbackNs() + 3 * kMs;
-    std::vector<std::int64_t> expected;
-    int sent = 0;
-    while (sent < kNotes || static_cast<std::int64_t>(stream.Left().size()) < expected.back() + 2000) {
-      for (; sent < kNotes && first + sent * 40 * kMs <= stream.CallbackNs(); ++sent) {
-        const std::int64_t stamp = first + sent * 40 * kMs;
-        PlayStamped(1 + sent % 3, stamp);
-        expected.push_back(stream.FrameAt(stamp + lead));
-      }
-      stream.Render(wake(random));
-    }
-    const std::vector<std::int64_t> onsets = OnsetsAfter(stream.Left(), heardBefore);
-    ASSERT_EQ(onsets.size(), expected.size());
-    for (int i = 0; i < kNotes; ++i) {
-      // A frame of rounding and the loop's own noise: the mixer makes up for its look-ahead.
-      EXPECT_NEAR(onsets[i], expected[i], 0.5e-3 * kRate) << "note " << i;
-    }
+    const std::vector<std::int64_t> expected =
+        PlayTicks(stream, stream.NextBlockNs() + 3 * kMs, 30, [&] { return wake(random); },
+                  [&](std::int64_t stamp) { return stream.FrameAt(stamp + lead); });
+    // A frame of rounding and the loop's own noise: the mixer makes up for its look-ahead.
+    ASSERT_NO_FATAL_FAILURE(ExpectOnsetsAt(stream.Left(), heardBefore, expected, 0.5e-3 * kRate));
     EXPECT_EQ(device_->LateStarts(), lateBefore);
     EXPECT_EQ(stream.Clock().LeadNs(), lead) << "a steady server moves the lead once";
-    startNs = stream.CallbackNs() + 1000 * kMs;
+    startNs = stream.NextBlockNs() + 1000 * kMs;
   }
 }
 
@@ -146,18 +133,18 @@ TEST_F(ReportedLatency, NotesAroundACallbackThatCameAfterItsBlocksTimeLandOnThei
   const std::size_t heardBefore = Onsets(stream.Left()).size();
   constexpr int kNotes = 12;
   constexpr int kDryAfterNote = 4;
-  const std::int64_t first = stream.CallbackNs() + 3 * kMs;
+  const std::int64_t first = stream.NextBlockNs() + 3 * kMs;
   std::vector<std::int64_t> heardNs;  // when each note is to be heard
   std::vector<std::int64_t> expected;  // its frame, once known
   bool ranDry = false;
   int sent = 0;
-  while (sent < kNotes || stream.CallbackNs() < heardNs.back() + 100 * kMs) {
-    for (; sent < kNotes && first + sent * 40 * kMs <= stream.CallbackNs(); ++sent) {
+  while (sent < kNotes || stream.NextBlockNs() < heardNs.back() + 100 * kMs) {
+    for (; sent < kNotes && first + sent * 40 * kMs <= stream.NextBlockNs(); ++sent) {
       const std::int64_t stamp = first + sent * 40 * kMs;
       PlayStamped(1 + sent % 3, stamp);
       heardNs.push_back(stamp + lead);
     }
-    if (!ranDry && sent == kDryAfterNote + 1 && stream.CallbackNs() > heardNs.back() + 2 * kMs) {
+    if (!ranDry && sent == kDryAfterNote + 1 && stream.NextBlockNs() > heardNs.back() + 2 * kMs) {
       // The notes heard so far keep their frames.
       for (const std::int64_t ns : heardNs) expected.push_back(stream.FrameAt(ns));
       // Woken 20 ms late, 8 ms after its block was due to be heard; the block is heard 1 ms
@@ -171,9 +158,7 @@ TEST_F(ReportedLatency, NotesAroundACallbackThatCameAfterItsBlocksTimeLandOnThei
   }
   ASSERT_TRUE(ranDry);
   for (std::size_t i = expected.size(); i < heardNs.size(); ++i) expected.push_back(stream.FrameAt(heardNs[i]));
-  const std::vector<std::int64_t> onsets = OnsetsAfter(stream.Left(), heardBefore);
-  ASSERT_EQ(onsets.size(), expected.size());
-  for (int i = 0; i < kNotes; ++i) EXPECT_NEAR(onsets[i], expected[i], 0.5e-3 * kRate) << "note " << i;
+  ASSERT_NO_FATAL_FAILURE(ExpectOnsetsAt(stream.Left(), heardBefore, expected, 0.5e-3 * kRate));
   EXPECT_EQ(stream.Clock().Reseats(), 1u);
 }
 
@@ -188,28 +173,26 @@ TEST_F(ReportedLatency, ALeadGrownByAPassingEpisodeComesBackDown) {
   for (int i = 0; i < 40; ++i) stream.Render(0);
   ASSERT_GE(stream.Clock().LeadNs(), lead + 30 * kMs) << "the episode grows the lead";
   stream.HearAfter(10 * kMs);
-  const std::int64_t over = stream.CallbackNs();
-  while (stream.CallbackNs() < over + 1500 * kMs) stream.Render(0);
+  const std::int64_t over = stream.NextBlockNs();
+  while (stream.NextBlockNs() < over + 1500 * kMs) stream.Render(0);
   EXPECT_GT(stream.Clock().LeadNs(), lead) << "not at the first blocks that say so";
-  while (stream.CallbackNs() < over + 3000 * kMs) stream.Render(0);
+  while (stream.NextBlockNs() < over + 3000 * kMs) stream.Render(0);
   // Back to what the stream began with, rounded up to the lead's step.
   const std::int64_t leadAfter = stream.Clock().LeadNs();
   EXPECT_GE(leadAfter, lead);
   EXPECT_LT(leadAfter, lead + kMs);
 
   const std::size_t heardBefore = Onsets(stream.Left()).size();
-  const std::int64_t first = stream.CallbackNs() + 3 * kMs;
+  const std::int64_t first = stream.NextBlockNs() + 3 * kMs;
   std::vector<std::int64_t> expected;
   for (int note = 0; note < 5; ++note) {
     const std::int64_t stamp = first + note * 40 * kMs;
-    while (stream.CallbackNs() < stamp) stream.Render(0);
+    while (stream.NextBlockNs() < stamp) stream.Render(0);
     PlayStamped(1 + note % 3, stamp);
     expected.push_back(stream.FrameAt(stamp + leadAfter));
   }
   while (static_cast<std::int64_t>(stream.Left().size()) < expected.back() + 2000) stream.Render(0);
-  const std::vector<std::int64_t> onsets = OnsetsAfter(stream.Left(), heardBefore);
-  ASSERT_EQ(onsets.size(), expected.size());
-  for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_NEAR(onsets[i], expected[i], 2) << "note " << i;
+  ExpectOnsetsAt(stream.Left(), heardBefore, expected, 2);
 }
 
 // A sink that really keeps more than it granted holds the lead up, whatever single wake-ups do: a
@@ -221,13 +204,13 @@ TEST_F(ReportedLatency, AWakeUpLateNowAndThenDoesNotPullAGrownLeadDown) {
   stream.HearAfter(40 * kMs);
   for (int i = 0; i < 40; ++i) stream.Render(0);
   const std::int64_t grown = stream.Clock().LeadNs();
-  const std::int64_t from = stream.CallbackNs();
+  const std::int64_t from = stream.NextBlockNs();
   std::int64_t lastLate = from;
-  while (stream.CallbackNs() < from + 6000 * kMs) {
-    const bool late = stream.CallbackNs() >= lastLate + 1000 * kMs;
-    if (late) lastLate = stream.CallbackNs();
+  while (stream.NextBlockNs() < from + 6000 * kMs) {
+    const bool late = stream.NextBlockNs() >= lastLate + 1000 * kMs;
+    if (late) lastLate = stream.NextBlockNs();
     stream.Render(late ? 4 * kMs : 0);
-    ASSERT_EQ(stream.Clock().LeadNs(), grown) << (stream.CallbackNs() - from) / kMs << " ms on";
+    ASSERT_EQ(stream.Clock().LeadNs(), grown) << (stream.NextBlockNs() - from) / kMs << " ms on";
   }
 }
 

@@ -24,34 +24,19 @@ std::vector<std::int16_t> Sine(double hz, double seconds) {
   return SineTone(kSampleRate, hz, static_cast<std::size_t>(seconds * kSampleRate), kAmplitude);
 }
 
-class Resampling : public SoundTest {
+class Resampling : public OfflineDeviceTest<> {
  protected:
-  void SetUp() override {
-    SoundTest::SetUp();
-    device_ = MakeDevice(output_);
-    device_->SetPrimaryFormat(static_cast<std::uint32_t>(kOutputRate), 16, true);
-  }
-  void TearDown() override {
-    samples_.clear();
-    device_.reset();
-    SoundTest::TearDown();
-  }
+  void SetUp() override { SetUpDevice(static_cast<std::uint32_t>(kOutputRate), 0); }
 
   // The left channel of `frames` frames with `tone` played on channel `index` at `ratio`.
   std::vector<double> PlayTone(const std::vector<std::int16_t>& tone, double ratio, std::uint32_t frames,
                                std::uint32_t index = 0) {
-    const std::string path = Write("tone" + std::to_string(samples_.size()) + ".wav", MonoWave16(kSampleRate, tone));
-    samples_.push_back(std::make_unique<TDDSDWaveData>(device_.get(), path));
     TDDSDChannel& channel = *device_->GetChannel(index);
-    channel.setWaveData(samples_.back().get());
+    channel.setWaveData(&Load(MonoWave16(kSampleRate, tone)));
     channel.SetRateRatio(ratio);
     channel.PlayFromStart();
     return ChannelOf(output_.Render(frames));
   }
-
-  OfflineOutput output_;
-  std::unique_ptr<TDDSD> device_;
-  std::vector<std::unique_ptr<TDDSDWaveData>> samples_;
 };
 
 struct ToneCase {
@@ -110,9 +95,7 @@ TEST_F(Resampling, ToneKeepsItsLevelAndLeavesNoAliasOrImage) {
 // Rendering in pieces of any size gives the same frames as rendering at once, so where the
 // blocks fall never changes the sound.
 TEST_F(Resampling, OutputDoesNotDependOnHowRenderingIsSplit) {
-  const std::vector<std::int16_t> tone = Sine(3100.0, 0.4);
-  const std::string path = Write("split.wav", MonoWave16(kSampleRate, tone));
-  TDDSDWaveData wave(device_.get(), path);
+  TDDSDWaveData& wave = Load(MonoWave16(kSampleRate, Sine(3100.0, 0.4)));
   constexpr std::uint32_t kTotal = 9000;
   const auto render = [&](const std::vector<std::uint32_t>& pieces) {
     const double ratios[] = {2.245, 0.707, 1.123};

@@ -40,11 +40,14 @@ inline std::vector<std::int16_t> Ramp(std::size_t frames, int step = 7) {
   return samples;
 }
 
-// The onsets in `left` after the first `skip` of them.
-inline std::vector<std::int64_t> OnsetsAfter(const std::vector<std::int16_t>& left, std::size_t skip) {
+// The onsets in `left` after the first `skip` of them are at `expected`, each within `tolerance`
+// frames.
+inline void ExpectOnsetsAt(const std::vector<std::int16_t>& left, std::size_t skip,
+                           const std::vector<std::int64_t>& expected, double tolerance) {
   std::vector<std::int64_t> onsets = Onsets(left);
   onsets.erase(onsets.begin(), onsets.begin() + static_cast<std::ptrdiff_t>(std::min(skip, onsets.size())));
-  return onsets;
+  ASSERT_EQ(onsets.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_NEAR(onsets[i], expected[i], tolerance) << "note " << i;
 }
 
 class SoundTest : public ::testing::Test {
@@ -95,39 +98,67 @@ class SoundTest : public ::testing::Test {
   const std::filesystem::path folder_ = scratch_.Path();
 };
 
-// A device on the offline output at the program's rate, with a short flat note on some of its
-// channels: the note's first frame is its onset, and it ends long before the next one. `Output`:
-// the offline output, or one made from it.
+// A device on `Output` (the offline output, or one made from it) in the primary format, and the
+// samples a test loads on it, let go before the device is.
 template <class Output = OfflineOutput>
-class FlatNoteTest : public SoundTest {
+class OfflineDeviceTest : public SoundTest {
  protected:
   static constexpr std::uint32_t kFlatNoteRate = 23160;
 
-  void SetUpFlatNotes(std::initializer_list<std::uint32_t> channels) {
+  void SetUpDevice(std::uint32_t rate, TDDSDDebugOption options = dsoDebugMessage,
+                   std::shared_ptr<ds::FaultPlan> faults = nullptr) {
     SoundTest::SetUp();
-    device_ = MakeDevice(output_, dsoDebugMessage);
-    device_->SetPrimaryFormat(kFlatNoteRate, 16, true);
-    const std::string path = Write("flat.wav", MonoWave16(kFlatNoteRate, FlatNote(200)));
-    sample_ = std::make_unique<TDDSDWaveData>(device_.get(), path);
+    device_ = MakeDevice(output_, options, std::move(faults));
+    device_->SetPrimaryFormat(rate, 16, true);
+  }
+  // The device at the program's rate, with a short flat note on some of its channels: the note's
+  // first frame is its onset, and it ends long before the next one.
+  void SetUpFlatNotes(std::initializer_list<std::uint32_t> channels) {
+    SetUpDevice(kFlatNoteRate);
+    TDDSDWaveData& note = Load(MonoWave16(kFlatNoteRate, FlatNote(200)));
     for (const std::uint32_t channel : channels) {
-      device_->GetChannel(channel)->setWaveData(sample_.get());
+      device_->GetChannel(channel)->setWaveData(&note);
       device_->GetChannel(channel)->SetRateRatio(1.0);
     }
   }
   void TearDown() override {
-    sample_.reset();
+    samples_.clear();
     device_.reset();
     SoundTest::TearDown();
+  }
+  TDDSDWaveData& Load(const std::vector<std::uint8_t>& bytes) {
+    const std::string path = Write("s" + std::to_string(samples_.size()) + ".wav", bytes);
+    samples_.push_back(std::make_unique<TDDSDWaveData>(device_.get(), path));
+    EXPECT_NE(samples_.back()->Buffer(), nullptr);
+    return *samples_.back();
   }
   // Plays `channel` as a playback tick due at `stampNs` does.
   void PlayStamped(std::uint32_t channel, std::int64_t stampNs) {
     const TimedSoundCalls timed(*device_, stampNs);
     device_->GetChannel(channel)->PlayFromStart();
   }
+  // Sends `notes` stamped 40 ms apart from `firstNs` on channels 1 to 3 in turn, each as its tick
+  // comes (by the stream's next callback), and renders the stream, each callback woken `wake()`
+  // late, until the last note has been heard and 2000 frames more. The frames the notes are due
+  // at, as `frameOf` gives them from their stamps.
+  template <class Stream, class Wake, class FrameOf>
+  std::vector<std::int64_t> PlayTicks(Stream& stream, std::int64_t firstNs, int notes, Wake wake, FrameOf frameOf) {
+    constexpr std::int64_t kTickNs = 40'000'000;
+    std::vector<std::int64_t> expected;
+    int sent = 0;
+    while (sent < notes || static_cast<std::int64_t>(stream.Left().size()) < expected.back() + 2000) {
+      for (; sent < notes && firstNs + sent * kTickNs <= stream.NextBlockNs(); ++sent) {
+        PlayStamped(1 + sent % 3, firstNs + sent * kTickNs);
+        expected.push_back(frameOf(firstNs + sent * kTickNs));
+      }
+      stream.Render(wake());
+    }
+    return expected;
+  }
 
   Output output_;
   std::unique_ptr<TDDSD> device_;
-  std::unique_ptr<TDDSDWaveData> sample_;
+  std::vector<std::unique_ptr<TDDSDWaveData>> samples_;
 };
 
 }  // namespace kestu::test

@@ -40,7 +40,7 @@ class VanishingOutput : public OfflineOutput {
   bool pulling_ = true;
 };
 
-class TimedCommands : public FlatNoteTest<VanishingOutput> {
+class TimedCommands : public OfflineDeviceTest<VanishingOutput> {
  protected:
   void SetUp() override { SetUpFlatNotes({0u, 1u, 2u, 3u, 5u, 6u, 7u}); }
 };
@@ -131,23 +131,11 @@ TEST_F(TimedCommands, NotesRightAfterARunDryLandOnTheirFramesWhateverTheFirstRea
     const std::uint64_t lateBefore = device_->LateStarts();
     const std::size_t heardBefore = Onsets(stream.Left()).size();
 
-    constexpr int kNotes = 10;
-    const std::int64_t first = stream.NextBlockNs() + 10 * kMs;
-    std::vector<std::int64_t> expected;
-    int sent = 0;
-    while (sent < kNotes || static_cast<std::int64_t>(stream.Left().size()) < expected.back() + 2000) {
-      for (; sent < kNotes && first + sent * 40 * kMs <= stream.NextBlockNs(); ++sent) {
-        PlayStamped(1 + sent % 3, first + sent * 40 * kMs);
-        expected.push_back(stream.FrameAt(first + sent * 40 * kMs + stream.LeadNs()));
-      }
-      stream.Render(wake(random));
-    }
-    const std::vector<std::int64_t> onsets = OnsetsAfter(stream.Left(), heardBefore);
-    ASSERT_EQ(onsets.size(), expected.size());
-    for (int i = 0; i < kNotes; ++i) {
-      // The callbacks wake up to 0.4 ms late, and the loop keeps what they read.
-      EXPECT_NEAR(onsets[i], expected[i], 0.5e-3 * kRate) << "note " << i;
-    }
+    const std::vector<std::int64_t> expected =
+        PlayTicks(stream, stream.NextBlockNs() + 10 * kMs, 10, [&] { return wake(random); },
+                  [&](std::int64_t stamp) { return stream.FrameAt(stamp + stream.LeadNs()); });
+    // The callbacks wake up to 0.4 ms late, and the loop keeps what they read.
+    ASSERT_NO_FATAL_FAILURE(ExpectOnsetsAt(stream.Left(), heardBefore, expected, 0.5e-3 * kRate));
     EXPECT_EQ(device_->LateStarts(), lateBefore);
     startNs = stream.NextBlockNs() + 1000 * kMs;
   }
@@ -201,9 +189,7 @@ TEST_F(TimedCommands, ACallAtOnceSupersedesWhatItsChannelHadWaitingAndPullsNothi
   EXPECT_TRUE(std::all_of(left.begin() + static_cast<std::ptrdiff_t>(sent), left.begin() + due,
                           [](std::int16_t s) { return s == 0; }))
       << "nothing sounds before the stamped note's frame";
-  const std::vector<std::int64_t> onsets = Onsets(left);
-  ASSERT_EQ(onsets.size(), 1u);
-  EXPECT_NEAR(onsets[0], due, 1);
+  ASSERT_NO_FATAL_FAILURE(ExpectOnsetsAt(left, 0, {due}, 1));
   // Channel 6's note alone: 200 frames.
   EXPECT_LT(std::count_if(left.begin(), left.end(), [](std::int16_t s) { return std::abs(s) > 200; }), 260);
 }
@@ -364,9 +350,7 @@ TEST_F(TimedCommands, NotesInALongBlockKeepTheirFrames) {
   }
   stream.Render(0, 0, 16 * kBlock);
   for (int i = 0; i < 20; ++i) stream.Render(0);
-  const std::vector<std::int64_t> onsets = Onsets(stream.Left());
-  ASSERT_EQ(onsets.size(), expected.size());
-  for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_NEAR(onsets[i], expected[i], 1) << i;
+  ASSERT_NO_FATAL_FAILURE(ExpectOnsetsAt(stream.Left(), 0, expected, 1));
   EXPECT_EQ(device_->LateStarts(), 0u);
 }
 
@@ -381,9 +365,7 @@ TEST_F(TimedCommands, AFullWaitingListNeverStartsALaterCommandEarly) {
   }
   PlayStamped(5, now + 230 * kMs);
   stream.RenderUntil(now + 500 * kMs);
-  const std::vector<std::int64_t> onsets = Onsets(stream.Left());
-  ASSERT_EQ(onsets.size(), 1u);
-  EXPECT_NEAR(onsets[0], stream.FrameAt(now + 230 * kMs + stream.LeadNs()), 1);
+  ASSERT_NO_FATAL_FAILURE(ExpectOnsetsAt(stream.Left(), 0, {stream.FrameAt(now + 230 * kMs + stream.LeadNs())}, 1));
   EXPECT_EQ(device_->LateStarts(), 0u);
   EXPECT_EQ(device_->DroppedStarts(), 0u);
 }

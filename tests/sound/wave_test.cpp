@@ -13,17 +13,9 @@
 namespace kestu::test {
 namespace {
 
-class WaveLoading : public SoundTest {
+class WaveLoading : public OfflineDeviceTest<> {
  protected:
-  void SetUp() override {
-    SoundTest::SetUp();
-    device_ = MakeDevice(output_, dsoDebugMessage, faults_);
-    device_->SetPrimaryFormat(22050, 16, true);
-  }
-  void TearDown() override {
-    device_.reset();
-    SoundTest::TearDown();
-  }
+  void SetUp() override { SetUpDevice(22050, dsoDebugMessage, faults_); }
   std::string OnlyLogLine() const {
     std::string text = LogText();
     return text.rfind("debug#00001 ... ", 0) == 0 ? text.substr(16) : text;
@@ -40,9 +32,7 @@ class WaveLoading : public SoundTest {
     wave.Buffer()->Unlock(p1, b1, p2, b2);
   }
 
-  OfflineOutput output_;
   std::shared_ptr<ds::FaultPlan> faults_ = std::make_shared<ds::FaultPlan>();
-  std::unique_ptr<TDDSD> device_;
 };
 
 TEST_F(WaveLoading, ALoadedSampleHasItsFormatDataAndFrequency) {
@@ -247,30 +237,26 @@ TEST_F(WaveLoading, AFrameSizeThatDisagreesWithChannelsAndBitsIsRefusedNamingThe
 }
 
 // A sample in a format the program cannot use (no or too many channels, 12 bits, an unknown
-// encoding, a data chunk without one whole frame, no rate or one too fast to convert) is reported as a missing file is: the sample
-// stays empty with its reason, and the program does not end, whatever the error options say.
+// encoding, a data chunk without one whole frame, no rate or one too fast to convert) is reported
+// as a missing file is: the sample stays empty with its reason, and the program does not end,
+// whatever the error options say.
 TEST_F(WaveLoading, ASampleThatCannotBeUsedIsReportedAsMissingAndNothingHalts) {
   auto twelve = RiffBytes::Format(1, 1, 8000, 12);
   twelve[12] = 2;  // 12 bits stored in 2 bytes, as such files do
   struct Case {
     const char* name;
-    std::vector<std::uint8_t> format, data;
+    std::vector<std::uint8_t> format;
     const char* reason;
+    std::vector<std::uint8_t> data = std::vector<std::uint8_t>(48, 0);
   } cases[] = {
-      {"six.wav", RiffBytes::Format(1, 6, 8000, 16), std::vector<std::uint8_t>(48, 0),
-       "この形式のサウンドは使えません（形式 1、6チャンネル、16ビット、8000Hz）"},
-      {"none.wav", RiffBytes::Format(1, 0, 8000, 16), std::vector<std::uint8_t>(48, 0),
-       "この形式のサウンドは使えません（形式 1、0チャンネル、16ビット、8000Hz）"},
-      {"three.wav", RiffBytes::Format(1, 3, 8000, 16), std::vector<std::uint8_t>(48, 0),
-       "この形式のサウンドは使えません（形式 1、3チャンネル、16ビット、8000Hz）"},
-      {"adpcm.wav", RiffBytes::Format(2, 1, 8000, 4), std::vector<std::uint8_t>(48, 0),
-       "この形式のサウンドは使えません（形式 2、1チャンネル、4ビット、8000Hz）"},
-      {"tiny.wav", RiffBytes::Format(1, 1, 8000, 16), {7}, "サウンドデータが1フレームに足りません（1バイト）"},
-      {"no-rate.wav", RiffBytes::Format(1, 1, 0, 24), std::vector<std::uint8_t>(48, 0),
-       "サンプリング周波数（0Hz）が使えません"},
-      {"too-fast.wav", RiffBytes::Format(3, 2, 4000000, 32), std::vector<std::uint8_t>(48, 0),
-       "サンプリング周波数（4000000Hz）が使えません"},
-      {"twelve.wav", twelve, {0, 0, 0, 0}, "この形式のサウンドは使えません（形式 1、1チャンネル、12ビット、8000Hz）"},
+      {"six.wav", RiffBytes::Format(1, 6, 8000, 16), "この形式のサウンドは使えません（形式 1、6チャンネル、16ビット、8000Hz）"},
+      {"none.wav", RiffBytes::Format(1, 0, 8000, 16), "この形式のサウンドは使えません（形式 1、0チャンネル、16ビット、8000Hz）"},
+      {"three.wav", RiffBytes::Format(1, 3, 8000, 16), "この形式のサウンドは使えません（形式 1、3チャンネル、16ビット、8000Hz）"},
+      {"adpcm.wav", RiffBytes::Format(2, 1, 8000, 4), "この形式のサウンドは使えません（形式 2、1チャンネル、4ビット、8000Hz）"},
+      {"tiny.wav", RiffBytes::Format(1, 1, 8000, 16), "サウンドデータが1フレームに足りません（1バイト）", {7}},
+      {"no-rate.wav", RiffBytes::Format(1, 1, 0, 24), "サンプリング周波数（0Hz）が使えません"},
+      {"too-fast.wav", RiffBytes::Format(3, 2, 4000000, 32), "サンプリング周波数（4000000Hz）が使えません"},
+      {"twelve.wav", twelve, "この形式のサウンドは使えません（形式 1、1チャンネル、12ビット、8000Hz）", {0, 0, 0, 0}},
   };
   device_->SetDebugOption(dsoHaltOnError);
   for (const Case& c : cases) {

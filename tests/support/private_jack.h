@@ -4,7 +4,6 @@
 // The name stays the same from run to run: JACK keeps a machine-wide table of a few servers, and
 // reclaims an entry left by a server that died only for a server of the same name.
 #include <signal.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -20,8 +19,7 @@ namespace kestu::test {
 class PrivateJack {
  public:
   explicit PrivateJack(std::filesystem::path folder) : folder_(std::move(folder)) {
-    name_ = "kestu-test";
-    ::setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
+    ::setenv("JACK_DEFAULT_SERVER", kName, 1);
   }
   ~PrivateJack() {
     server_.Stop();
@@ -36,18 +34,15 @@ class PrivateJack {
       return false;
     }
     const std::string log = (folder_ / "jackd.log").string();
-    server_ = Process({"jackd", "-n", name_, "-d", "dummy", "-r", std::to_string(rate), "-p", std::to_string(period)},
+    server_ = Process({"jackd", "-n", kName, "-d", "dummy", "-r", std::to_string(rate), "-p", std::to_string(period)},
                       {"JACK_NO_AUDIO_RESERVATION=1"}, {}, log);
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (Run("jack_lsp >/dev/null 2>&1") != 0) {
-      if (!server_.Running() || std::chrono::steady_clock::now() > until) {
-        std::ostringstream said;
-        said << std::ifstream(log).rdbuf();
-        why = "jackd did not start: " + said.str().substr(said.str().size() > 300 ? said.str().size() - 300 : 0);
-        server_.Stop();
-        return false;
-      }
-      ::usleep(100'000);
+    if (!WaitFor([&] { return !server_.Running() || Run("jack_lsp >/dev/null 2>&1") == 0; },
+                 std::chrono::seconds(10)) || !server_.Running()) {
+      std::ostringstream said;
+      said << std::ifstream(log).rdbuf();
+      why = "jackd did not start: " + said.str().substr(said.str().size() > 300 ? said.str().size() - 300 : 0);
+      server_.Stop();
+      return false;
     }
     return true;
   }
@@ -60,8 +55,9 @@ class PrivateJack {
   }
 
  private:
+  static constexpr const char* kName = "kestu-test";
+
   std::filesystem::path folder_;
-  std::string name_;
   Process server_;
 };
 

@@ -14,22 +14,22 @@
 #include <fstream>
 #include <string>
 #include <utility>
-#include <vector>
 
+#include "tests/support/private_pulse.h"
 #include "tests/support/process.h"
 
 namespace kestu::test {
 
-class PrivatePipeWire {
+class PrivatePipeWire : public PulseSpeakingServer {
  public:
   static constexpr const char* kName = "PipeWire";
 
-  explicit PrivatePipeWire(std::filesystem::path folder) : folder_(std::move(folder)) {
-    for (const char* name : kVariables) {
-      const char* value = std::getenv(name);
-      saved_.emplace_back(value != nullptr, value != nullptr ? value : "");
-      ::unsetenv(name);
-    }
+  explicit PrivatePipeWire(std::filesystem::path folder)
+      : PulseSpeakingServer(std::move(folder),
+                            {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "XDG_STATE_HOME", "PULSE_RUNTIME_PATH",
+                             "PULSE_SERVER", "PULSE_CLIENTCONFIG", "DBUS_SESSION_BUS_ADDRESS", "PIPEWIRE_REMOTE",
+                             "PIPEWIRE_RUNTIME_DIR"}) {
+    for (const char* name : variables_) ::unsetenv(name);
     // Socket paths must stay short (108 bytes): the runtime folder is a short one of its own.
     char runtime[] = "/tmp/kpw-XXXXXX";
     runtime_ = ::mkdtemp(runtime) != nullptr ? std::filesystem::path(runtime) : folder_ / "pw";
@@ -49,10 +49,6 @@ class PrivatePipeWire {
   ~PrivatePipeWire() {
     StopRecording();
     Stop();
-    for (std::size_t i = 0; i < saved_.size(); ++i) {
-      if (saved_[i].first) ::setenv(kVariables[i], saved_[i].second.c_str(), 1);
-      else ::unsetenv(kVariables[i]);
-    }
     std::error_code ignored;
     std::filesystem::remove_all(runtime_, ignored);
   }
@@ -98,43 +94,25 @@ class PrivatePipeWire {
     for (Process* p : {&pulse_, &session_, &server_}) p->Signal(SIGKILL);
     for (Process* p : {&pulse_, &session_, &server_}) p->Wait(std::chrono::seconds(5));
   }
-  // The server stops answering, as a process stopped by a debugger or swapped out does.
-  void Freeze() { server_.Signal(SIGSTOP); }
-  void Thaw() { server_.Signal(SIGCONT); }
   void Stop() {
     Thaw();
     for (Process* p : {&pulse_, &session_, &server_, &bus_}) p->Stop();
   }
 
-  // Records the null sink's monitor (48000 Hz, 16-bit stereo) into `path` until StopRecording.
+  // Records the null sink's monitor into `path` until StopRecording: once the recorder's stream
+  // runs, the sink is awake.
   bool StartRecording(const std::string& path) {
-    recorder_ = Process({"parec", "-d", "null.monitor", "--latency-msec=20", "--rate=48000", "--channels=2",
-                         "--format=s16le", "--file-format=wav", path});
-    // Once the recorder's stream runs, the sink is awake.
-    return WaitFor([&] { return Run("pactl list short source-outputs 2>/dev/null | grep -q .") == 0; },
-                   std::chrono::seconds(10));
-  }
-  void StopRecording() {
-    recorder_.Signal(SIGINT);
-    if (!recorder_.Wait(std::chrono::seconds(5))) recorder_.Stop();
+    return Record(path, "pactl list short source-outputs 2>/dev/null | grep -q .");
   }
 
  private:
-  static constexpr const char* kVariables[] = {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "XDG_STATE_HOME",
-                                               "PULSE_RUNTIME_PATH", "PULSE_SERVER", "PULSE_CLIENTCONFIG",
-                                               "DBUS_SESSION_BUS_ADDRESS", "PIPEWIRE_REMOTE",
-                                               "PIPEWIRE_RUNTIME_DIR"};
-
   bool Fail(const std::string& reason, std::string& why) {
     why = reason;
     Stop();
     return false;
   }
 
-  std::vector<std::pair<bool, std::string>> saved_;
-  std::filesystem::path folder_;
-  std::filesystem::path runtime_;
-  Process bus_, server_, session_, pulse_, recorder_;
+  Process bus_, session_, pulse_;
 };
 
 }  // namespace kestu::test

@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -18,15 +17,60 @@
 
 namespace kestu::test {
 
-class PrivatePulse {
+// What PulseAudio and PipeWire's pulse server have in common here: the environment variables that
+// point this process at them, put back as they were found when the server goes, so that tests that
+// follow in the same process find them unchanged; the server process, which a test may stop and
+// continue; and a recorder of the null sink's monitor through the pulse protocol.
+class PulseSpeakingServer {
  public:
-  static constexpr const char* kName = "PulseAudio";
+  // The server stops answering, as a process stopped by a debugger or swapped out does.
+  void Freeze() { server_.Signal(SIGSTOP); }
+  void Thaw() { server_.Signal(SIGCONT); }
+  void StopRecording() {
+    recorder_.Signal(SIGINT);
+    if (!recorder_.Wait(std::chrono::seconds(5))) recorder_.Stop();
+  }
 
-  explicit PrivatePulse(std::filesystem::path folder) : folder_(std::move(folder)) {
-    for (const char* name : kVariables) {
+ protected:
+  PulseSpeakingServer(std::filesystem::path folder, std::vector<const char*> variables)
+      : folder_(std::move(folder)), variables_(std::move(variables)) {
+    for (const char* name : variables_) {
       const char* value = std::getenv(name);
       saved_.emplace_back(value != nullptr, value != nullptr ? value : "");
     }
+  }
+  ~PulseSpeakingServer() {
+    for (std::size_t i = 0; i < saved_.size(); ++i) {
+      if (saved_[i].first) ::setenv(variables_[i], saved_[i].second.c_str(), 1);
+      else ::unsetenv(variables_[i]);
+    }
+  }
+
+  // Records the null sink's monitor (48000 Hz, 16-bit stereo) into `path` until StopRecording;
+  // false when the shell command `awake` does not succeed within 10 s.
+  bool Record(const std::string& path, const std::string& awake) {
+    recorder_ = Process({"parec", "-d", "null.monitor", "--latency-msec=20", "--rate=48000", "--channels=2",
+                         "--format=s16le", "--file-format=wav", path});
+    return WaitFor([&] { return Run(awake) == 0; }, std::chrono::seconds(10));
+  }
+
+  std::filesystem::path folder_;
+  std::filesystem::path runtime_;
+  const std::vector<const char*> variables_;
+  Process server_;
+  Process recorder_;
+
+ private:
+  std::vector<std::pair<bool, std::string>> saved_;
+};
+
+class PrivatePulse : public PulseSpeakingServer {
+ public:
+  static constexpr const char* kName = "PulseAudio";
+
+  explicit PrivatePulse(std::filesystem::path folder)
+      : PulseSpeakingServer(std::move(folder),
+                           {"PULSE_RUNTIME_PATH", "PULSE_SERVER", "PULSE_CLIENTCONFIG", "PIPEWIRE_REMOTE"}) {
     runtime_ = folder_ / "pulse";
     std::filesystem::create_directories(runtime_);
     ::setenv("PULSE_RUNTIME_PATH", runtime_.c_str(), 1);
@@ -42,11 +86,6 @@ class PrivatePulse {
   ~PrivatePulse() {
     StopRecording();
     Stop();
-    // Tests that follow in the same process find the environment as it was.
-    for (std::size_t i = 0; i < saved_.size(); ++i) {
-      if (saved_[i].first) ::setenv(kVariables[i], saved_[i].second.c_str(), 1);
-      else ::unsetenv(kVariables[i]);
-    }
   }
 
   // Starts the server with its null sink at `rate` and waits until it answers; false, with the
@@ -77,37 +116,17 @@ class PrivatePulse {
     server_.Signal(SIGKILL);
     server_.Wait(std::chrono::seconds(5));
   }
-  void Freeze() { server_.Signal(SIGSTOP); }
-  void Thaw() { server_.Signal(SIGCONT); }
   void Stop() {
     Thaw();
     server_.Stop();
   }
 
-  // Records the null sink's monitor (48000 Hz, 16-bit stereo) into `path` until StopRecording,
-  // once the sink has left its idle blocks (until then the first second of a stream is lost).
+  // Records the null sink's monitor into `path` until StopRecording, once the sink has left its idle
+  // blocks (until then the first second of a stream is lost).
   bool StartRecording(const std::string& path) {
-    recorder_ = Process({"parec", "-d", "null.monitor", "--latency-msec=20", "--rate=48000", "--channels=2",
-                         "--format=s16le", "--file-format=wav", path});
-    return WaitFor([&] {
-      return Run("test \"$(pactl list sinks 2>/dev/null | awk '$1==\"Latency:\"{print $2;exit}')\" -lt 100000 "
-                 "2>/dev/null") == 0;
-    }, std::chrono::seconds(10));
+    return Record(path, "test \"$(pactl list sinks 2>/dev/null | awk '$1==\"Latency:\"{print $2;exit}')\" -lt 100000 "
+                        "2>/dev/null");
   }
-  void StopRecording() {
-    recorder_.Signal(SIGINT);
-    if (!recorder_.Wait(std::chrono::seconds(5))) recorder_.Stop();
-  }
-
- private:
-  static constexpr const char* kVariables[] = {"PULSE_RUNTIME_PATH", "PULSE_SERVER", "PULSE_CLIENTCONFIG",
-                                               "PIPEWIRE_REMOTE"};
-
-  std::vector<std::pair<bool, std::string>> saved_;
-  std::filesystem::path folder_;
-  std::filesystem::path runtime_;
-  Process server_;
-  Process recorder_;
 };
 
 }  // namespace kestu::test
