@@ -212,15 +212,20 @@ class CliCheck : public CliFiles {
     return Path(name);
   }
   static ProgramRun Check(const fs::path& file) { return Cli({"check", file.string()}); }
+  // Check's status, message and the score it prints for `file`.
+  static void ExpectCheck(const fs::path& file, int status, const std::string& err, const std::string& out) {
+    SCOPED_TRACE(file.string());
+    const ProgramRun r = Check(file);
+    EXPECT_EQ(r.status, status);
+    EXPECT_EQ(r.err, err);
+    EXPECT_EQ(r.out, out);
+  }
 };
 
 TEST_F(CliCheck, CleanReadNormalisesTheFile) {
   // LF endings, keys in lower case, hex tempo, a pair before its padding: all normalised.
-  const ProgramRun r =
-      Check(Write("a.ksq", SequenceText(ScoreStartingWith("1500"), "$FA", "TRUE", "500", "FALSE", "\n")));
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.out, SequenceText(ScoreStartingWith("0015"), "250", "TRUE", "500", "FALSE"));
+  ExpectCheck(Write("a.ksq", SequenceText(ScoreStartingWith("1500"), "$FA", "TRUE", "500", "FALSE", "\n")), 0, "",
+              SequenceText(ScoreStartingWith("0015"), "250", "TRUE", "500", "FALSE"));
 }
 
 TEST_F(CliCheck, ShippedExampleIsClean) {
@@ -231,30 +236,21 @@ TEST_F(CliCheck, ShippedExampleIsClean) {
 }
 
 TEST_F(CliCheck, BadScoreGivesANewDocumentWithTheSwitchesAsRead) {
-  const ProgramRun r = Check(Write("b.ksq", SequenceText(ScoreStartingWith("1a0"), "700", "TRUE", "40", "FALSE")));
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "データが不正です\n");
-  EXPECT_EQ(r.out, SequenceText(EmptyScore(), "250", "TRUE", "961", "FALSE"));
+  ExpectCheck(Write("b.ksq", SequenceText(ScoreStartingWith("1a0"), "700", "TRUE", "40", "FALSE")), 1,
+              "データが不正です\n", SequenceText(EmptyScore(), "250", "TRUE", "961", "FALSE"));
 }
 
 TEST_F(CliCheck, ConversionErrorIsReportedWithAFullStop) {
-  const ProgramRun r = Check(Write("c.ksq", SequenceText(EmptyScore(), "250 ", "TRUE", "961", "TRUE")));
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "'250 ' は整数ではありません.\n");
-  EXPECT_EQ(r.out, SequenceText(EmptyScore(), "250", "FALSE", "961", "TRUE"));  // nothing changed
-
-  const ProgramRun end = Check(Write("d.ksq", "SCORE=" + EmptyScore() + "\r\nTEMPO=300\r\nLOOP=TRUE\r\n"));
-  EXPECT_EQ(end.status, 1);
-  EXPECT_EQ(end.err, "'' は整数ではありません.\n");
-  EXPECT_EQ(end.out, SequenceText(EmptyScore(), "300", "TRUE", "961", "TRUE"));
+  ExpectCheck(Write("c.ksq", SequenceText(EmptyScore(), "250 ", "TRUE", "961", "TRUE")), 1,
+              "'250 ' は整数ではありません.\n",
+              SequenceText(EmptyScore(), "250", "FALSE", "961", "TRUE"));  // nothing changed
+  ExpectCheck(Write("d.ksq", "SCORE=" + EmptyScore() + "\r\nTEMPO=300\r\nLOOP=TRUE\r\n"), 1,
+              "'' は整数ではありません.\n", SequenceText(EmptyScore(), "300", "TRUE", "961", "TRUE"));
 }
 
 TEST_F(CliCheck, UnreadableFile) {
   const fs::path missing = dir_ / "missing.ksq";
-  const ProgramRun r = Check(missing);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, CannotOpen(missing.string()));
-  EXPECT_EQ(r.out, SequenceText(EmptyScore(), "250", "FALSE", "961", "TRUE"));
+  ExpectCheck(missing, 1, CannotOpen(missing.string()), SequenceText(EmptyScore(), "250", "FALSE", "961", "TRUE"));
 }
 
 }  // namespace

@@ -5,11 +5,9 @@
 #include <fstream>
 
 #include "commands.h"
-#include "playback/offline_render.h"
 #include "score/sequence_text.h"
 #include "tests/playback/playback_fixture.h"
 #include "tests/support/text_files.h"
-#include "tests/support/wav_files.h"
 
 namespace kestu::test {
 namespace {
@@ -36,11 +34,7 @@ class RenderCli : public SampleFolderTest {
     ScoreDocument doc;
     ReadSequenceText(doc, WriteSequenceText(doc_), [](const std::string&) {});
     OfflinePlayer player;
-    std::vector<std::int16_t> samples;
-    player.Play(doc, loops, [&](const std::int16_t* s, std::uint32_t n) {
-      samples.insert(samples.end(), s, s + 2 * static_cast<std::size_t>(n));
-    });
-    return RiffBytes::Pcm16(samples);
+    return RiffBytes::Pcm16(RenderedFrames(player, doc, loops));
   }
 
   ScoreDocument doc_;

@@ -9,20 +9,15 @@
 #include <iostream>
 
 #include "playback/column_voicing.h"
-#include "playback/offline_render.h"
 #include "playback/pitch_tables.h"
-#include "playback/sample_bank.h"
-#include "score/document.h"
 #include "score/sequence_text.h"
 #include "sound/ddsd.h"
-#include "sound/output/offline_output.h"
+#include "tests/playback/playback_fixture.h"
 #include "tests/support/loaded_device.h"
 #include "tests/support/text_files.h"
 
 namespace kestu::test {
 namespace {
-
-constexpr double kRate = 23160.0;
 
 struct Note {
   int instrument, row;
@@ -36,17 +31,19 @@ std::size_t ClippedSamples(const std::vector<std::int16_t>& stereo) {
 class Headroom : public ::testing::Test {
  protected:
   void SetUp() override {
-    device_ = LoadedDevice(output_, static_cast<std::uint32_t>(kRate), 0);
+    device_ = LoadedDevice(output_, static_cast<std::uint32_t>(kOutputRate), 0);
     tables_.Fill();
     samples_.LoadAll(device_.get());
     ASSERT_FALSE(samples_.AnyWithoutSoundData()) << "run in the build folder, with waves/ built";
   }
 
-  // Starts `notes` together, each on the channel given, as one render frame.
-  void Start(const std::vector<std::pair<std::uint32_t, Note>>& notes) {
-    for (const auto& [index, note] : notes) {
-      const Voice voice = VoiceOf(tables_, note.instrument, note.row);
-      TDDSDChannel& channel = *device_->GetChannel(index);
+  // Starts the chord in one render frame: its first three notes on bank A, the fourth on the preview channel.
+  void Start(const std::array<Note, 4>& chord) {
+    const std::uint32_t channels[] = {kBankAFirstChannel, kBankAFirstChannel + 1, kBankAFirstChannel + 2,
+                                      kPreviewChannel};
+    for (std::size_t i = 0; i < chord.size(); ++i) {
+      const Voice voice = VoiceOf(tables_, chord[i].instrument, chord[i].row);
+      TDDSDChannel& channel = *device_->GetChannel(channels[i]);
       channel.setWaveData(samples_.Sample(voice.sample));
       channel.SetRateRatio(voice.ratio);
       channel.PlayFromStart();
@@ -54,7 +51,7 @@ class Headroom : public ::testing::Test {
   }
   // Renders `seconds` and then lets everything stop and fade.
   std::vector<std::int16_t> RenderAndSilence(double seconds) {
-    std::vector<std::int16_t> out = output_.Render(static_cast<std::uint32_t>(seconds * kRate));
+    std::vector<std::int16_t> out = output_.Render(static_cast<std::uint32_t>(seconds * kOutputRate));
     for (std::uint32_t c = 0; c < 8; ++c) device_->GetChannel(c)->Stop();
     output_.Render(2048);
     return out;
@@ -85,10 +82,7 @@ TEST_F(Headroom, NoChordWithAPreviewOnTopClips) {
   }
   std::size_t clipped = 0;
   for (const auto& chord : chords) {
-    Start({{kBankAFirstChannel, chord[0]},
-           {kBankAFirstChannel + 1, chord[1]},
-           {kBankAFirstChannel + 2, chord[2]},
-           {kPreviewChannel, chord[3]}});
+    Start(chord);
     const std::size_t count = ClippedSamples(RenderAndSilence(0.6));
     EXPECT_EQ(count, 0u) << "instruments " << chord[0].instrument << ", " << chord[1].instrument << ", "
                          << chord[2].instrument << " and preview " << chord[3].instrument;
@@ -131,18 +125,14 @@ TEST_F(Headroom, NotesCutEvery40MsLeaveNoDC) {
       doc.SetTempo(kMaxTempo);
       for (int column = 1; column <= 100; ++column) doc.PlaceNote(row, column, instrument);
       // While the notes go on, from half a second in (the first note has no cut before it).
-      const std::uint64_t from = static_cast<std::uint64_t>(kRate / 2), to = OfflinePlayer::FramesBeforeRingOut(doc, 1);
-      std::uint64_t frame = 0;
+      const std::vector<std::int16_t> stereo = RenderedFrames(player, doc, 1);
+      const std::size_t to = std::min<std::size_t>(OfflinePlayer::FramesBeforeRingOut(doc, 1), stereo.size() / 2);
       double sum = 0.0;
       std::size_t samples = 0;
-      player.Play(doc, 1, [&](const std::int16_t* stereo, std::uint32_t n) {
-        for (std::uint32_t i = 0; i < n; ++i, ++frame) {
-          if (frame < from || frame >= to) continue;
-          sum += stereo[2 * i] + stereo[2 * i + 1];
-          samples += 2;
-        }
-      });
-      ASSERT_GT(samples, static_cast<std::size_t>(kRate)) << "instrument " << instrument;
+      for (std::size_t frame = static_cast<std::size_t>(kOutputRate / 2); frame < to; ++frame, samples += 2) {
+        sum += stereo[2 * frame] + stereo[2 * frame + 1];
+      }
+      ASSERT_GT(samples, static_cast<std::size_t>(kOutputRate)) << "instrument " << instrument;
       const double dc = 20.0 * std::log10(std::max(std::fabs(sum / samples), 1e-9) / 32768.0);
       worst = std::max(worst, dc);
       EXPECT_LT(dc, -60.0) << "instrument " << instrument << " on row " << row;

@@ -5,7 +5,6 @@
 // does not click. Runs in the build folder, where waves/ holds the synthesizer's files.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cmath>
 #include <cstdio>
 #include <iostream>
@@ -13,29 +12,22 @@
 
 #include "midi_file.h"
 #include "playback/column_voicing.h"
-#include "playback/offline_render.h"
 #include "playback/pitch_tables.h"
-#include "playback/sample_bank.h"
 #include "sound/ddsd.h"
-#include "sound/output/offline_output.h"
-#include "tests/support/listening.h"
+#include "tests/playback/playback_fixture.h"
+#include "tests/support/loaded_device.h"
 #include "tests/support/sound_analysis.h"
 #include "tools/synth/loudness.h"
 #include "tools/synth/signal.h"
-#include "tests/support/loaded_device.h"
 
 namespace kestu::test {
 namespace {
 
-constexpr double kRate = 23160.0;
 const char* const kNames[kInstrumentCount + 1] = {"",       "piano",   "music box", "bass drum", "trumpet", "flute",
                                                   "guitar", "snare",   "hi-hat",    "bass",      "marimba", "boing",
                                                   "organ",  "strings", "choir",     "chip lead"};
 
 bool Pitched(int instrument) { return instrument != 3 && instrument != 7 && instrument != 8; }
-
-// Semitones from row 9, as the rows step the scale.
-constexpr std::array<int, kRows + 1> kSemitones = {0, 14, 12, 11, 9, 7, 6, 4, 2, 0, -1, -3, -5, -6};
 
 // The frequency the row's note has for the instrument: F4 on row 9, the bass two octaves down.
 double NoteHz(int instrument, int row) {
@@ -61,7 +53,7 @@ class Instruments {
  private:
   Instruments() {
     OfflineOutput output;
-    auto device = LoadedDevice(output, static_cast<std::uint32_t>(kRate), 0);
+    auto device = LoadedDevice(output, static_cast<std::uint32_t>(kOutputRate), 0);
     PitchTables tables;
     tables.Fill();
     SampleBank samples;
@@ -76,16 +68,16 @@ class Instruments {
         channel.SetRateRatio(voice.ratio);
         channel.PlayFromStart();
         const double seconds = static_cast<double>(sample->DataSize() / 2) / sample->Format().nSamplesPerSec / voice.ratio;
-        const std::vector<std::int16_t> out = output.Render(static_cast<std::uint32_t>((seconds + 0.2) * kRate));
+        const std::vector<std::int16_t> out = output.Render(static_cast<std::uint32_t>((seconds + 0.2) * kOutputRate));
         channel.Stop();
         output.Render(2048);
         Measured m;
         const std::vector<double> left = ChannelOf(out);
         for (std::size_t i = FirstSound(left); i < left.size(); ++i) m.sound.push_back(left[i] / 32768.0);
-        m.onsetLufs = synth::OnsetLoudness(m.sound, kRate, 0.24);
-        m.loudestLufs = synth::LoudestStretchLoudness(m.sound, kRate, 0.4);
-        m.attackSeconds = AttackSeconds(m.sound, kRate);
-        m.centroidHz = SpectralCentroidHz(m.sound, kRate, 0, static_cast<std::size_t>(0.24 * kRate));
+        m.onsetLufs = synth::OnsetLoudness(m.sound, kOutputRate, 0.24);
+        m.loudestLufs = synth::LoudestStretchLoudness(m.sound, kOutputRate, 0.4);
+        m.attackSeconds = AttackSeconds(m.sound, kOutputRate);
+        m.centroidHz = SpectralCentroidHz(m.sound, kOutputRate, 0, static_cast<std::size_t>(0.24 * kOutputRate));
         notes_[{instrument, row}] = std::move(m);
       }
     }
@@ -154,9 +146,9 @@ TEST_F(InstrumentsAsPlayed, PitchedInstrumentsSoundTheirRowsNoteAndTheMidiKey) {
       const Samples& x = Instruments::Note(instrument, row).sound;
       const double expected = NoteHz(instrument, row);
       // The held part: past the attack, while every note still sounds.
-      const std::size_t begin = static_cast<std::size_t>(0.08 * kRate);
-      const std::size_t length = std::min<std::size_t>(static_cast<std::size_t>(0.3 * kRate), x.size() - begin);
-      const double hz = MeasureFundamentalHz(x, kRate, begin, length, expected / 1.5, expected * 1.5);
+      const std::size_t begin = static_cast<std::size_t>(0.08 * kOutputRate);
+      const std::size_t length = std::min<std::size_t>(static_cast<std::size_t>(0.3 * kOutputRate), x.size() - begin);
+      const double hz = MeasureFundamentalHz(x, kOutputRate, begin, length, expected / 1.5, expected * 1.5);
       const double cents = hz > 0.0 ? CentsBetween(hz, expected) : 9999.0;
       std::printf(" %+4.0f", cents);
       EXPECT_LE(std::fabs(cents), 50.0) << kNames[instrument] << " on row " << row << ": " << hz << " Hz";
@@ -195,10 +187,8 @@ TEST(CutNotes, ALowBassNoteCutByTheNextColumnDoesNotClick) {
     if (withBass) doc.PlaceNote(13, 1, 9);  // the lowest bass note, on bank A
     doc.PlaceNote(1, 2, 15);                // column 2 starts bank B and stops bank A
     doc.MoveEndMark(3);
-    std::vector<double> left;
-    player.Play(doc, 1, [&left](const std::int16_t* stereo, std::uint32_t frames) {
-      for (std::uint32_t i = 0; i < frames; ++i) left.push_back(stereo[2 * i] / 32768.0);
-    });
+    std::vector<double> left = ChannelOf(RenderedFrames(player, doc, 1));
+    for (double& v : left) v /= 32768.0;
     return left;
   };
   const std::vector<double> both = render(true), cutter = render(false);
@@ -206,9 +196,10 @@ TEST(CutNotes, ALowBassNoteCutByTheNextColumnDoesNotClick) {
   ASSERT_LT(cut, cutter.size());
   std::vector<double> bass(std::min(both.size(), cutter.size()));
   for (std::size_t i = 0; i < bass.size(); ++i) bass[i] = both[i] - cutter[i];
-  const auto from = cut - static_cast<std::size_t>(0.05 * kRate), to = cut + static_cast<std::size_t>(0.1 * kRate);
+  const auto from = cut - static_cast<std::size_t>(0.05 * kOutputRate);
+  const auto to = cut + static_cast<std::size_t>(0.1 * kOutputRate);
   ASSERT_GT(PeakDbfs(bass, from, cut), -30.0) << "the bass note was not sounding";
-  const double click = PeakDbfs(HighPassed(bass, kRate, 1000.0), from, to);
+  const double click = PeakDbfs(HighPassed(bass, kOutputRate, 1000.0), from, to);
   std::cout << "  the cut above 1 kHz: " << click << " dBFS\n";
   EXPECT_LE(click, -75.0);
 }

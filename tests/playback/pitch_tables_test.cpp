@@ -13,10 +13,7 @@ TEST(PitchTables, ElevenSemitonesApartAndAMajorScale) {
   PitchTables t;
   t.Fill();
   for (int r = 1; r <= 7; ++r) EXPECT_NEAR(t.HighPitchRatio[r] * 1.888, t.PitchRatio[r], 0.002) << r;
-  const int semitones[14] = {0, 14, 12, 11, 9, 7, 6, 4, 2, 0, -1, -3, -5, -6};
-  for (int r = 1; r <= 13; ++r) {
-    EXPECT_NEAR(t.PitchRatio[r], std::pow(2.0, semitones[r] / 12.0), 0.0015) << r;
-  }
+  for (int r = 1; r <= 13; ++r) EXPECT_NEAR(t.PitchRatio[r], std::pow(2.0, kSemitones[r] / 12.0), 0.0015) << r;
   EXPECT_EQ(t.PitchRatio[8], 1.123);
   EXPECT_EQ(t.PitchRatio[9], 1.0);
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "playback/offline_render.h"
 #include "playback/sample_bank.h"
 #include "playback/transport.h"
 #include "sound/diagnostics.h"
@@ -26,6 +28,9 @@ namespace kestu::test {
 inline constexpr std::uint32_t kSampleRate = 22050;
 inline constexpr double kOutputRate = 23160.0;
 
+// Semitones from row 9, as the rows step the scale.
+inline constexpr std::array<int, kRows + 1> kSemitones = {0, 14, 12, 11, 9, 7, 6, 4, 2, 0, -1, -3, -5, -6};
+
 // The pitch of test sample n at its own rate.
 inline double ToneHz(int n) { return 100.0 + 10.0 * n; }
 
@@ -35,6 +40,17 @@ inline void WriteTone(const std::string& path, double hz, double seconds, double
   for (std::size_t i = 0; i < samples.size(); ++i)
     samples[i] = static_cast<std::int16_t>(std::lround(amplitude * std::cos(2.0 * M_PI * hz * i / kSampleRate)));
   WriteWav(path, kSampleRate, 1, samples);
+}
+
+// All that `player` renders of `doc` in `loops` passes, as interleaved stereo frames.
+inline std::vector<std::int16_t> RenderedFrames(OfflinePlayer& player, const ScoreDocument& doc, int loops,
+                                                OfflineResult* result = nullptr) {
+  std::vector<std::int16_t> out;
+  const OfflineResult r = player.Play(doc, loops, [&out](const std::int16_t* s, std::uint32_t n) {
+    out.insert(out.end(), s, s + 2 * static_cast<std::size_t>(n));
+  });
+  if (result != nullptr) *result = r;
+  return out;
 }
 
 // A note and how it is voiced: the sample it plays and the rate ratio it plays it at.

@@ -6,7 +6,6 @@
 
 #include <cmath>
 
-#include "playback/transport.h"
 #include "sound/mixer/master_stage.h"
 #include "tests/playback/playback_fixture.h"
 
@@ -20,10 +19,8 @@ class Render : public SampleFolderTest {
  protected:
   std::vector<std::int16_t> Play(const ScoreDocument& doc, int loops = 1) {
     if (!player_) player_ = std::make_unique<OfflinePlayer>();
-    std::vector<std::int16_t> out;
-    const OfflineResult result = player_->Play(doc, loops, [&](const std::int16_t* s, std::uint32_t n) {
-      out.insert(out.end(), s, s + 2 * static_cast<std::size_t>(n));
-    });
+    OfflineResult result;
+    std::vector<std::int16_t> out = RenderedFrames(*player_, doc, loops, &result);
     EXPECT_EQ(result.frames, out.size() / 2);
     EXPECT_EQ(result.ticks, OfflinePlayer::TicksOf(doc, loops));
     return out;

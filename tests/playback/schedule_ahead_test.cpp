@@ -28,8 +28,7 @@ struct Picture {
 };
 
 struct Stall {
-  std::int64_t beginNs;
-  std::int64_t endNs;
+  std::int64_t beginNs, endNs;
 };
 
 class ScheduleAhead : public SampleFolderTest {
@@ -55,6 +54,12 @@ class ScheduleAhead : public SampleFolderTest {
     timer_.nowNs = stream_.NextBlockNs() + kMs / 3;
     playNs_ = timer_.nowNs;
     transport_.PlayBtnClick();
+  }
+  // Plays and runs `ns` on from the Play; returns that time.
+  std::int64_t PlayFor(std::int64_t ns) {
+    Play();
+    RunUntil(playNs_ + ns);
+    return playNs_ + ns;
   }
   // Time runs to `untilNs` in steps of a tenth of a millisecond: the stream renders its blocks as
   // they come, and the window's thread handles each wake as it comes, unless it is stalled.
@@ -131,8 +136,7 @@ INSTANTIATE_TEST_SUITE_P(Milliseconds, StalledThread, ::testing::Values(30, 100,
 // The picture moves as the sound is heard: each tick is drawn at its due time plus the output's
 // lead, not when it was voiced.
 TEST_F(ScheduleAhead, ThePictureShowsEachTickAsItIsHeard) {
-  Play();
-  RunUntil(playNs_ + 1000 * kMs);
+  PlayFor(1000 * kMs);
   ASSERT_GE(pictures_.size(), 45u);
   for (const Picture& p : pictures_) {
     const std::int64_t heard = playNs_ + p.step * 20 * kMs + stream_.LeadNs();
@@ -144,9 +148,7 @@ TEST_F(ScheduleAhead, ThePictureShowsEachTickAsItIsHeard) {
 }
 
 TEST_F(ScheduleAhead, StopTakesBackWhatWasVoicedForLater) {
-  Play();
-  const std::int64_t stopAt = playNs_ + 515 * kMs;
-  RunUntil(stopAt);
+  const std::int64_t stopAt = PlayFor(515 * kMs);
   const std::int32_t shownStep = transport_.PlayStep;
   transport_.StopBtnClick();
   RunUntil(stopAt + 1000 * kMs);
@@ -162,9 +164,7 @@ TEST_F(ScheduleAhead, StopTakesBackWhatWasVoicedForLater) {
 // At tempo 1500 ticks come every 20 ms; at 515 ms the tempo becomes 750 (40 ms). The ticks voiced
 // for after the change go back, and the next one comes one new interval after the change.
 TEST_F(ScheduleAhead, ATempoChangeTakesBackWhatWasVoicedAndReArmsFromTheChange) {
-  Play();
-  const std::int64_t changeAt = playNs_ + 515 * kMs;
-  RunUntil(changeAt);
+  const std::int64_t changeAt = PlayFor(515 * kMs);
   const std::int64_t changedNs = timer_.nowNs;
   doc_.SetTempo(750);
   transport_.TempoBarChange();
@@ -189,14 +189,12 @@ TEST_F(ScheduleAhead, TheLoopSwitchIsReadAsTheEndIsHeard) {
   for (const bool loopAtFirst : {true, false}) {
     doc_.SetLoop(loopAtFirst);
     view_.stopDown = false;
-    Play();
-    RunUntil(playNs_ + 100 * kMs);  // column 4 and the end, at 160 ms, are voiced, not heard
+    PlayFor(100 * kMs);  // column 4 and the end, at 160 ms, are voiced, not heard
     doc_.SetLoop(!loopAtFirst);
-    const std::int64_t playNs = playNs_;
-    RunUntil(playNs + 160 * kMs + stream_.LeadNs() - kMs);
+    RunUntil(playNs_ + 160 * kMs + stream_.LeadNs() - kMs);
     EXPECT_TRUE(transport_.Playing) << "the end is not heard yet";
-    RunUntil(playNs + 1000 * kMs);
-    const std::vector<std::int64_t> heard = HeardFrom(playNs);
+    RunUntil(playNs_ + 1000 * kMs);
+    const std::vector<std::int64_t> heard = HeardFrom(playNs_);
     if (loopAtFirst) {
       EXPECT_FALSE(transport_.Playing);
       EXPECT_TRUE(view_.stopDown);
@@ -208,7 +206,7 @@ TEST_F(ScheduleAhead, TheLoopSwitchIsReadAsTheEndIsHeard) {
       // Columns 1..4 every 40 ms, the wrap tick, and on round and round.
       ASSERT_GE(heard.size(), 20u);
       for (std::size_t i = 0; i < 20; ++i) {
-        EXPECT_NEAR(heard[i], FrameOf(playNs + 40 * kMs * static_cast<std::int64_t>(i + 1)), 1) << "note " << i;
+        EXPECT_NEAR(heard[i], FrameOf(playNs_ + 40 * kMs * static_cast<std::int64_t>(i + 1)), 1) << "note " << i;
       }
       transport_.StopBtnClick();
       RunUntil(timer_.nowNs + 500 * kMs);
@@ -220,8 +218,7 @@ TEST_F(ScheduleAhead, TheLoopSwitchIsReadAsTheEndIsHeard) {
 // and nothing was voiced beyond it.
 TEST_F(ScheduleAhead, TheEndMarkStopsAsTheLastColumnIsHeard) {
   doc_.MoveEndMark(5);
-  Play();
-  RunUntil(playNs_ + 160 * kMs + stream_.LeadNs() - kMs);
+  PlayFor(160 * kMs + stream_.LeadNs() - kMs);
   EXPECT_TRUE(transport_.Playing);
   EXPECT_EQ(transport_.PlayColumn, 4);
   RunUntil(playNs_ + 160 * kMs + stream_.LeadNs() + kMs);

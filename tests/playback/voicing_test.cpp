@@ -39,11 +39,19 @@ class Voicing : public SampleFolderTest {
     return 0;
   }
   std::uint32_t FrequencyOn(std::uint32_t i) { return Channel(i).Buffer()->Frequency(); }
-  void PlayAll() {  // something sounding on every bank channel
-    for (std::uint32_t i : {1u, 2u, 3u, 5u, 6u, 7u}) {
-      Channel(i).setWaveData(bank_.Sample(10));
-      Channel(i).PlayFromStart();
-    }
+  void ExpectVoice(std::uint32_t i, int sample, double ratio) {
+    EXPECT_EQ(SampleOn(i), sample) << "channel " << i;
+    EXPECT_EQ(FrequencyOn(i), RateRatioFrequency(kSampleRate, ratio)) << "channel " << i;
+  }
+  void Play(std::uint32_t i, int sample) {
+    Channel(i).setWaveData(bank_.Sample(sample));
+    Channel(i).PlayFromStart();
+  }
+  // Loads the bank and sets something sounding on every bank channel, and on the preview's when given.
+  void LoadAndPlayAll(int previewSample = 0) {
+    bank_.LoadAll(device_.get());
+    for (std::uint32_t i : {1u, 2u, 3u, 5u, 6u, 7u}) Play(i, 10);
+    if (previewSample != 0) Play(0, previewSample);
   }
 
   OfflineOutput output_;
@@ -84,13 +92,11 @@ TEST_F(Voicing, AnExceptionStopsTheLoadingAndReachesTheCaller) {
 }
 
 TEST_F(Voicing, OddColumnUsesBankAHighestRowFirstWithTheVoiceOfEachNote) {
-  bank_.LoadAll(device_.get());
-  PlayAll();
+  LoadAndPlayAll();
   doc_.PlaceNote(2, 7, 1);
   doc_.PlaceNote(9, 7, 1);
   Voice(7);
-  EXPECT_EQ(SampleOn(1), 21);
-  EXPECT_EQ(FrequencyOn(1), RateRatioFrequency(kSampleRate, 1.059));
+  ExpectVoice(1, 21, 1.059);
   EXPECT_EQ(SampleOn(2), 1);
   EXPECT_EQ(FrequencyOn(2), kSampleRate);
   EXPECT_TRUE(Playing(1));
@@ -100,28 +106,21 @@ TEST_F(Voicing, OddColumnUsesBankAHighestRowFirstWithTheVoiceOfEachNote) {
 }
 
 TEST_F(Voicing, EvenColumnUsesBankBAndStopsBankA) {
-  bank_.LoadAll(device_.get());
-  PlayAll();
-  Channel(0).setWaveData(bank_.Sample(16));
-  Channel(0).PlayFromStart();
+  LoadAndPlayAll(16);
   doc_.PlaceNote(7, 2, 13);   // sample 29 at 0.667
   doc_.PlaceNote(8, 2, 13);   // sample 13 at 1.123
   doc_.PlaceNote(13, 2, 3);   // sample 3 at 0.707
   Voice(2);
-  EXPECT_EQ(SampleOn(5), 29);
-  EXPECT_EQ(FrequencyOn(5), RateRatioFrequency(kSampleRate, 0.667));
-  EXPECT_EQ(SampleOn(6), 13);
-  EXPECT_EQ(FrequencyOn(6), RateRatioFrequency(kSampleRate, 1.123));
-  EXPECT_EQ(SampleOn(7), 3);
-  EXPECT_EQ(FrequencyOn(7), RateRatioFrequency(kSampleRate, 0.707));
+  ExpectVoice(5, 29, 0.667);
+  ExpectVoice(6, 13, 1.123);
+  ExpectVoice(7, 3, 0.707);
   for (std::uint32_t i : {5u, 6u, 7u}) EXPECT_TRUE(Playing(i)) << i;
   for (std::uint32_t i : {1u, 2u, 3u}) EXPECT_FALSE(Playing(i)) << i;
   EXPECT_TRUE(Playing(0));  // the preview is never touched
 }
 
 TEST_F(Voicing, AnEmptyColumnStopsAndStartsNothing) {
-  bank_.LoadAll(device_.get());
-  PlayAll();
+  LoadAndPlayAll();
   Voice(3);
   Voice(4);
   for (std::uint32_t i : {1u, 2u, 3u, 5u, 6u, 7u}) EXPECT_TRUE(Playing(i)) << i;
@@ -132,12 +131,10 @@ TEST_F(Voicing, AShorterColumnOfTheSameParityLeavesTheOtherChannelsRinging) {
   for (int row : {1, 5, 9}) doc_.PlaceNote(row, 1, 5);
   doc_.PlaceNote(6, 3, 5);
   Voice(1);
-  EXPECT_EQ(SampleOn(1), 23);
-  EXPECT_EQ(FrequencyOn(1), RateRatioFrequency(kSampleRate, 1.189));
+  ExpectVoice(1, 23, 1.189);
   Voice(2);
   Voice(3);
-  EXPECT_EQ(SampleOn(1), 5);
-  EXPECT_EQ(FrequencyOn(1), RateRatioFrequency(kSampleRate, 1.414));
+  ExpectVoice(1, 5, 1.414);
   EXPECT_EQ(SampleOn(2), 23);
   EXPECT_EQ(SampleOn(3), 5);
   for (std::uint32_t i : {1u, 2u, 3u}) EXPECT_TRUE(Playing(i)) << i;
@@ -178,10 +175,7 @@ TEST_F(Voicing, NoNoteEverAttachesTheUnusedSamplesOrLeavesItsBank) {
 }
 
 TEST_F(Voicing, StopBothBanksLeavesThePreviewAlone) {
-  bank_.LoadAll(device_.get());
-  PlayAll();
-  Channel(0).setWaveData(bank_.Sample(20));
-  Channel(0).PlayFromStart();
+  LoadAndPlayAll(20);
   StopBothBanks(*device_);
   for (std::uint32_t i : {1u, 2u, 3u, 5u, 6u, 7u}) EXPECT_FALSE(Playing(i)) << i;
   EXPECT_TRUE(Playing(0));

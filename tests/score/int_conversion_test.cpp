@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "score/errors.h"
+#include "tests/score/thrown.h"
 
 namespace kestu::test {
 namespace {
@@ -26,12 +27,7 @@ TEST(StrToInt, AcceptsTheRuntimeNumberSyntax) {
 }
 
 TEST(StrToInt, FailureCarriesTheValueInItsMessage) {
-  try {
-    StrToInt("250 ");
-    FAIL();
-  } catch (const EConvertError& e) {
-    EXPECT_STREQ(e.what(), "'250 ' は整数ではありません");
-  }
+  EXPECT_EQ(ThrownMessage<EConvertError>([] { StrToInt("250 "); }), "'250 ' は整数ではありません");
   EXPECT_THROW(StrToInt(""), EConvertError);
 }
 
@@ -51,12 +47,8 @@ TEST(StrToInt, ALongValueIsShortenedInTheMessage) {
       {"\xF0" + std::string(1000, '\x80'), "\xF0" + std::string(3 + 59, '\x80') + "…"},
   };
   for (const auto& [value, shown] : cases) {
-    try {
-      StrToInt(value);
-      FAIL() << value.size();
-    } catch (const EConvertError& e) {
-      EXPECT_EQ(std::string(e.what()), "'" + shown + "' は整数ではありません") << value.size();
-    }
+    EXPECT_EQ(ThrownMessage<EConvertError>([&value] { StrToInt(value); }), "'" + shown + "' は整数ではありません")
+        << value.size();
   }
 }
 

@@ -9,6 +9,7 @@
 #include "score/errors.h"
 #include "score/sequence_text.h"
 #include "score/text_file.h"
+#include "tests/score/thrown.h"
 #include "tests/support/process.h"
 #include "tests/support/scratch_folder.h"
 
@@ -60,12 +61,7 @@ TEST_F(SaveTest, FailedWriteKeepsTheOldFileAndModified) {
         ScoreDocument doc;
         doc.PlaceNote(1, 1, 1);
         doc.CurrentFileName = Path("keep");
-        std::string message = "no error";
-        try {
-          SaveToCurrentFile(doc);
-        } catch (const EFCreateError& e) {
-          message = e.what();
-        }
+        const std::string message = ThrownMessage<EFCreateError>([&doc] { SaveToCurrentFile(doc); });
         return message + "|" + doc.CurrentFileName + "|" + (doc.Modified ? "modified" : "saved");
       },
       {.asOrdinaryUser = true});
@@ -126,12 +122,8 @@ TEST_F(SaveTest, ReplacingKeepsPermissionsAndLeavesNoTemporaryFile) {
 }
 
 TEST_F(SaveTest, MissingFileCannotBeOpened) {
-  try {
-    ReadTextFile(Path("none.ksq"));
-    FAIL();
-  } catch (const EFOpenError& e) {
-    EXPECT_EQ(std::string(e.what()), "ファイル " + Path("none.ksq") + " は開けません");
-  }
+  EXPECT_EQ(ThrownMessage<EFOpenError>([this] { ReadTextFile(Path("none.ksq")); }),
+            "ファイル " + Path("none.ksq") + " は開けません");
 }
 
 TEST_F(SaveTest, ReadingStopsAtTheSizeLimit) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "score/errors.h"
+#include "tests/score/thrown.h"
 #include "tests/support/score_texts.h"
 
 namespace kestu::test {
@@ -161,12 +162,8 @@ TEST(ReadSequenceText, BadTempoChangesNothing) {
 TEST(ReadSequenceText, BadEndLeavesTempoAndLoopSet) {
   Reader r;
   r.doc.PlaceNote(1, 1, 1);
-  try {
-    r.Read(SequenceText(EmptyScore(), "500", "TRUE", "x", "FALSE"));
-    FAIL();
-  } catch (const EConvertError& e) {
-    EXPECT_STREQ(e.what(), "'x' は整数ではありません");
-  }
+  EXPECT_EQ(ThrownMessage<EConvertError>([&r] { r.Read(SequenceText(EmptyScore(), "500", "TRUE", "x", "FALSE")); }),
+            "'x' は整数ではありません");
   EXPECT_EQ(r.doc.Tempo(), 500);
   EXPECT_TRUE(r.doc.Loop());
   EXPECT_TRUE(r.doc.Time44());

@@ -179,7 +179,6 @@ inline double ToneFrequency(const std::vector<double>& x, double rate, std::size
   return crossings < 2 ? 0.0 : (crossings - 1) * rate / (last - first);
 }
 
-
 // Seconds from the first sounding frame until the sound's 10 ms RMS first comes within 3 dB of the
 // highest it reaches: how soon a note speaks. 0 for silence.
 inline double AttackSeconds(const std::vector<double>& x, double rate) {
@@ -220,15 +219,17 @@ inline void Fft(std::vector<std::complex<double>>& a) {
   }
 }
 
+// Frame n of a Hann window `length` frames long.
+inline double Hann(std::size_t n, std::size_t length) {
+  return 0.5 - 0.5 * std::cos(2.0 * M_PI * (static_cast<double>(n) + 0.5) / static_cast<double>(length));
+}
+
 // The power-weighted mean frequency of x[begin, begin + length), Hann-windowed: its brightness.
 inline double SpectralCentroidHz(const std::vector<double>& x, double rate, std::size_t begin, std::size_t length) {
   std::size_t size = 1;
   while (size < length) size <<= 1;
   std::vector<std::complex<double>> a(size, 0.0);
-  for (std::size_t n = 0; n < length && begin + n < x.size(); ++n) {
-    const double hann = 0.5 - 0.5 * std::cos(2.0 * M_PI * (static_cast<double>(n) + 0.5) / static_cast<double>(length));
-    a[n] = x[begin + n] * hann;
-  }
+  for (std::size_t n = 0; n < length && begin + n < x.size(); ++n) a[n] = x[begin + n] * Hann(n, length);
   Fft(a);
   double weighted = 0.0, total = 0.0;
   for (std::size_t k = 1; k < size / 2; ++k) {
@@ -259,11 +260,16 @@ inline std::vector<double> HighPassed(std::vector<double> x, double rate, double
   return x;
 }
 
-// The highest |x| in [begin, end), in dB of full scale.
-inline double PeakDbfs(const std::vector<double>& x, std::size_t begin, std::size_t end) {
+// The highest |x| in [begin, end).
+inline double Peak(const std::vector<double>& x, std::size_t begin, std::size_t end) {
   double peak = 0.0;
   for (std::size_t n = begin; n < end && n < x.size(); ++n) peak = std::max(peak, std::fabs(x[n]));
-  return 20.0 * std::log10(std::max(peak, 1e-12));
+  return peak;
+}
+
+// The same in dB of full scale.
+inline double PeakDbfs(const std::vector<double>& x, std::size_t begin, std::size_t end) {
+  return 20.0 * std::log10(std::max(Peak(x, begin, end), 1e-12));
 }
 
 }  // namespace kestu::test

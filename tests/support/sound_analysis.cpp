@@ -14,11 +14,6 @@ namespace {
 constexpr double kPi = std::numbers::pi;
 constexpr double kFloorDb = -60.0;
 
-double Hann(std::size_t n, std::size_t length) {
-  return 0.5 -
-         0.5 * std::cos(2.0 * kPi * (static_cast<double>(n) + 0.5) / static_cast<double>(length));
-}
-
 double PowerToDb(double power) { return 10.0 * std::log10(std::max(power, 1e-30)); }
 
 // Magnitude of the Hann-windowed transform of the segment at one frequency.

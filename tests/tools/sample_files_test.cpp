@@ -18,6 +18,7 @@
 #include "sound/riff.h"
 #include "sound/wave.h"
 #include "sound/wave_writer.h"
+#include "tests/support/listening.h"
 #include "tests/support/loaded_device.h"
 #include "tests/support/sound_analysis.h"
 #include "tests/support/wav_files.h"
@@ -106,12 +107,6 @@ const Samples& SoundOf(int number) { return AllSamples().at(number).x; }
 
 double Seconds(const Samples& x) { return static_cast<double>(x.size()) / kRate; }
 
-double PeakOf(const Samples& x, std::size_t begin, std::size_t end) {
-  double peak = 0.0;
-  for (std::size_t n = begin; n < end && n < x.size(); ++n) peak = std::max(peak, std::fabs(x[n]));
-  return peak;
-}
-
 std::size_t Frames(double seconds) { return static_cast<std::size_t>(seconds * kRate); }
 
 TEST(SampleFiles, EveryFileLoadsAsMono16BitPcmAt22050Hz) {
@@ -181,7 +176,7 @@ TEST(SampleFiles, StringsAndChoirReachHalfTheirPeakWithin60Ms) {
   for (int n : {13, 14, 26, 29}) {
     SCOPED_TRACE(PathOf(n));
     const Samples& x = SoundOf(n);
-    const double peak = PeakOf(x, 0, x.size());
+    const double peak = Peak(x, 0, x.size());
     std::size_t half = 0;
     while (half < x.size() && std::fabs(x[half]) < 0.5 * peak) ++half;
     EXPECT_LE(half, Frames(0.06)) << half * 1000.0 / kRate << " ms";
@@ -212,10 +207,10 @@ TEST(SampleFiles, StartAndEndWithoutClicks) {
   for (int n = 1; n <= kCount; ++n) {
     SCOPED_TRACE(PathOf(n));
     const Samples& x = SoundOf(n);
-    const double peak = PeakOf(x, 0, x.size());
+    const double peak = Peak(x, 0, x.size());
     EXPECT_LE(std::fabs(x.front()), 0.001);
-    EXPECT_LE(PeakOf(x, 0, Frames(0.0005)), 0.3 * peak) << "attack faster than half a millisecond";
-    EXPECT_LE(PeakOf(x, x.size() - Frames(0.002), x.size()), 0.01) << "still sounding at the end";
+    EXPECT_LE(Peak(x, 0, Frames(0.0005)), 0.3 * peak) << "attack faster than half a millisecond";
+    EXPECT_LE(Peak(x, x.size() - Frames(0.002), x.size()), 0.01) << "still sounding at the end";
     EXPECT_EQ(x.back(), 0.0);
     const double sum = std::accumulate(x.begin(), x.end(), 0.0);
     EXPECT_LT(std::fabs(sum / static_cast<double>(x.size())), 0.001) << "DC offset above -60 dBFS";
