@@ -13,7 +13,6 @@
 namespace kestu::test {
 namespace {
 
-
 std::string Joined(const std::vector<std::string>& log) {
   std::string text;
   for (const std::string& line : log) text += line + "\n";

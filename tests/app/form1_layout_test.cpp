@@ -23,6 +23,7 @@ namespace {
 struct Placed {
   const char* name;
   QRect rect;
+  const char* controlBar = nullptr;  // where a band's button is measured
 };
 
 class ClientLayout : public Form1Shown, public ::testing::WithParamInterface<Placed> {};
@@ -42,13 +43,7 @@ INSTANTIATE_TEST_SUITE_P(Window, ClientLayout,
 
 // The bands' buttons in their control bar: the first 11 pixels in, rows at 2 and 28, buttons 23
 // apart, the Save button 36 with its arrow, separators 8.
-struct BandControl {
-  const char* name;
-  const char* controlBar;
-  QRect rect;
-};
-
-class BandLayout : public Form1Shown, public ::testing::WithParamInterface<BandControl> {};
+class BandLayout : public Form1Shown, public ::testing::WithParamInterface<Placed> {};
 
 TEST_P(BandLayout, ButtonSitsInItsRow) {
   QWidget* w = Named(GetParam().name);
@@ -58,25 +53,25 @@ TEST_P(BandLayout, ButtonSitsInItsRow) {
 
 INSTANTIATE_TEST_SUITE_P(
     Bands, BandLayout,
-    ::testing::Values(BandControl{"NewBtn", "ControlBar1", {11, 2, 23, 22}},
-                      BandControl{"OpenBtn", "ControlBar1", {34, 2, 23, 22}},
-                      BandControl{"SaveBtn", "ControlBar1", {57, 2, 36, 22}},
-                      BandControl{"PasteBtn", "ControlBar1", {101, 2, 23, 22}},
-                      BandControl{"OptionBtn", "ControlBar1", {132, 2, 23, 22}},
-                      BandControl{"SoundBtn1", "ControlBar1", {11, 28, 23, 22}},
-                      BandControl{"SoundBtn2", "ControlBar1", {34, 28, 23, 22}},
-                      BandControl{"SoundBtn16", "ControlBar1", {356, 28, 23, 22}},
-                      BandControl{"EraserBtn", "ControlBar2", {11, 2, 23, 22}},
-                      BandControl{"TimeBtn34", "ControlBar2", {42, 2, 23, 22}},
-                      BandControl{"TimeBtn44", "ControlBar2", {65, 2, 23, 22}},
-                      BandControl{"etcBtn1", "ControlBar2", {96, 2, 23, 22}},
-                      BandControl{"etcBtn2", "ControlBar2", {119, 2, 23, 22}},
-                      BandControl{"etcBtn3", "ControlBar2", {142, 2, 23, 22}},
-                      BandControl{"UndoBtn", "ControlBar2", {173, 2, 23, 22}},
-                      BandControl{"PlayBtn", "ControlBar2", {11, 28, 23, 22}},
-                      BandControl{"StopBtn", "ControlBar2", {34, 28, 23, 22}},
-                      BandControl{"LoopBtn", "ControlBar2", {65, 28, 23, 22}},
-                      BandControl{"TempoBar", "ControlBar2", {96, 28, 120, 22}}),
+    ::testing::Values(Placed{"NewBtn", {11, 2, 23, 22}, "ControlBar1"},
+                      Placed{"OpenBtn", {34, 2, 23, 22}, "ControlBar1"},
+                      Placed{"SaveBtn", {57, 2, 36, 22}, "ControlBar1"},
+                      Placed{"PasteBtn", {101, 2, 23, 22}, "ControlBar1"},
+                      Placed{"OptionBtn", {132, 2, 23, 22}, "ControlBar1"},
+                      Placed{"SoundBtn1", {11, 28, 23, 22}, "ControlBar1"},
+                      Placed{"SoundBtn2", {34, 28, 23, 22}, "ControlBar1"},
+                      Placed{"SoundBtn16", {356, 28, 23, 22}, "ControlBar1"},
+                      Placed{"EraserBtn", {11, 2, 23, 22}, "ControlBar2"},
+                      Placed{"TimeBtn34", {42, 2, 23, 22}, "ControlBar2"},
+                      Placed{"TimeBtn44", {65, 2, 23, 22}, "ControlBar2"},
+                      Placed{"etcBtn1", {96, 2, 23, 22}, "ControlBar2"},
+                      Placed{"etcBtn2", {119, 2, 23, 22}, "ControlBar2"},
+                      Placed{"etcBtn3", {142, 2, 23, 22}, "ControlBar2"},
+                      Placed{"UndoBtn", {173, 2, 23, 22}, "ControlBar2"},
+                      Placed{"PlayBtn", {11, 28, 23, 22}, "ControlBar2"},
+                      Placed{"StopBtn", {34, 28, 23, 22}, "ControlBar2"},
+                      Placed{"LoopBtn", {65, 28, 23, 22}, "ControlBar2"},
+                      Placed{"TempoBar", {96, 28, 120, 22}, "ControlBar2"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Drags a band from `grab` (its own coordinates) to a point on the screen, as a held button moving

@@ -39,7 +39,8 @@ INSTANTIATE_TEST_SUITE_P(ToolBar1, Hints,
 
 // --- menus ------------------------------------------------------------------------------------
 
-void Outline(const QList<QAction*>& actions, int depth, std::string& out) {
+std::string Outline(const QList<QAction*>& actions, int depth = 0) {
+  std::string out;
   for (QAction* a : actions) {
     out += std::string(2 * depth, ' ');
     if (a->isSeparator()) {
@@ -51,14 +52,13 @@ void Outline(const QList<QAction*>& actions, int depth, std::string& out) {
     if (a->isCheckable()) out += a->isChecked() ? " [checked]" : " [unchecked]";
     if (!a->shortcut().isEmpty()) out += " " + a->shortcut().toString().toStdString();
     out += "\n";
-    if (a->menu() != nullptr) Outline(a->menu()->actions(), depth + 1, out);
+    if (a->menu() != nullptr) out += Outline(a->menu()->actions(), depth + 1);
   }
+  return out;
 }
 
 TEST_F(Form1Test, MainMenuTextsAndNesting) {
-  std::string outline;
-  Outline(form->menuBar()->actions(), 0, outline);
-  EXPECT_EQ(outline,
+  EXPECT_EQ(Outline(form->menuBar()->actions()),
             "ファイル(&F)\n"
             "  新規作成(&N)\n"
             "  開く(&O)\n"
@@ -111,9 +111,7 @@ TEST_F(Form1Test, TheHelpTextsDoNothingWhenChosen) {
 TEST_F(Form1Test, SaveDropDownRunsSaveAndSaveAs) {
   EXPECT_EQ(form->SaveBtn->menu(), form->SaveBtnMenu);
   EXPECT_EQ(form->SaveBtn->popupMode(), QToolButton::MenuButtonPopup);
-  std::string outline;
-  Outline(form->SaveBtnMenu->actions(), 0, outline);
-  EXPECT_EQ(outline, "上書き保存(&S)\n名前をつけて保存(&A)\n");
+  EXPECT_EQ(Outline(form->SaveBtnMenu->actions()), "上書き保存(&S)\n名前をつけて保存(&A)\n");
 
   // Save on an untitled document and Save As both ask for a name; with a name, Save writes it.
   form->SaveBtnMenu->actions()[0]->trigger();
@@ -280,11 +278,8 @@ TEST_P(ExtraButtons, ActAsASetByFaces) {
   const ExtraCase& c = GetParam();
   QToolButton* buttons[] = {form->etcBtn1, form->etcBtn2, form->etcBtn3};
   for (int i = 0; i < 3; ++i) buttons[i]->setChecked(c.before[i]);
-  switch (c.clicked) {
-    case 1: form->etcBtn1Click(); break;
-    case 2: form->etcBtn2Click(); break;
-    default: form->etcBtn3Click(); break;
-  }
+  const std::array handlers = {&TForm1::etcBtn1Click, &TForm1::etcBtn2Click, &TForm1::etcBtn3Click};
+  std::invoke(handlers[c.clicked - 1], *form);
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(buttons[i]->isChecked(), c.down[i]) << "etcBtn" << i + 1;
     EXPECT_EQ(Face(buttons[i]), c.faces[i]) << "etcBtn" << i + 1;
@@ -323,15 +318,9 @@ struct RedrawCase {
 };
 
 QImage Expected(TForm1& form, int x, int y, int tool, int stepsBack = 0) {
-  view::ScoreViewInputs in;
-  in.scroll = form.ScrollBar->value();
-  in.playing = form.Playback.Playing;
-  in.playStep = form.Playback.PlayStep - stepsBack;
-  in.x = x;
-  in.y = y;
-  in.tool = tool;
-  in.viewSize = form.MainImage_->size();
-  return view::RenderScore(form.Document, in);
+  return view::RenderScore(form.Document, {.scroll = form.ScrollBar->value(), .playing = form.Playback.Playing,
+                                           .playStep = form.Playback.PlayStep - stepsBack, .x = x, .y = y,
+                                           .tool = tool, .viewSize = form.MainImage_->size()});
 }
 
 class Redraws : public Form1Shown, public ::testing::WithParamInterface<RedrawCase> {};

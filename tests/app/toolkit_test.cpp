@@ -27,8 +27,7 @@ namespace fs = std::filesystem;
 class Folders {
  public:
   explicit Folders(const std::string& name) : root_("folders-" + name) {
-    fs::permissions(root_.Path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                      fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(root_.Path(), fs::perms(0755));
     for (const char* d : {"current", "documents", "home", "elsewhere"}) {
       fs::create_directory(root_ / d);
       ::chmod((root_ / d).c_str(), 0777);  // an ordinary user may write everywhere unless a case says not

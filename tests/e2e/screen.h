@@ -8,6 +8,7 @@
 #include <QRect>
 #include <chrono>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -37,13 +38,8 @@ class ScreenTest : public ::testing::Test {
   // The visible windows whose names match `pattern`.
   std::vector<std::string> Windows(const std::string& pattern) const {
     std::vector<std::string> ids;
-    const std::string out = Capture(X() + "xdotool search --onlyvisible --name '" + pattern + "' 2>/dev/null");
-    for (size_t at = 0; at < out.size();) {
-      const size_t end = out.find('\n', at);
-      ids.push_back(out.substr(at, end - at));
-      if (end == std::string::npos) break;
-      at = end + 1;
-    }
+    std::istringstream out(Capture(X() + "xdotool search --onlyvisible --name '" + pattern + "' 2>/dev/null"));
+    for (std::string id; std::getline(out, id);) ids.push_back(id);
     return ids;
   }
   // Opens the window's File menu by its key and picks the item with `key`.

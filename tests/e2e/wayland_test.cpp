@@ -104,7 +104,6 @@ int main(int argc, char** argv) {
   const std::string log = (logs / "weston.log").string();
   if (listing) {
     skipReason = "listing only";
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
   } else if (wayland.Start(kOutputWidth, kOutputHeight, log)) {
     compositor = &wayland;
     ::setenv("XDG_RUNTIME_DIR", wayland.RuntimeDir().c_str(), 1);
@@ -114,8 +113,8 @@ int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "wayland;offscreen", 1);
   } else {
     skipReason = wayland.Why();
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
   }
+  if (!skipReason.empty()) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app(argc, argv);
   if (skipReason.empty() && !QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
     skipReason = "the toolkit's Wayland platform (qt6-wayland) is not installed";

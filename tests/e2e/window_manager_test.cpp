@@ -40,9 +40,8 @@ class UnderAWindowManager : public ScreenTest {
 
     // The user's home with a documents folder, owned by the ordinary user the program runs as.
     home_ = work_ / "home";
-    fs::create_directories(home_ / "Documents");
-    fs::create_directories(home_ / "runtime");
     for (const fs::path& p : {home_, home_ / "Documents", home_ / "runtime"}) {
+      fs::create_directories(p);
       ::chmod(p.c_str(), 0700);
       ASSERT_TRUE(GiveToOrdinaryUser(p)) << "chown " << p;
     }

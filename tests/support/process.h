@@ -170,7 +170,6 @@ inline std::optional<std::string> RunInChild(const std::function<std::string()>&
 
 struct ProgramRun {
   int status = -1;  // the exit status, or -1 when it did not exit normally (a crash, an abort, the time limit)
-  bool timedOut = false;
   std::string out, err;
 };
 
@@ -204,7 +203,6 @@ inline ProgramRun RunProgram(const std::vector<std::string>& argv, const ChildOp
   }
   const std::optional<int> status =
       detail::Collect(pid, {{outPipe[0], &run.out}, {errPipe[0], &run.err}}, options.timeLimit);
-  run.timedOut = !status;
   run.status = status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
   return run;
 }

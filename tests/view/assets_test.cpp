@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "assets/images.h"
-#include "tests/support/pixels.h"
+#include "tests/view/view_test_support.h"
 
 namespace kestu::test {
 namespace {
@@ -18,19 +18,6 @@ namespace {
 // A 5-bit channel widened to 8 bits the way 15-bit colours are shown.
 constexpr int Expand5(int v) { return (v << 3) | (v >> 2); }
 constexpr QRgb Rgb15(int r, int g, int b) { return qRgb(Expand5(r), Expand5(g), Expand5(b)); }
-
-constexpr QRgb kWhite = 0xFFFFFFFFu;
-constexpr QRgb kBlack = 0xFF000000u;
-constexpr QRgb kStaffGreen = Rgb15(25, 29, 28);
-constexpr QRgb kMeasureOrange = Rgb15(31, 18, 0);
-constexpr QRgb kBeatGreen = Rgb15(20, 24, 22);
-
-bool IsStaffLineRow(int y) {
-  for (int top : {46, 62, 78, 94, 110}) {
-    if (y == top || y == top + 1) return true;
-  }
-  return false;
-}
 
 int CountDifferentPixels(const QImage& a, const QImage& b) {
   int count = 0;
@@ -41,9 +28,9 @@ int CountDifferentPixels(const QImage& a, const QImage& b) {
 }
 
 TEST(AssetColours, FifteenBitColoursExpandToTheirKnownValues) {
-  EXPECT_EQ(kStaffGreen, qRgb(0xCE, 0xEF, 0xE7));
-  EXPECT_EQ(kMeasureOrange, qRgb(0xFF, 0x94, 0x00));
-  EXPECT_EQ(kBeatGreen, qRgb(0xA5, 0xC6, 0xB5));
+  EXPECT_EQ(Rgb15(25, 29, 28), qRgb(0xCE, 0xEF, 0xE7));
+  EXPECT_EQ(Rgb15(31, 18, 0), qRgb(0xFF, 0x94, 0x00));
+  EXPECT_EQ(Rgb15(20, 24, 22), qRgb(0xA5, 0xC6, 0xB5));
   EXPECT_EQ(Rgb15(31, 15, 7), qRgb(0xFF, 0x7B, 0x39));
 }
 
@@ -76,10 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<PictureCase>& info) { return info.param.name; });
 
 TEST(HiddenPictures, BackgroundHasTheWhiteBandAndTheFiveStaffLines) {
-  ExpectPixels(assets::BGImage(), [](int, int y) {
-    if (y < 32) return kWhite;
-    return IsStaffLineRow(y) ? kBlack : kStaffGreen;
-  });
+  ExpectPixels(assets::BGImage(), [](int, int y) { return BackgroundAt(y); });
 }
 
 TEST(HiddenPictures, MeasureAndBeatLinesAreDottedOnEvenRows) {
@@ -249,23 +233,12 @@ TEST(SoundImages, HoverMarkerIsFourOrangeCornersAroundAnEmptyCell) {
 }
 
 TEST(ToggleFaces, OnAndDownFacesDifferVisiblyFromOffAndUp) {
-  struct Pair {
-    const std::vector<QImage>& list;
-    int off;
-    int on;
-  };
-  const Pair pairs[] = {
-      {assets::PlayerImages(), 0, 1}, {assets::PlayerImages(), 2, 3},
-      {assets::PlayerImages(), 4, 5}, {assets::etcImages(), 0, 1},
-      {assets::etcImages(), 2, 3},    {assets::etcImages(), 4, 5},
-      {assets::etcImages(), 6, 7},    {assets::etcImages(), 8, 9},
-      {assets::etcImages(), 10, 11},  {assets::etcImages(), 12, 13},
-  };
-  for (const Pair& p : pairs) {
-    // A quarter of the face changes: a colour flip of a few pixels would not be seen at 16 x 16.
-    EXPECT_GE(CountDifferentPixels(p.list[static_cast<size_t>(p.off)], p.list[static_cast<size_t>(p.on)]),
-              64)
-        << "faces " << p.off << " and " << p.on;
+  // The transport's and the extra buttons' faces come in pairs: off or up, then on or down.
+  for (const std::vector<QImage>* list : {&assets::PlayerImages(), &assets::etcImages()}) {
+    for (size_t off = 0; off + 1 < list->size(); off += 2) {
+      // A quarter of the face changes: a colour flip of a few pixels would not be seen at 16 x 16.
+      EXPECT_GE(CountDifferentPixels((*list)[off], (*list)[off + 1]), 64) << "faces " << off << " and " << off + 1;
+    }
   }
 }
 
@@ -284,13 +257,12 @@ TEST(Resources, InitRegistersTheResourcePaths) {
   EXPECT_TRUE(QFile::exists(":/kestu/sound/18_hover_marker.xpm"));
 }
 
-QGuiApplication& GuiApp() {
+// Icons need a QGuiApplication: made by the first test that asks, kept for the rest of the run.
+void GuiApp() {
   static int argc = 1;
   static char name[] = "assets_test";
   static char* argv[] = {name, nullptr};
-  static QGuiApplication* app =
-      QGuiApplication::instance() ? nullptr : new QGuiApplication(argc, argv);
-  return app ? *app : *static_cast<QGuiApplication*>(QGuiApplication::instance());
+  if (QGuiApplication::instance() == nullptr) new QGuiApplication(argc, argv);
 }
 
 TEST(ToolbarIcon, StaysSharpOnScaledScreens) {

@@ -20,9 +20,7 @@ TEST(RenderScore, MakesAnOpaqueImageOfTheViewsSize) {
   const QImage view = Render(doc, 0);
   EXPECT_EQ(view.size(), QSize(385, 144));
   EXPECT_EQ(view.format(), QImage::Format_RGB32);
-  ScoreViewInputs narrow;
-  narrow.viewSize = QSize(200, 144);
-  EXPECT_EQ(RenderScore(doc, narrow).size(), QSize(200, 144));
+  EXPECT_EQ(RenderScore(doc, {.viewSize = QSize(200, 144)}).size(), QSize(200, 144));
 }
 
 TEST(RenderScore, EveryPixelColumnAwayFromTheLinesShowsTheBackground) {
@@ -55,12 +53,10 @@ INSTANTIATE_TEST_SUITE_P(Offsets, ClefAt, testing::Values(0, 12, 24, 25));
 TEST(RenderScore, BeginRepeatSignShowsOnlyWithTheLoopSwitchAndBeforeOffset55) {
   ScoreDocument doc;
   doc.SetLoop(true);
-  ExpectKeyedOnBackground(Render(doc, 0), assets::LoopFImage(), 42, 46, "sign at s = 0");
-  // Thick bar in x 42..45 through the whole staff.
   const QImage atZero = Render(doc, 0);
-  for (int y = 46; y <= 111; ++y) {
-    for (int x = 42; x <= 45; ++x) ASSERT_EQ(atZero.pixel(x, y), kBlack) << x << ", " << y;
-  }
+  ExpectKeyedOnBackground(atZero, assets::LoopFImage(), 42, 46, "sign at s = 0");
+  // Thick bar in x 42..45 through the whole staff.
+  ExpectPixels(atZero, [](int, int) { return kBlack; }, QRect(42, 46, 4, 66), "thick bar");
   // s = 54: one pixel column, the dots' outer column, remains at x = 0; s = 55: none.
   const QImage at54 = Render(doc, 54);
   for (int y : {70, 71, 86, 87}) EXPECT_EQ(at54.pixel(0, y), kBlack) << y;
@@ -92,30 +88,24 @@ QImage NumberBox(const QString& text) {
   painter.setPen(Qt::black);
   painter.drawText(0, metrics.ascent(), text);
   painter.end();
-  for (int y = 12; y < box.height(); ++y) {
-    for (int x = 0; x < box.width(); ++x) EXPECT_EQ(box.pixel(x, y), kWhite) << "digits reach row " << y;
-  }
+  ExpectPixels(box, [](int, int) { return kWhite; }, QRect(0, 12, box.width(), box.height() - 12),
+               "digits below row 12");
   return box.copy(0, 0, box.width(), 12);
 }
 
 // The number's box, black text on white, with its top-left at (x - 5, 20).
 void ExpectNumber(const QImage& view, int x, int number) {
   const QImage box = NumberBox(QString::number(number));
-  int inked = 0;
-  for (int by = 0; by < box.height(); ++by) {
-    for (int bx = 0; bx < box.width(); ++bx) inked += box.pixel(bx, by) != kWhite;
-  }
-  ASSERT_GT(inked, 0) << "the reference text is blank";
+  QImage blank(box.size(), box.format());
+  blank.fill(Qt::white);
+  ASSERT_NE(box, blank) << "the reference text is blank";
   ASSERT_LE(x - 5 + box.width(), view.width()) << number;
   EXPECT_EQ(view.copy(x - 5, 20, box.width(), box.height()), box) << "number " << number << " at x " << x;
 }
 
 void ExpectNoNumber(const QImage& view, int x) {
-  for (int y = 0; y < 32; ++y) {
-    for (int vx = std::max(0, x - 5); vx < std::min(view.width(), x + 30); ++vx) {
-      ASSERT_EQ(view.pixel(vx, y), kWhite) << "ink above column at x " << x << ": " << vx << ", " << y;
-    }
-  }
+  ExpectPixels(view, [](int, int) { return kWhite; }, QRect(x - 5, 0, 35, 32),
+               "ink above column at x " + std::to_string(x));
 }
 
 TEST(RenderScore, NumberBoxesStayInTheWhiteBand) {
@@ -404,10 +394,7 @@ TEST(HoverGhost, DoesNotDependOnWhetherAPressWouldChangeAnything) {
 
 TEST(HoverGhost, APlainRedrawHasNone) {
   ScoreDocument doc;
-  ScoreViewInputs in;
-  in.y = 80;
-  in.tool = 3;
-  EXPECT_EQ(RenderScore(doc, in), Render(doc, 0));
+  EXPECT_EQ(RenderScore(doc, {.y = 80, .tool = 3}), Render(doc, 0));
 }
 
 TEST(HoverGhost, PointersFarOffOrUnknownToolsDrawNothingWrong) {
@@ -431,11 +418,7 @@ TEST(RunningFigure, AlternatesFramesAndBobsByAPixel) {
   } cases[] = {{3, 0, 98, 1, 10}, {4, 0, 114, 0, 11}, {2, 0, 82, 0, 11}, {1000, 15900, 150, 0, 11},
                {1001, 15916, 150, 1, 10}};
   for (const Case& c : cases) {
-    ScoreViewInputs in;
-    in.scroll = c.scroll;
-    in.playing = true;
-    in.playStep = c.step;
-    const QImage view = RenderScore(doc, in);
+    const QImage view = RenderScore(doc, {.scroll = c.scroll, .playing = true, .playStep = c.step});
     SCOPED_TRACE("PlayStep " + std::to_string(c.step));
     EXPECT_GT(ExpectIconAt(view, frames[c.frame], c.x, c.y), 0);
     const Placed figure{&frames[c.frame], c.x, c.y};
@@ -445,13 +428,8 @@ TEST(RunningFigure, AlternatesFramesAndBobsByAPixel) {
 
 TEST(RunningFigure, IsDrawnOverTheGhost) {
   ScoreDocument doc;
-  ScoreViewInputs in;
-  in.playing = true;
-  in.playStep = 4;  // figure at (114, 11)
-  in.x = 120;
-  in.y = 20;
-  in.tool = 5;
-  const QImage view = RenderScore(doc, in);
+  // The figure at (114, 11).
+  const QImage view = RenderScore(doc, {.playing = true, .playStep = 4, .x = 120, .y = 20, .tool = 5});
   EXPECT_GT(ExpectIconAt(view, assets::KestuImages()[0], 114, 11), 0);
 }
 

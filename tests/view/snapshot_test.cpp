@@ -38,9 +38,7 @@ TEST_F(Snapshot, WritesThePlainViewAtTheGivenScrollOffset) {
   for (int scroll : {0, 1000, 30435}) {
     const std::string out = "a" + std::to_string(scroll) + ".png";
     ASSERT_EQ(cli::Snapshot({score, Path(out), "--scroll", std::to_string(scroll)}), 0);
-    ScoreViewInputs in;
-    in.scroll = scroll;
-    EXPECT_EQ(Picture(out), RenderScore(doc, in)) << scroll;
+    EXPECT_EQ(Picture(out), RenderScore(doc, {.scroll = scroll})) << scroll;
   }
   ASSERT_EQ(cli::Snapshot({score, Path("default.png")}), 0);
   EXPECT_EQ(Picture("default.png"), RenderScore(doc, ScoreViewInputs{}));

@@ -1,9 +1,10 @@
 #pragma once
-// Shared pieces of the score view tests: documents built by hand, and pixel checks of a rendered
-// view against the pictures that should show at given places.
+// Shared pieces of the score view and picture tests: the view's colours, documents built by hand,
+// and pixel checks of a rendered view against the pictures that should show at given places.
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <algorithm>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -49,10 +50,7 @@ inline bool Covers(const Placed& p, int x, int y) {
 }
 
 inline bool CoveredByAny(std::initializer_list<Placed> pictures, int x, int y) {
-  for (const Placed& p : pictures) {
-    if (Covers(p, x, y)) return true;
-  }
-  return false;
+  return std::any_of(pictures.begin(), pictures.end(), [&](const Placed& p) { return Covers(p, x, y); });
 }
 
 // Every opaque pixel of an image-list entry placed at (x, y) shows on the view, except where one
@@ -84,12 +82,7 @@ inline void ExpectBackgroundColumn(const QImage& view, int x, const std::string&
 }
 
 inline QImage Render(const ScoreDocument& doc, int scroll, int x = -1, int y = -1, int tool = -1) {
-  ScoreViewInputs in;
-  in.scroll = scroll;
-  in.x = x;
-  in.y = y;
-  in.tool = tool;
-  return RenderScore(doc, in);
+  return RenderScore(doc, {.scroll = scroll, .x = x, .y = y, .tool = tool});
 }
 
 // A document with these notes (row, column, instrument), end mark and switches.
