@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "score/errors.h"
-#include "tests/score/thrown.h"
+#include "tests/support/thrown.h"
 
 namespace kestu::test {
 namespace {

@@ -9,9 +9,9 @@
 #include "score/errors.h"
 #include "score/sequence_text.h"
 #include "score/text_file.h"
-#include "tests/score/thrown.h"
 #include "tests/support/process.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/support/thrown.h"
 
 namespace kestu::test {
 namespace {

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "score/errors.h"
-#include "tests/score/thrown.h"
 #include "tests/support/score_texts.h"
+#include "tests/support/thrown.h"
 
 namespace kestu::test {
 namespace {

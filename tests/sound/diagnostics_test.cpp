@@ -4,6 +4,7 @@
 
 #include "sound/diagnostics.h"
 #include "tests/sound/sound_fixture.h"
+#include "tests/support/thrown.h"
 
 namespace kestu::test {
 namespace {
@@ -73,23 +74,13 @@ TEST_F(Diagnostics, ErrorCodeSuffixIsUnsignedCapitalHexWithoutPadding) {
   };
   ApplyDebugOption(dsoExceptOnError);
   for (const Case& c : cases) {
-    try {
-      CheckResult(c.code, "x");
-      ADD_FAILURE() << "no raise for " << c.code;
-    } catch (const EDDSD& e) {
-      EXPECT_STREQ(e.what(), c.message);
-    }
+    EXPECT_EQ(ThrownMessage<EDDSD>([&c] { CheckResult(c.code, "x"); }), c.message) << c.code;
   }
 }
 
 TEST_F(Diagnostics, LoggedFirstThenRaisedWithTheSameText) {
   ApplyDebugOption(dsoDebugMessage | dsoExceptOnError);
-  try {
-    CheckResult(5, "失敗");
-    FAIL() << "no raise";
-  } catch (const EDDSD& e) {
-    EXPECT_STREQ(e.what(), "失敗(Error Code(5))");
-  }
+  EXPECT_EQ(ThrownMessage<EDDSD>([] { CheckResult(5, "失敗"); }), "失敗(Error Code(5))");
   EXPECT_EQ(LogText(), "debug#00001 ... 失敗(Error Code(5))\r\n");
 }
 
